@@ -1,0 +1,201 @@
+// The operating system as the installer sees it.
+//
+// The installer's logic calls the system only through this interface, so
+// that the same logic runs on Windows, on POSIX systems and against the
+// in-memory fake of the tests. Each backend lives in a file of its own and
+// the build picks one. No system header is included here: handles are
+// opaque pointers that only their backend can interpret.
+
+#ifndef SKINSETUP_PLATFORM_PLATFORM_H_
+#define SKINSETUP_PLATFORM_PLATFORM_H_
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Opaque handles. The tag types are never defined; a backend converts its
+// own objects to and from these pointers.
+struct RegKeyTag;
+struct LibraryTag;
+struct ProcTag;
+struct ListingTag;
+struct FileTag;
+struct StreamTag;
+using RegKey = RegKeyTag*;
+using Library = LibraryTag*;
+using Proc = ProcTag*;
+using Listing = ListingTag*;
+using File = FileTag*;
+using Stream = StreamTag*;
+
+// Access mask for reading a registry key (KEY_READ).
+constexpr std::uint32_t kKeyRead = 0x20019;
+
+// Message box button sets and answers, with the values of Windows.
+constexpr unsigned kBoxOk = 0x0;
+constexpr unsigned kBoxYesNo = 0x4;
+constexpr unsigned kBoxOkInformation = 0x40;
+constexpr int kIdOk = 1;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
+
+// The C library's error number for a path that does not exist.
+constexpr int kErrNoEnt = 2;
+
+// The size the failing file size query returns.
+constexpr std::uint32_t kInvalidFileSize = 0xFFFFFFFFu;
+
+// The version record in its 148-byte ANSI layout (OSVERSIONINFOA).
+struct OsVersionInfo {
+  std::uint32_t dwOSVersionInfoSize;
+  std::uint32_t dwMajorVersion;
+  std::uint32_t dwMinorVersion;
+  std::uint32_t dwBuildNumber;
+  std::uint32_t dwPlatformId;
+  char szCSDVersion[128];
+};
+static_assert(sizeof(OsVersionInfo) == 148, "the version record is 148 bytes");
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // --- Conventions of the system ---
+
+  /// The separator of composed paths and listing patterns: '\' or '/'.
+  virtual char Separator() const = 0;
+  /// The suffix of executable files (".exe"), or "" where there is none.
+  virtual const char* ExeSuffix() const = 0;
+  /// The root on which the free space of `skins_folder` is queried: the
+  /// first three characters on Windows (a drive root).
+  virtual std::string RootOf(const std::string& skins_folder) const = 0;
+
+  /// True when `name`, the last element of a path, names exactly that
+  /// entry of the folder before it: false for anything the system's path
+  /// rules read otherwise (a drive or stream designator, a device name, a
+  /// name whose trailing dots and blanks are dropped down to "." or "..").
+  virtual bool IsPlainEntryName(const std::string& name) const = 0;
+
+  // --- Process ---
+
+  /// The first element of the argument vector, unchanged.
+  virtual std::string InvocationName() = 0;
+  /// The current directory, whole, as the system reports it; "" on failure.
+  virtual std::string CurrentDirectory() = 0;
+  /// Ends the process with `status`. Never returns.
+  [[noreturn]] virtual void Exit(int status) = 0;
+
+  // --- Message boxes ---
+
+  /// Shows a box with no owner, `type` one of the kBox* sets. Returns the
+  /// button chosen (kIdOk, kIdYes, kIdNo), or 0 when no box can be shown.
+  virtual int ShowMessageBox(const std::string& text,
+                             const std::string& caption, unsigned type) = 0;
+
+  // --- Current user's registry ---
+
+  /// Opens `subkey` under the current user's hive with `access`. Returns 0
+  /// and sets `*key` on success, a non-zero system error code otherwise.
+  virtual long OpenUserKey(const char* subkey, std::uint32_t access,
+                           RegKey* key) = 0;
+  /// Copies the raw bytes of value `name` into `data`, whose size `*size`
+  /// gives, and sets `*size` to the bytes written. Returns 0 on success; a
+  /// non-zero code for a missing value or one longer than `*size`, in which
+  /// case nothing is written to `data`. No terminating zero is added.
+  virtual long QueryKeyValue(RegKey key, const char* name, unsigned char* data,
+                             std::uint32_t* size) = 0;
+  /// Closes a key opened by OpenUserKey.
+  virtual void CloseKey(RegKey key) = 0;
+
+  // --- Free space ---
+
+  /// Fills the version record, whose size field the caller presets to 148.
+  /// Returns false on failure.
+  virtual bool QueryVersion(OsVersionInfo* info) = 0;
+  /// Loads a library by name. Returns nullptr on failure.
+  virtual Library LoadLibraryByName(const char* name) = 0;
+  /// Looks up an entry of a loaded library. Returns nullptr on failure.
+  virtual Proc FindLibraryEntry(Library library, const char* name) = 0;
+  /// Calls the looked-up "GetDiskFreeSpaceExA" entry on `root`. Returns
+  /// false on failure; on success the caller's quota, the total bytes and
+  /// the total free bytes.
+  virtual bool CallFreeSpaceEx(Proc entry, const std::string& root,
+                               std::uint64_t* free_to_caller,
+                               std::uint64_t* total_bytes,
+                               std::uint64_t* total_free) = 0;
+  /// The classic query in 32-bit counts. Returns false on failure.
+  virtual bool QueryFreeSpace(const std::string& root,
+                              std::uint32_t* sectors_per_cluster,
+                              std::uint32_t* bytes_per_sector,
+                              std::uint32_t* free_clusters,
+                              std::uint32_t* total_clusters) = 0;
+
+  // --- Paths and folders (C library) ---
+
+  /// Returns 0 when `path` exists; -1 otherwise, with the C library's error
+  /// number in `*error` (kErrNoEnt when there is no such path).
+  virtual int Access(const std::string& path, int mode, int* error) = 0;
+  /// Returns 0 when the status of `path` can be queried, -1 otherwise.
+  virtual int Stat(const std::string& path) = 0;
+  /// Creates one folder level. Returns 0 on success, -1 on failure.
+  virtual int MakeDir(const std::string& path) = 0;
+  /// Removes an empty folder. Returns 0 on success, -1 on failure.
+  virtual int RemoveDir(const std::string& path) = 0;
+
+  // --- Listings ---
+
+  /// Opens a listing of the folder that `pattern` (folder, separator, "*")
+  /// names and puts its first entry's name in `*name`. Returns nullptr when
+  /// the listing cannot be opened; `*name` is then left alone.
+  virtual Listing OpenListing(const std::string& pattern,
+                              std::string* name) = 0;
+  /// Puts the next entry's name in `*name`. Returns false at the end of the
+  /// listing or on any failure.
+  virtual bool NextEntry(Listing listing, std::string* name) = 0;
+  /// Closes a listing.
+  virtual void CloseListing(Listing listing) = 0;
+
+  // --- Package files ---
+
+  /// Opens a regular file for reading without sharing. Returns nullptr on
+  /// failure, also for a folder or anything that is not a plain file.
+  virtual File OpenExclusive(const std::string& path) = 0;
+  /// The low 32 bits of the file's size; kInvalidFileSize on failure.
+  virtual std::uint32_t FileSize(File file) = 0;
+  /// Closes a file opened by OpenExclusive.
+  virtual void CloseFile(File file) = 0;
+
+  /// Opens a file for reading its raw bytes. Returns nullptr on failure.
+  virtual Stream OpenStream(const std::string& path) = 0;
+  /// Reads up to `size` bytes. Returns the count read, 0 at the end of the
+  /// file, -1 on a read error.
+  virtual long ReadStream(Stream stream, char* buffer, long size) = 0;
+  /// Closes a stream.
+  virtual void CloseStream(Stream stream) = 0;
+
+  /// Copies `source` to `destination`, replacing an existing destination
+  /// file unless `fail_if_exists`; keeps attributes and times. Returns false
+  /// on failure, with LastError() telling why.
+  virtual bool CopyFileTo(const std::string& source,
+                          const std::string& destination,
+                          bool fail_if_exists) = 0;
+  /// The error code of the last failed operation of this thread.
+  virtual std::uint32_t LastError() = 0;
+  /// The system's own text for `code`, read without insert arguments.
+  /// Returns false, leaving `*text` alone, when the system has none.
+  virtual bool ErrorText(std::uint32_t code, std::string* text) = 0;
+  /// Deletes a file. Returns false on failure.
+  virtual bool RemoveFile(const std::string& path) = 0;
+  /// Renames the file `from` to `to` on the same volume, replacing a file
+  /// at `to`; times and contents go with it. Returns false on failure, also
+  /// when `from` is a folder, with LastError() telling why.
+  virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+  /// True when both paths exist and name the same file, whatever the texts
+  /// of the paths (the file's identity on its volume is compared).
+  virtual bool SameFile(const std::string& a, const std::string& b) = 0;
+};
+
+}  // namespace platform
+
+#endif  // SKINSETUP_PLATFORM_PLATFORM_H_

@@ -1,0 +1,487 @@
+#include "platform/system_platform.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#endif
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "platform/reg_file.h"
+#include "platform/terminal_box.h"
+
+namespace platform {
+namespace {
+
+// Windows' codes for the registry's answers, which the logic passes on.
+constexpr long kErrorFileNotFound = 2;
+constexpr long kErrorMoreData = 234;
+
+struct PosixKey {
+  const RegistryData::Values* values;
+};
+
+struct PosixListing {
+  DIR* dir;
+};
+
+struct PosixFile {
+  int fd;
+};
+
+// Reads the next entry's name; false at the end or on an error.
+bool ReadEntry(DIR* dir, std::string* name) {
+  const dirent* entry = readdir(dir);
+  if (entry == nullptr) return false;
+  *name = entry->d_name;
+  return true;
+}
+
+// The nearest folder of `path` that exists, for the free-space query of a
+// folder that is still to be made.
+std::string NearestExisting(std::string path) {
+  struct stat status;
+  while (!path.empty() && stat(path.c_str(), &status) != 0) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    path.resize(slash == 0 ? 1 : slash);
+  }
+  return path.empty() ? "." : path;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+bool CopyByReading(int in, int out) {
+  char buffer[64 * 1024];
+  while (true) {
+    const ssize_t count = read(in, buffer, sizeof buffer);
+    if (count == 0) return true;
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (!WriteAll(out, buffer, static_cast<std::size_t>(count))) return false;
+  }
+}
+
+// Copies the regular file open on `in` to `out` with the kernel's in-kernel
+// copy where the file system offers it, else with reads and writes, up to
+// the end of the file, whatever its size was before. Returns false with
+// errno set on failure.
+bool CopyFileData(int in, int out) {
+#ifdef __linux__
+#ifdef FICLONE
+  // A reflink shares the blocks, where the file system can.
+  if (ioctl(out, FICLONE, in) == 0) return true;
+#endif
+  // The in-kernel copy, until the end of the file. It is refused by some
+  // file systems and across some mounts; the first call tells.
+  bool first = true;
+  while (true) {
+    const ssize_t count =
+        copy_file_range(in, nullptr, out, nullptr, 1u << 30, 0);
+    if (count > 0) {
+      first = false;
+      continue;
+    }
+    if (count == 0) return true;
+    if (errno == EINTR) continue;
+    if (first && (errno == ENOSYS || errno == EXDEV || errno == EINVAL ||
+                  errno == EOPNOTSUPP || errno == EPERM)) {
+      break;
+    }
+    return false;
+  }
+#endif
+  return CopyByReading(in, out);
+}
+
+// Reads the registry file; a missing file has no keys, and a malformed one
+// is reported and has none either.
+std::unique_ptr<RegistryData> ReadRegistry() {
+  auto registry = std::make_unique<RegistryData>();
+  const std::string path = RegistryFilePath();
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    // A missing file is a registry without keys.
+    if (errno != ENOENT) {
+      std::fprintf(stderr, "%s: %s\n", path.c_str(), std::strerror(errno));
+    }
+    return registry;
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+  std::string message;
+  int line = 0;
+  if (!ParseRegFile(text.str(), registry.get(), &message, &line)) {
+    std::fprintf(stderr, "%s:%d: %s; the registry file is not used.\n",
+                 path.c_str(), line, message.c_str());
+  }
+  return registry;
+}
+
+}  // namespace
+
+// The registry file, read once, on first use.
+struct SystemPlatform::State {
+  std::unique_ptr<RegistryData> registry;
+};
+
+SystemPlatform::SystemPlatform(std::string invocation_name)
+    : invocation_name_(std::move(invocation_name)),
+      state_(std::make_unique<State>()) {}
+
+SystemPlatform::~SystemPlatform() = default;
+
+char SystemPlatform::Separator() const { return '/'; }
+
+const char* SystemPlatform::ExeSuffix() const { return ""; }
+
+template <typename T>
+T SystemPlatform::Failed(T result) {
+  last_error_ = static_cast<std::uint32_t>(errno);
+  return result;
+}
+
+std::string SystemPlatform::RootOf(const std::string& skins_folder) const {
+  // There are no drive roots: the free space is that of the file system
+  // that holds the Skins folder itself.
+  return skins_folder;
+}
+
+bool SystemPlatform::IsPlainEntryName(const std::string& name) const {
+  return name.find('\0') == std::string::npos;
+}
+
+std::string SystemPlatform::CurrentDirectory() {
+  std::vector<char> buffer(256);
+  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) return Failed(std::string());
+    buffer.resize(buffer.size() * 2);
+  }
+  return buffer.data();
+}
+
+void SystemPlatform::Exit(int status) {
+  std::fflush(nullptr);
+  std::exit(status);
+}
+
+int SystemPlatform::ShowMessageBox(const std::string& text,
+                                  const std::string& caption, unsigned type) {
+  BoxIo io;
+  io.in = stdin;
+  io.out = stderr;
+  io.terminal = isatty(STDIN_FILENO) != 0;
+  io.preset = std::getenv("SKINSETUP_ANSWER");
+  return ShowTerminalBox(text, caption, type, io);
+}
+
+std::string RegistryFilePath() {
+  const char* path = std::getenv("SKINSETUP_REGISTRY");
+  if (path != nullptr && *path != '\0') return path;
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  std::string folder;
+  if (config != nullptr && *config != '\0') {
+    folder = config;
+  } else {
+    const char* home = std::getenv("HOME");
+    folder = std::string(home != nullptr ? home : "") + "/.config";
+  }
+  return folder + "/quintavo/registry.reg";
+}
+
+long SystemPlatform::OpenUserKey(const char* subkey, std::uint32_t /*access*/,
+                                RegKey* key) {
+  if (state_->registry == nullptr) state_->registry = ReadRegistry();
+  const RegistryData::Values* values =
+      state_->registry->Find(std::string("HKEY_CURRENT_USER\\") + subkey);
+  if (values == nullptr) return kErrorFileNotFound;
+  *key = reinterpret_cast<RegKey>(new PosixKey{values});
+  return 0;
+}
+
+long SystemPlatform::QueryKeyValue(RegKey key, const char* name,
+                                  unsigned char* data, std::uint32_t* size) {
+  const RegistryData::Values& values =
+      *reinterpret_cast<PosixKey*>(key)->values;
+  auto it = values.find(FoldCase(name));
+  if (it == values.end()) return kErrorFileNotFound;
+  const std::vector<unsigned char>& bytes = it->second;
+  if (bytes.size() > *size) {
+    *size = static_cast<std::uint32_t>(bytes.size());
+    return kErrorMoreData;
+  }
+  if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
+  *size = static_cast<std::uint32_t>(bytes.size());
+  return 0;
+}
+
+void SystemPlatform::CloseKey(RegKey key) {
+  delete reinterpret_cast<PosixKey*>(key);
+}
+
+bool SystemPlatform::QueryVersion(OsVersionInfo* info) {
+  // The extended free-space query is always available here, as on the NT
+  // family.
+  info->dwMajorVersion = 10;
+  info->dwMinorVersion = 0;
+  info->dwBuildNumber = 0;
+  info->dwPlatformId = 2;
+  info->szCSDVersion[0] = '\0';
+  return true;
+}
+
+Library SystemPlatform::LoadLibraryByName(const char* /*name*/) {
+  // Nothing is loaded; any non-null handle will do.
+  static char library;
+  return reinterpret_cast<Library>(&library);
+}
+
+Proc SystemPlatform::FindLibraryEntry(Library /*library*/,
+                                     const char* /*name*/) {
+  static char entry;
+  return reinterpret_cast<Proc>(&entry);
+}
+
+bool SystemPlatform::CallFreeSpaceEx(Proc /*entry*/, const std::string& root,
+                                    std::uint64_t* free_to_caller,
+                                    std::uint64_t* total_bytes,
+                                    std::uint64_t* total_free) {
+  struct statvfs volume;
+  if (statvfs(NearestExisting(root).c_str(), &volume) != 0) {
+    return Failed(false);
+  }
+  *free_to_caller =
+      static_cast<std::uint64_t>(volume.f_bavail) * volume.f_frsize;
+  *total_bytes = static_cast<std::uint64_t>(volume.f_blocks) * volume.f_frsize;
+  *total_free = static_cast<std::uint64_t>(volume.f_bfree) * volume.f_frsize;
+  return true;
+}
+
+bool SystemPlatform::QueryFreeSpace(const std::string& root,
+                                   std::uint32_t* sectors_per_cluster,
+                                   std::uint32_t* bytes_per_sector,
+                                   std::uint32_t* free_clusters,
+                                   std::uint32_t* total_clusters) {
+  struct statvfs volume;
+  if (statvfs(NearestExisting(root).c_str(), &volume) != 0) {
+    return Failed(false);
+  }
+  // Clusters of the fragment size in sectors of 512 bytes, the counts
+  // capped at 32 bits as the classic query caps them.
+  constexpr std::uint64_t kSector = 512;
+  const std::uint64_t fragment = volume.f_frsize;
+  *bytes_per_sector = static_cast<std::uint32_t>(kSector);
+  *sectors_per_cluster =
+      static_cast<std::uint32_t>(fragment >= kSector ? fragment / kSector : 1);
+  auto cap = [](std::uint64_t count) {
+    return static_cast<std::uint32_t>(count > 0xFFFFFFFFu ? 0xFFFFFFFFu
+                                                          : count);
+  };
+  *free_clusters = cap(volume.f_bfree);
+  *total_clusters = cap(volume.f_blocks);
+  return true;
+}
+
+int SystemPlatform::Access(const std::string& path, int mode, int* error) {
+  if (access(path.c_str(), mode) == 0) return 0;
+  *error = errno;
+  return Failed(-1);
+}
+
+int SystemPlatform::Stat(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 ? 0 : Failed(-1);
+}
+
+int SystemPlatform::MakeDir(const std::string& path) {
+  return mkdir(path.c_str(), 0777) == 0 ? 0 : Failed(-1);
+}
+
+int SystemPlatform::RemoveDir(const std::string& path) {
+  return rmdir(path.c_str()) == 0 ? 0 : Failed(-1);
+}
+
+Listing SystemPlatform::OpenListing(const std::string& pattern,
+                                   std::string* name) {
+  if (pattern.size() < 2 || pattern.compare(pattern.size() - 2, 2, "/*") != 0) {
+    errno = EINVAL;
+    return Failed<Listing>(nullptr);
+  }
+  std::string folder = pattern.substr(0, pattern.size() - 2);
+  if (folder.empty()) folder = "/";
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return Failed<Listing>(nullptr);
+  std::string first;
+  if (!ReadEntry(dir, &first)) {
+    const int error = errno;
+    closedir(dir);
+    errno = error != 0 ? error : ENOENT;
+    return Failed<Listing>(nullptr);
+  }
+  *name = first;
+  return reinterpret_cast<Listing>(new PosixListing{dir});
+}
+
+bool SystemPlatform::NextEntry(Listing listing, std::string* name) {
+  return ReadEntry(reinterpret_cast<PosixListing*>(listing)->dir, name);
+}
+
+void SystemPlatform::CloseListing(Listing listing) {
+  PosixListing* posix = reinterpret_cast<PosixListing*>(listing);
+  closedir(posix->dir);
+  delete posix;
+}
+
+File SystemPlatform::OpenExclusive(const std::string& path) {
+  // Without blocking, so that a named pipe cannot hold the run up.
+  const int fd =
+      open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return Failed<File>(nullptr);
+  struct stat status;
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    const int error = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+    close(fd);
+    errno = error;
+    return Failed<File>(nullptr);
+  }
+  return reinterpret_cast<File>(new PosixFile{fd});
+}
+
+std::uint32_t SystemPlatform::FileSize(File file) {
+  struct stat status;
+  if (fstat(reinterpret_cast<PosixFile*>(file)->fd, &status) != 0) {
+    return Failed(kInvalidFileSize);
+  }
+  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(status.st_size) &
+                                    0xFFFFFFFFu);
+}
+
+void SystemPlatform::CloseFile(File file) {
+  PosixFile* posix = reinterpret_cast<PosixFile*>(file);
+  close(posix->fd);
+  delete posix;
+}
+
+Stream SystemPlatform::OpenStream(const std::string& path) {
+  std::FILE* stream = std::fopen(path.c_str(), "rb");
+  if (stream == nullptr) return Failed<Stream>(nullptr);
+  return reinterpret_cast<Stream>(stream);
+}
+
+long SystemPlatform::ReadStream(Stream stream, char* buffer, long size) {
+  std::FILE* file = reinterpret_cast<std::FILE*>(stream);
+  const std::size_t count =
+      std::fread(buffer, 1, static_cast<std::size_t>(size), file);
+  if (count == 0 && std::ferror(file)) return Failed(-1L);
+  return static_cast<long>(count);
+}
+
+void SystemPlatform::CloseStream(Stream stream) {
+  std::fclose(reinterpret_cast<std::FILE*>(stream));
+}
+
+bool SystemPlatform::CopyFileTo(const std::string& source,
+                               const std::string& destination,
+                               bool fail_if_exists) {
+  const int in = open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (in < 0) return Failed(false);
+  struct stat from;
+  if (fstat(in, &from) != 0 || !S_ISREG(from.st_mode)) {
+    const int error = S_ISDIR(from.st_mode) ? EISDIR : EINVAL;
+    close(in);
+    errno = error;
+    return Failed(false);
+  }
+  // The destination is not followed through a link, and is emptied only
+  // once it is known not to be the source itself.
+  const int flags = O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW |
+                    (fail_if_exists ? O_EXCL : 0);
+  const int out = open(destination.c_str(), flags, 0600);
+  if (out < 0) {
+    const int error = errno;
+    close(in);
+    errno = error;
+    return Failed(false);
+  }
+  struct stat to;
+  if (fstat(out, &to) != 0 || !S_ISREG(to.st_mode) ||
+      (to.st_dev == from.st_dev && to.st_ino == from.st_ino)) {
+    close(out);
+    close(in);
+    errno = EINVAL;
+    return Failed(false);
+  }
+  bool ok = ftruncate(out, 0) == 0 && CopyFileData(in, out) &&
+            fchmod(out, from.st_mode & 07777) == 0;
+  if (ok) {
+    const struct timespec times[2] = {from.st_atim, from.st_mtim};
+    ok = futimens(out, times) == 0;
+  }
+  int error = errno;
+  if (close(out) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  close(in);
+  if (!ok) {
+    // No partial copy is left behind.
+    unlink(destination.c_str());
+    errno = error;
+    return Failed(false);
+  }
+  return true;
+}
+
+bool SystemPlatform::ErrorText(std::uint32_t code, std::string* text) {
+  const char* message = std::strerror(static_cast<int>(code));
+  if (message == nullptr || *message == '\0') return false;
+  *text = message;
+  return true;
+}
+
+bool SystemPlatform::RemoveFile(const std::string& path) {
+  return unlink(path.c_str()) == 0 ? true : Failed(false);
+}
+
+bool SystemPlatform::RenameFile(const std::string& from, const std::string& to) {
+  struct stat status;
+  if (lstat(from.c_str(), &status) != 0) return Failed(false);
+  if (S_ISDIR(status.st_mode)) {
+    errno = EISDIR;
+    return Failed(false);
+  }
+  return rename(from.c_str(), to.c_str()) == 0 ? true : Failed(false);
+}
+
+bool SystemPlatform::SameFile(const std::string& a, const std::string& b) {
+  struct stat first;
+  struct stat second;
+  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+}  // namespace platform

@@ -1,0 +1,94 @@
+// The system the installer runs on. One backend file a system implements
+// it, and the build picks the one for its target:
+// - win32_platform.cc calls the Win32 interface and the C runtime with the
+//   arguments the installer has always passed them;
+// - posix_platform.cc stands a .reg file in for the registry and the
+//   terminal for message boxes; files and folders are the real ones.
+
+#ifndef SKINSETUP_PLATFORM_SYSTEM_PLATFORM_H_
+#define SKINSETUP_PLATFORM_SYSTEM_PLATFORM_H_
+
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+class SystemPlatform : public Platform {
+ public:
+  explicit SystemPlatform(std::string invocation_name);
+  ~SystemPlatform() override;
+
+  char Separator() const override;
+  const char* ExeSuffix() const override;
+  std::string RootOf(const std::string& skins_folder) const override;
+  bool IsPlainEntryName(const std::string& name) const override;
+
+  std::string InvocationName() override { return invocation_name_; }
+  std::string CurrentDirectory() override;
+  [[noreturn]] void Exit(int status) override;
+
+  int ShowMessageBox(const std::string& text, const std::string& caption,
+                     unsigned type) override;
+
+  long OpenUserKey(const char* subkey, std::uint32_t access,
+                   RegKey* key) override;
+  long QueryKeyValue(RegKey key, const char* name, unsigned char* data,
+                     std::uint32_t* size) override;
+  void CloseKey(RegKey key) override;
+
+  bool QueryVersion(OsVersionInfo* info) override;
+  Library LoadLibraryByName(const char* name) override;
+  Proc FindLibraryEntry(Library library, const char* name) override;
+  bool CallFreeSpaceEx(Proc entry, const std::string& root,
+                       std::uint64_t* free_to_caller,
+                       std::uint64_t* total_bytes,
+                       std::uint64_t* total_free) override;
+  bool QueryFreeSpace(const std::string& root,
+                      std::uint32_t* sectors_per_cluster,
+                      std::uint32_t* bytes_per_sector,
+                      std::uint32_t* free_clusters,
+                      std::uint32_t* total_clusters) override;
+
+  int Access(const std::string& path, int mode, int* error) override;
+  int Stat(const std::string& path) override;
+  int MakeDir(const std::string& path) override;
+  int RemoveDir(const std::string& path) override;
+
+  Listing OpenListing(const std::string& pattern, std::string* name) override;
+  bool NextEntry(Listing listing, std::string* name) override;
+  void CloseListing(Listing listing) override;
+
+  File OpenExclusive(const std::string& path) override;
+  std::uint32_t FileSize(File file) override;
+  void CloseFile(File file) override;
+
+  Stream OpenStream(const std::string& path) override;
+  long ReadStream(Stream stream, char* buffer, long size) override;
+  void CloseStream(Stream stream) override;
+
+  bool CopyFileTo(const std::string& source, const std::string& destination,
+                  bool fail_if_exists) override;
+  std::uint32_t LastError() override { return last_error_; }
+  bool ErrorText(std::uint32_t code, std::string* text) override;
+  bool RemoveFile(const std::string& path) override;
+  bool RenameFile(const std::string& from, const std::string& to) override;
+  bool SameFile(const std::string& a, const std::string& b) override;
+
+ private:
+  // What the backend keeps between calls.
+  struct State;
+
+  // Notes the system's last error and returns `result`.
+  template <typename T>
+  T Failed(T result);
+
+  std::string invocation_name_;
+  std::uint32_t last_error_ = 0;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace platform
+
+#endif  // SKINSETUP_PLATFORM_SYSTEM_PLATFORM_H_

@@ -1,0 +1,317 @@
+#include <direct.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/system_platform.h"
+
+namespace platform {
+namespace {
+
+static_assert(sizeof(OsVersionInfo) == sizeof(OSVERSIONINFOA),
+              "the version record has the system's layout");
+
+// The flags of the error text request: a buffer the call allocates, the
+// system's table, and no insert arguments (a text's "%1" stays as it is).
+constexpr DWORD kErrorTextFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                                  FORMAT_MESSAGE_FROM_SYSTEM |
+                                  FORMAT_MESSAGE_IGNORE_INSERTS;
+constexpr DWORD kErrorTextLanguage = 0x400;  // Neutral, the user's default.
+
+using FreeSpaceExFn = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
+                                    PULARGE_INTEGER);
+
+struct Win32Listing {
+  HANDLE handle;
+};
+
+bool IsReservedDeviceName(std::string base) {
+  for (char& c : base) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") {
+    return true;
+  }
+  return base.size() == 4 &&
+         (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+         base[3] >= '1' && base[3] <= '9';
+}
+
+}  // namespace
+
+// The system keeps everything itself.
+struct SystemPlatform::State {};
+
+SystemPlatform::SystemPlatform(std::string invocation_name)
+    : invocation_name_(std::move(invocation_name)),
+      state_(std::make_unique<State>()) {}
+
+SystemPlatform::~SystemPlatform() = default;
+
+char SystemPlatform::Separator() const { return '\\'; }
+
+const char* SystemPlatform::ExeSuffix() const { return ".exe"; }
+
+template <typename T>
+T SystemPlatform::Failed(T result) {
+  last_error_ = GetLastError();
+  return result;
+}
+
+std::string SystemPlatform::RootOf(const std::string& skins_folder) const {
+  // The drive root: letter, colon, backslash.
+  return skins_folder.substr(0, 3);
+}
+
+bool SystemPlatform::IsPlainEntryName(const std::string& name) const {
+  // A colon names a drive or a file's stream.
+  if (name.find(':') != std::string::npos) return false;
+  // The system drops trailing dots and blanks from the last element.
+  const std::size_t end = name.find_last_not_of(". ");
+  if (end == std::string::npos) return false;
+  const std::string stored = name.substr(0, end + 1);
+  if (stored == "." || stored == "..") return false;
+  // A device name, with or without an extension, names the device.
+  std::string base = stored.substr(0, stored.find('.'));
+  base.erase(base.find_last_not_of(' ') + 1);
+  return !IsReservedDeviceName(base);
+}
+
+std::string SystemPlatform::CurrentDirectory() {
+  const DWORD needed = GetCurrentDirectoryA(0, nullptr);
+  if (needed == 0) return Failed(std::string());
+  std::vector<char> buffer(needed + 1);
+  const DWORD length =
+      GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
+  if (length == 0 || length >= buffer.size()) return Failed(std::string());
+  return std::string(buffer.data(), length);
+}
+
+void SystemPlatform::Exit(int status) { std::exit(status); }
+
+int SystemPlatform::ShowMessageBox(const std::string& text,
+                                   const std::string& caption, unsigned type) {
+  return MessageBoxA(nullptr, text.c_str(), caption.c_str(), type);
+}
+
+long SystemPlatform::OpenUserKey(const char* subkey, std::uint32_t access,
+                                 RegKey* key) {
+  HKEY handle = nullptr;
+  const LONG result =
+      RegOpenKeyExA(HKEY_CURRENT_USER, subkey, 0, access, &handle);
+  if (result == ERROR_SUCCESS) *key = reinterpret_cast<RegKey>(handle);
+  return result;
+}
+
+long SystemPlatform::QueryKeyValue(RegKey key, const char* name,
+                                   unsigned char* data, std::uint32_t* size) {
+  DWORD length = *size;
+  const LONG result = RegQueryValueExA(reinterpret_cast<HKEY>(key), name,
+                                       nullptr, nullptr, data, &length);
+  *size = length;
+  return result;
+}
+
+void SystemPlatform::CloseKey(RegKey key) {
+  RegCloseKey(reinterpret_cast<HKEY>(key));
+}
+
+bool SystemPlatform::QueryVersion(OsVersionInfo* info) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  return GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(info)) != 0;
+#pragma GCC diagnostic pop
+}
+
+Library SystemPlatform::LoadLibraryByName(const char* name) {
+  return reinterpret_cast<Library>(LoadLibraryA(name));
+}
+
+Proc SystemPlatform::FindLibraryEntry(Library library, const char* name) {
+  return reinterpret_cast<Proc>(
+      GetProcAddress(reinterpret_cast<HMODULE>(library), name));
+}
+
+bool SystemPlatform::CallFreeSpaceEx(Proc entry, const std::string& root,
+                                     std::uint64_t* free_to_caller,
+                                     std::uint64_t* total_bytes,
+                                     std::uint64_t* total_free) {
+  ULARGE_INTEGER caller;
+  ULARGE_INTEGER total;
+  ULARGE_INTEGER free;
+  const FreeSpaceExFn query = reinterpret_cast<FreeSpaceExFn>(entry);
+  if (query(root.c_str(), &caller, &total, &free) == 0) return Failed(false);
+  *free_to_caller = caller.QuadPart;
+  *total_bytes = total.QuadPart;
+  *total_free = free.QuadPart;
+  return true;
+}
+
+bool SystemPlatform::QueryFreeSpace(const std::string& root,
+                                    std::uint32_t* sectors_per_cluster,
+                                    std::uint32_t* bytes_per_sector,
+                                    std::uint32_t* free_clusters,
+                                    std::uint32_t* total_clusters) {
+  DWORD sectors = 0;
+  DWORD bytes = 0;
+  DWORD free = 0;
+  DWORD total = 0;
+  if (GetDiskFreeSpaceA(root.c_str(), &sectors, &bytes, &free, &total) == 0) {
+    return Failed(false);
+  }
+  *sectors_per_cluster = sectors;
+  *bytes_per_sector = bytes;
+  *free_clusters = free;
+  *total_clusters = total;
+  return true;
+}
+
+int SystemPlatform::Access(const std::string& path, int mode, int* error) {
+  if (_access(path.c_str(), mode) == 0) return 0;
+  *error = errno;
+  return -1;
+}
+
+int SystemPlatform::Stat(const std::string& path) {
+  struct _stat status;
+  return _stat(path.c_str(), &status) == 0 ? 0 : -1;
+}
+
+int SystemPlatform::MakeDir(const std::string& path) {
+  return _mkdir(path.c_str()) == 0 ? 0 : -1;
+}
+
+int SystemPlatform::RemoveDir(const std::string& path) {
+  return _rmdir(path.c_str()) == 0 ? 0 : -1;
+}
+
+Listing SystemPlatform::OpenListing(const std::string& pattern,
+                                    std::string* name) {
+  WIN32_FIND_DATAA data;
+  const HANDLE handle = FindFirstFileA(pattern.c_str(), &data);
+  if (handle == INVALID_HANDLE_VALUE) return Failed<Listing>(nullptr);
+  *name = data.cFileName;
+  return reinterpret_cast<Listing>(new Win32Listing{handle});
+}
+
+bool SystemPlatform::NextEntry(Listing listing, std::string* name) {
+  WIN32_FIND_DATAA data;
+  if (FindNextFileA(reinterpret_cast<Win32Listing*>(listing)->handle, &data) ==
+      0) {
+    return false;
+  }
+  *name = data.cFileName;
+  return true;
+}
+
+void SystemPlatform::CloseListing(Listing listing) {
+  Win32Listing* win32 = reinterpret_cast<Win32Listing*>(listing);
+  FindClose(win32->handle);
+  delete win32;
+}
+
+File SystemPlatform::OpenExclusive(const std::string& path) {
+  // Share mode 0: the open fails while the file is open elsewhere. A folder
+  // cannot be opened this way at all.
+  const HANDLE handle =
+      CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return Failed<File>(nullptr);
+  return reinterpret_cast<File>(handle);
+}
+
+std::uint32_t SystemPlatform::FileSize(File file) {
+  return ::GetFileSize(reinterpret_cast<HANDLE>(file), nullptr);
+}
+
+void SystemPlatform::CloseFile(File file) {
+  CloseHandle(reinterpret_cast<HANDLE>(file));
+}
+
+Stream SystemPlatform::OpenStream(const std::string& path) {
+  // Binary: the program does the text mode's translation itself.
+  std::FILE* stream = std::fopen(path.c_str(), "rb");
+  return reinterpret_cast<Stream>(stream);
+}
+
+long SystemPlatform::ReadStream(Stream stream, char* buffer, long size) {
+  std::FILE* file = reinterpret_cast<std::FILE*>(stream);
+  const std::size_t count =
+      std::fread(buffer, 1, static_cast<std::size_t>(size), file);
+  if (count == 0 && std::ferror(file)) return -1;
+  return static_cast<long>(count);
+}
+
+void SystemPlatform::CloseStream(Stream stream) {
+  std::fclose(reinterpret_cast<std::FILE*>(stream));
+}
+
+bool SystemPlatform::CopyFileTo(const std::string& source,
+                                const std::string& destination,
+                                bool fail_if_exists) {
+  if (CopyFileA(source.c_str(), destination.c_str(),
+                fail_if_exists ? TRUE : FALSE) == 0) {
+    return Failed(false);
+  }
+  return true;
+}
+
+bool SystemPlatform::ErrorText(std::uint32_t code, std::string* text) {
+  char* buffer = nullptr;
+  const DWORD length =
+      FormatMessageA(kErrorTextFlags, nullptr, code, kErrorTextLanguage,
+                     reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+  // Only a buffer the call allocated is released.
+  if (length == 0 || buffer == nullptr) return false;
+  *text = std::string(buffer, length);
+  LocalFree(buffer);
+  return true;
+}
+
+bool SystemPlatform::RemoveFile(const std::string& path) {
+  return DeleteFileA(path.c_str()) != 0 ? true : Failed(false);
+}
+
+bool SystemPlatform::RenameFile(const std::string& from,
+                                const std::string& to) {
+  const DWORD attributes = GetFileAttributesA(from.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Failed(false);
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    // As a copy onto a folder fails.
+    SetLastError(ERROR_ACCESS_DENIED);
+    return Failed(false);
+  }
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
+    return Failed(false);
+  }
+  return true;
+}
+
+bool SystemPlatform::SameFile(const std::string& a, const std::string& b) {
+  BY_HANDLE_FILE_INFORMATION info[2];
+  const std::string* paths[2] = {&a, &b};
+  for (int i = 0; i < 2; ++i) {
+    // No access is needed to read a file's identity, and no one is kept
+    // from the file meanwhile.
+    const HANDLE handle = CreateFileA(
+        paths[i]->c_str(), 0,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const BOOL ok = GetFileInformationByHandle(handle, &info[i]);
+    CloseHandle(handle);
+    if (ok == 0) return false;
+  }
+  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+         info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+         info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+}  // namespace platform

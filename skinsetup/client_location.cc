@@ -1,0 +1,55 @@
+// Finds the client through the current user's registry and forms the path
+// of its Skins folder; later, notes whether that folder exists yet.
+
+#include <cstring>
+
+#include "skinsetup/messages.h"
+#include "skinsetup/skinsetup.h"
+
+namespace skinsetup {
+namespace {
+
+constexpr char kClientKey[] = "SOFTWARE\\QV CLIENT";
+constexpr char kInstallDirValue[] = "Install Directory";
+constexpr std::uint32_t kValueSize = 256;
+
+}  // namespace
+
+void LocateClient(platform::Platform& os, SkinSetupRun& run) {
+  platform::RegKey key = nullptr;
+  if (os.OpenUserKey(kClientKey, platform::kKeyRead, &key) != 0) {
+    FailAndExit(os, kNotInstalled, 2);
+  }
+
+  // The value's type is ignored and the system adds no terminating zero to
+  // data stored without one: a value that fills the whole buffer without a
+  // zero is refused like one that does not fit.
+  unsigned char value[kValueSize] = {};
+  std::uint32_t size = kValueSize;
+  if (os.QueryKeyValue(key, kInstallDirValue, value, &size) != 0 ||
+      std::memchr(value, 0, kValueSize) == nullptr) {
+    ShowFailure(os, kNotInstalled, 1);
+    os.CloseKey(key);
+    os.Exit(0);
+  }
+  run.szValue = reinterpret_cast<const char*>(value);
+  ShowTrace(os, run.szValue, kTraceInstallDir);
+  os.CloseKey(key);
+
+  // A stored directory that ends in a separator keeps it.
+  const std::string skins = std::string(1, os.Separator()) + "Skins";
+  ShowTrace(os, skins, kTraceDir);
+  run.szValue += skins;
+  ShowTrace(os, run.szValue, kTraceValue);
+  run.szRoot = os.RootOf(run.szValue);
+}
+
+void TestSkinsFolder(platform::Platform& os, SkinSetupRun& run) {
+  int error = 0;
+  if (os.Access(run.szValue, 0, &error) == -1 && error == platform::kErrNoEnt) {
+    run.bCreateSkins = true;
+  }
+  if (os.Stat(run.szValue) == -1) run.bCreateSkins = true;
+}
+
+}  // namespace skinsetup

@@ -1,0 +1,97 @@
+// Reads the skin's range of client revisions from its compatibility map,
+// checks the client's revision against it and, for an accepted skin, creates
+// a missing Skins folder.
+
+#include <cstring>
+
+#include "skinsetup/map_parser.h"
+#include "skinsetup/messages.h"
+#include "skinsetup/skinsetup.h"
+#include "skinsetup/text_reader.h"
+
+namespace skinsetup {
+namespace {
+
+constexpr char kMinName[] = "SKIN-COMPATIBILITY-MIN";
+constexpr char kMaxName[] = "SKIN-COMPATIBILITY-MAX";
+constexpr char kRevisionKey[] = "SOFTWARE\\QV CLIENT\\NEWREVISION";
+constexpr char kRevisionValue[] = "SKIN-COMPATIBILITY";
+constexpr int kLineSize = 512;
+
+// Reads the map's lines into the range bounds, or ends the run.
+void ReadRange(platform::Platform& os, SkinSetupRun& run,
+               platform::Stream stream) {
+  TextReader reader([&os, stream](char* buffer, long size) {
+    return os.ReadStream(stream, buffer, size);
+  });
+  // A stream in error never reaches its end; the reading stops there too.
+  while (!reader.AtEnd() && !reader.Failed()) {
+    char line[kLineSize];
+    std::memset(line, 0, sizeof line);
+    reader.GetLine(line, sizeof line);
+    char* feed = std::strchr(line, '\n');
+    if (feed != nullptr) *feed = '\0';
+
+    const MapLine parsed = ParseMapLine(line);
+    if (parsed.kind == MapLine::kBlank) continue;
+    if (parsed.kind == MapLine::kNoName) FailAndExit(os, kCannotInstall, 5);
+    ShowTrace(os, parsed.name, kTraceName);
+    if (parsed.kind == MapLine::kNoValue) FailAndExit(os, kCannotInstall, 6);
+    ShowTrace(os, parsed.value, kTraceMapValue);
+    if (parsed.name == kMinName) run.nCompatMin = ParseInteger(parsed.value);
+    if (parsed.name == kMaxName) run.nCompatMax = ParseInteger(parsed.value);
+  }
+  if (run.nCompatMin > run.nCompatMax || run.nCompatMin < 0 ||
+      run.nCompatMax < 0) {
+    FailAndExit(os, kCannotInstall, 7);
+  }
+}
+
+// Reads the client's revision from the registry, or ends the run.
+void ReadClientRevision(platform::Platform& os, SkinSetupRun& run) {
+  platform::RegKey key = nullptr;
+  if (os.OpenUserKey(kRevisionKey, platform::kKeyRead, &key) != 0) {
+    FailAndExit(os, kIncompatible, 2);
+  }
+  // A shorter value leaves the remaining bytes zero.
+  unsigned char bytes[4] = {};
+  std::uint32_t size = sizeof bytes;
+  if (os.QueryKeyValue(key, kRevisionValue, bytes, &size) != 0) {
+    ShowFailure(os, kIncompatible, 1);
+    os.CloseKey(key);
+    os.Exit(0);
+  }
+  run.dwClientRevision = static_cast<std::uint32_t>(bytes[0]) |
+                         static_cast<std::uint32_t>(bytes[1]) << 8 |
+                         static_cast<std::uint32_t>(bytes[2]) << 16 |
+                         static_cast<std::uint32_t>(bytes[3]) << 24;
+  ShowTrace(os, FormatSigned(run.dwClientRevision), kTraceRevision);
+  os.CloseKey(key);
+}
+
+}  // namespace
+
+void ProcessMap(platform::Platform& os, SkinSetupRun& run,
+                const std::string& path, platform::Stream* pfCfg) {
+  *pfCfg = os.OpenStream(path);
+  // A map that is listed but cannot be opened is no map at all.
+  if (*pfCfg == nullptr) FailAndExit(os, kCannotInstall, 10);
+  ShowTrace(os, path, kTraceFileOpened);
+
+  ReadRange(os, run, *pfCfg);
+  ReadClientRevision(os, run);
+  // Both bounds are non-negative here, so the unsigned comparison is the
+  // plain inclusive range test.
+  if (static_cast<std::uint32_t>(run.nCompatMin) > run.dwClientRevision ||
+      run.dwClientRevision > static_cast<std::uint32_t>(run.nCompatMax)) {
+    FailAndExit(os, kIncompatible, 3);
+  }
+  os.CloseStream(*pfCfg);
+
+  if (run.bCreateSkins) {
+    ShowTrace(os, run.szValue, kTraceCreateSkins);
+    if (os.MakeDir(run.szValue) != 0) FailAndExit(os, kCannotCreateSkins, 1);
+  }
+}
+
+}  // namespace skinsetup

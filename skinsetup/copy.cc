@@ -1,0 +1,97 @@
+// Checks the space, asks before overwriting an installed skin, and copies
+// every package file into the skin folder in a second walk of the package.
+
+#include <cstdio>
+
+#include "skinsetup/kept_files.h"
+#include "skinsetup/messages.h"
+#include "skinsetup/skinsetup.h"
+
+namespace skinsetup {
+namespace {
+
+// Shows the system's text for the error of a failed copy.
+void ShowCopyError(platform::Platform& os) {
+  const std::uint32_t error = os.LastError();
+  std::string text;
+  if (!os.ErrorText(error, &text)) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "Errore di sistema %lu",
+                  static_cast<unsigned long>(error));
+    text = buffer;
+  }
+  os.ShowMessageBox(text, kCopyErrorCaption, platform::kBoxOkInformation);
+}
+
+// Copies one package file (run.tmp4) to its destination (run.szDestFile).
+// Returns false, with the system's last error set, when it failed.
+bool CopyOne(platform::Platform& os, SkinSetupRun& run,
+             const std::string& name) {
+  // A package installed from inside its own skin folder is already there;
+  // copying a file onto itself would destroy it.
+  if (os.SameFile(run.tmp4, run.szDestFile)) return true;
+  // An earlier file of the same name is kept aside until the whole copy has
+  // succeeded. One that cannot be kept (a folder in its place, a locked
+  // file) is not overwritten either: the copy counts as failed.
+  if (!run.bSkinDirCreated && os.Stat(run.szDestFile) == 0 &&
+      !KeepFile(os, run, name)) {
+    return false;
+  }
+  run.written.insert(name);
+  return os.CopyFileTo(run.tmp4, run.szDestFile, false);
+}
+
+}  // namespace
+
+int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
+  const char sep = os.Separator();
+  ShowTrace(os, run.szRoot, kTraceDisk);
+  if (run.FreeSpace < run.mem_nec) FailAndExit(os, kNoSpace, 1);
+
+  run.szSkinsDir = run.szValue;
+  run.szValue += sep + run.szSkinName;
+  ShowTrace(os, run.szValue, kTraceSkinDir);
+  if (os.Stat(run.szValue) == 0) {
+    const int answer = os.ShowMessageBox(kAlreadyPresent, kProgramTitle,
+                                         platform::kBoxYesNo);
+    if (answer == platform::kIdNo) os.Exit(0);
+  }
+  ShowTrace(os, run.szValue, kTraceMakeSkinDir);
+  // An existing folder is fine; any other failure shows in the copies.
+  run.bSkinDirCreated = os.MakeDir(run.szValue) == 0;
+  ShowTrace(os, run.szValue, kTraceValue);
+
+  run.tmp2 = run.szValue;
+  ShowTrace(os, run.tmp2, kTraceTmp2);
+  RecoverInterruptedRun(os, run);
+  run.tmp4 = run.szCurDir + sep + "*";
+  ShowTrace(os, run.tmp4, kTraceTmp4);
+  std::string name;
+  platform::Listing listing = os.OpenListing(run.tmp4, &name);
+  run.szCurDir += sep;
+  if (listing == nullptr) {
+    // Nothing could be copied: the run has failed.
+    os.ShowMessageBox(kInvalid, kInvalidCaption, platform::kBoxOk);
+    run.bCopyOk = false;
+  } else {
+    do {
+      run.tmp4 = run.szCurDir + name;
+      run.szDestFile = run.tmp2 + sep + name;
+      run.szRelName = std::string(".") + sep + name;
+      if (IsInstallerOrDots(run, name)) continue;
+      ShowTrace(os, run.szDestFile, kTraceDestination);
+      ShowTrace(os, run.tmp4, kTraceSource);
+      if (!CopyOne(os, run, name)) {
+        run.bCopyOk = false;
+        ShowCopyError(os);
+      }
+    } while (os.NextEntry(listing, &name));
+    os.CloseListing(listing);
+  }
+
+  if (!run.bCopyOk) Rollback(os, run);
+  DiscardKeptFiles(os, run);
+  return os.ShowMessageBox(kSuccess, kProgramTitle, platform::kBoxOk);
+}
+
+}  // namespace skinsetup

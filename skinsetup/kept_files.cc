@@ -1,0 +1,62 @@
+#include "skinsetup/kept_files.h"
+
+namespace skinsetup {
+namespace {
+
+std::string InFolder(const platform::Platform& os, const std::string& folder,
+                     const std::string& name) {
+  return folder + os.Separator() + name;
+}
+
+}  // namespace
+
+std::string KeptFolder(const platform::Platform& os, const SkinSetupRun& run) {
+  return InFolder(os, run.tmp2, kKeptFolderName);
+}
+
+void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run) {
+  const std::string folder = KeptFolder(os, run);
+  if (os.Stat(folder) != 0) return;
+  std::string name;
+  platform::Listing listing =
+      os.OpenListing(InFolder(os, folder, "*"), &name);
+  if (listing != nullptr) {
+    do {
+      if (name == "." || name == "..") continue;
+      os.RenameFile(InFolder(os, folder, name), InFolder(os, run.tmp2, name));
+    } while (os.NextEntry(listing, &name));
+    os.CloseListing(listing);
+  }
+  os.RemoveDir(folder);
+}
+
+bool KeepFile(platform::Platform& os, SkinSetupRun& run,
+              const std::string& name) {
+  const std::string folder = KeptFolder(os, run);
+  if (run.kept.empty()) os.MakeDir(folder);
+  if (!os.RenameFile(InFolder(os, run.tmp2, name), InFolder(os, folder, name))) {
+    return false;
+  }
+  run.kept.push_back(name);
+  return true;
+}
+
+void RestoreKeptFiles(platform::Platform& os, SkinSetupRun& run) {
+  if (run.kept.empty()) return;
+  const std::string folder = KeptFolder(os, run);
+  for (const std::string& name : run.kept) {
+    os.RenameFile(InFolder(os, folder, name), InFolder(os, run.tmp2, name));
+  }
+  os.RemoveDir(folder);
+}
+
+void DiscardKeptFiles(platform::Platform& os, SkinSetupRun& run) {
+  if (run.kept.empty()) return;
+  const std::string folder = KeptFolder(os, run);
+  for (const std::string& name : run.kept) {
+    os.RemoveFile(InFolder(os, folder, name));
+  }
+  os.RemoveDir(folder);
+}
+
+}  // namespace skinsetup

@@ -1,0 +1,46 @@
+// The earlier files of a reinstalled skin, kept aside until the new copy
+// has fully succeeded.
+//
+// Just before a package file replaces a file of the skin folder, the old
+// file is renamed into a working folder inside the skin folder: the same
+// volume, so the rename is cheap and keeps contents and times. A failed run
+// renames them back; a successful one deletes them. A run that was killed
+// leaves them in the working folder, from where the next run (or the user,
+// by moving them back) puts them in place again.
+
+#ifndef SKINSETUP_SKINSETUP_KEPT_FILES_H_
+#define SKINSETUP_SKINSETUP_KEPT_FILES_H_
+
+#include <string>
+
+#include "platform/platform.h"
+#include "skinsetup/skinsetup.h"
+
+namespace skinsetup {
+
+// The name of the working folder inside the skin folder.
+inline constexpr char kKeptFolderName[] = ".skinsetup-kept";
+
+// The working folder's path for the skin folder in run.tmp2.
+std::string KeptFolder(const platform::Platform& os, const SkinSetupRun& run);
+
+// Puts back the files that an interrupted earlier run left in the working
+// folder, and removes it. A file that cannot be put back stays there.
+void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run);
+
+// Moves the skin folder's file `name` into the working folder. Returns false,
+// with the platform's last error set, when it cannot be kept.
+bool KeepFile(platform::Platform& os, SkinSetupRun& run,
+              const std::string& name);
+
+// Renames every kept file back into the skin folder, replacing what the run
+// wrote there. A file that cannot be put back stays in the working folder,
+// which then stays too.
+void RestoreKeptFiles(platform::Platform& os, SkinSetupRun& run);
+
+// Deletes the kept files and the working folder, once the copy succeeded.
+void DiscardKeptFiles(platform::Platform& os, SkinSetupRun& run);
+
+}  // namespace skinsetup
+
+#endif  // SKINSETUP_SKINSETUP_KEPT_FILES_H_

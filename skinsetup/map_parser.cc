@@ -1,0 +1,69 @@
+#include "skinsetup/map_parser.h"
+
+#include <cstring>
+#include <limits>
+
+namespace skinsetup {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// White space as the C library's atoi skips it in the "C" locale.
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+}  // namespace
+
+MapLine ParseMapLine(const char* line) {
+  MapLine result;
+  std::string text(line, std::strlen(line));
+
+  // The first run of characters other than blanks and tabs: without one the
+  // line is skipped; a blank or tab after it ends the line.
+  const std::size_t word = text.find_first_not_of(" \t");
+  if (word == std::string::npos) return result;
+  std::size_t word_end = word;
+  while (word_end < text.size() && !IsBlank(text[word_end])) ++word_end;
+  text.resize(word_end);
+
+  std::size_t at = text.find_first_not_of('=');
+  if (at == std::string::npos) {
+    result.kind = MapLine::kNoName;
+    return result;
+  }
+  std::size_t end = text.find('=', at);
+  result.name = text.substr(at, end == std::string::npos ? end : end - at);
+  if (end == std::string::npos) {
+    result.kind = MapLine::kNoValue;
+    return result;
+  }
+  at = text.find_first_not_of('=', end);
+  if (at == std::string::npos) {
+    result.kind = MapLine::kNoValue;
+    return result;
+  }
+  end = text.find('=', at);
+  result.value = text.substr(at, end == std::string::npos ? end : end - at);
+  result.kind = MapLine::kEntry;
+  return result;
+}
+
+std::int32_t ParseInteger(const std::string& value) {
+  constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+  constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
+  std::size_t at = 0;
+  while (at < value.size() && IsSpace(value[at])) ++at;
+  bool negative = false;
+  if (at < value.size() && (value[at] == '+' || value[at] == '-')) {
+    negative = value[at] == '-';
+    ++at;
+  }
+  // Accumulate the magnitude, stopping once it is past either bound.
+  std::int64_t magnitude = 0;
+  for (; at < value.size() && value[at] >= '0' && value[at] <= '9'; ++at) {
+    if (magnitude <= kMax + 1) magnitude = magnitude * 10 + (value[at] - '0');
+  }
+  if (negative) return static_cast<std::int32_t>(-magnitude < kMin ? kMin : -magnitude);
+  return static_cast<std::int32_t>(magnitude > kMax ? kMax : magnitude);
+}
+
+}  // namespace skinsetup

@@ -1,0 +1,89 @@
+// Every text, caption and button set the installer shows, in code page
+// 1252, and the two ways of showing a fatal failure and a trace point.
+
+#ifndef SKINSETUP_SKINSETUP_MESSAGES_H_
+#define SKINSETUP_SKINSETUP_MESSAGES_H_
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace skinsetup {
+
+// The trace boxes are a build-time switch (the SKINSETUP_TRACE option);
+// the delivered build has them off.
+#ifndef SKINSETUP_TRACE
+#define SKINSETUP_TRACE 0
+#endif
+constexpr bool bTrace = SKINSETUP_TRACE != 0;
+
+// Caption of every fatal error, of the overwrite question and of success.
+inline constexpr char kProgramTitle[] = "Quintavo Skins Installer";
+
+// Texts of the fatal errors; FailAndExit adds " CODICE ERRORE:" and a code.
+inline constexpr char kCannotInstall[] = "Impossibile installare la skin";
+inline constexpr char kNotInstalled[] = "Quintavo non \xE8 installato";
+inline constexpr char kIncompatible[] =
+    "La skin non \xE8 compatibile con questa versione di client";
+inline constexpr char kCannotCreateSkins[] =
+    "Impossibile creare la cartella Skins";
+inline constexpr char kNoSpace[] = "Spazio su disco insufficiente";
+inline constexpr char kCannotCopy[] = "Impossibile copiare i files su disco";
+
+// The other boxes.
+inline constexpr char kInvalid[] = "NON VALIDO";
+inline constexpr char kInvalidCaption[] = " Installazione Fallita";
+inline constexpr char kAlreadyPresent[] =
+    "La skin \xE8 gi\xE0 presente.\nSi vuole procedere ugualmente?";
+inline constexpr char kCopyErrorCaption[] = "Quintavo";
+inline constexpr char kDeleteDirCaption[] = " delete file dir";
+inline constexpr char kSuccess[] = "Installazione effettuata correttamente";
+
+// Captions of the trace points.
+inline constexpr char kTraceExeName[] = "NOME_EXE";
+inline constexpr char kTraceSkinName[] = " PARAMETRO";
+inline constexpr char kTraceInstallDir[] = " Prova Installazione";
+inline constexpr char kTraceDir[] = " DIR";
+inline constexpr char kTraceValue[] = " szValue";
+inline constexpr char kTraceFreeSpace[] = "FreeSpace";
+inline constexpr char kTraceCurDir[] = "Current Directory";
+inline constexpr char kTraceFileName[] = "lpFileName";
+inline constexpr char kTraceFileOpened[] = "FILE OPENED";
+inline constexpr char kTraceName[] = "name";
+inline constexpr char kTraceMapValue[] = "value";
+inline constexpr char kTraceRevision[] = "SKIN-COMPATIBILITY";
+inline constexpr char kTraceCreateSkins[] = "DIR da creare";
+inline constexpr char kTraceBadFile[] = "NOME FILE CHE DA' PROBLEMI";
+inline constexpr char kTraceSizeFailed[] = " Quintavo";
+inline constexpr char kTraceSizeFailedText[] = "GetFileSize() Fallita";
+inline constexpr char kTraceMemNec[] = "mem_nec";
+inline constexpr char kTraceDisk[] = "Disk";
+inline constexpr char kTraceSkinDir[] = "Dir che si vuole creare";
+inline constexpr char kTraceMakeSkinDir[] = " DIR NOMESKIN";
+inline constexpr char kTraceTmp2[] = "tmp2";
+inline constexpr char kTraceTmp4[] = " tmp4";
+inline constexpr char kTraceDestination[] = " destinazione";
+inline constexpr char kTraceSource[] = " origine";
+
+// `text` + " CODICE ERRORE:" + `code`, as the fatal error box shows it.
+std::string FormatFailure(const char* text, int code);
+
+// Shows the fatal error box for `text` and `code` and returns; for the
+// paths that close a key or show a trace before the process ends.
+void ShowFailure(platform::Platform& os, const char* text, int code);
+
+// Shows the fatal error box and ends the process with status 0.
+[[noreturn]] void FailAndExit(platform::Platform& os, const char* text,
+                              int code);
+
+// Shows `text` under `caption` when the trace switch is on.
+void ShowTrace(platform::Platform& os, const std::string& text,
+               const char* caption);
+
+// "%f" of a byte count and "%d" of a revision, as the trace boxes show them.
+std::string FormatFloat(float value);
+std::string FormatSigned(std::uint32_t value);
+
+}  // namespace skinsetup
+
+#endif  // SKINSETUP_SKINSETUP_MESSAGES_H_

@@ -1,0 +1,53 @@
+// Takes back a failed copy: what the run wrote into the skin folder goes,
+// the files it replaced come back, and a skin folder it created is removed
+// once empty.
+
+#include "skinsetup/kept_files.h"
+#include "skinsetup/messages.h"
+#include "skinsetup/skin_name.h"
+#include "skinsetup/skinsetup.h"
+
+namespace skinsetup {
+namespace {
+
+// The rollback acts only on a folder directly inside the Skins folder.
+bool IsSkinFolder(const platform::Platform& os, const SkinSetupRun& run,
+                  const std::string& folder) {
+  return IsAcceptableSkinName(os, run.szSkinName) &&
+         folder == run.szSkinsDir + os.Separator() + run.szSkinName;
+}
+
+}  // namespace
+
+int DeleteFiles(platform::Platform& os, SkinSetupRun& run,
+                const std::string& folder) {
+  const char sep = os.Separator();
+  const std::string pattern = folder + sep + "*";
+  std::string name;
+  platform::Listing listing = os.OpenListing(pattern, &name);
+  os.ShowMessageBox(pattern, kDeleteDirCaption, platform::kBoxOk);
+  if (listing == nullptr) return 1;
+  if (IsSkinFolder(os, run, folder)) {
+    do {
+      // Files this run did not write stay as they are.
+      if (name == "." || name == ".." || run.written.count(name) == 0) {
+        continue;
+      }
+      os.RemoveFile(folder + sep + name);
+    } while (os.NextEntry(listing, &name));
+  }
+  os.CloseListing(listing);
+  return 0;
+}
+
+void Rollback(platform::Platform& os, SkinSetupRun& run) {
+  const bool listed = DeleteFiles(os, run, run.szValue) == 0;
+  if (IsSkinFolder(os, run, run.szValue)) {
+    RestoreKeptFiles(os, run);
+    // A folder that held anything before the run stays.
+    if (listed && run.bSkinDirCreated) os.RemoveDir(run.szValue);
+  }
+  FailAndExit(os, kCannotCopy, 1);
+}
+
+}  // namespace skinsetup

@@ -1,0 +1,38 @@
+// The run driver: takes the skin name and the invocation name, then walks
+// the phases in their fixed order.
+
+#include "skinsetup/messages.h"
+#include "skinsetup/skin_name.h"
+#include "skinsetup/skinsetup.h"
+
+namespace skinsetup {
+
+int WinMain(platform::Platform& os, void* /*hInstance*/,
+            void* /*hPrevInstance*/, const char* lpCmdLine, int /*nShowCmd*/) {
+  // The map stream lives for the whole process: failure paths leave it open
+  // for the process end to close.
+  static platform::Stream pfCfg = nullptr;
+
+  SkinSetupRun run;
+  run.szSkinName = lpCmdLine != nullptr ? lpCmdLine : "";
+  if (!IsAcceptableSkinName(os, run.szSkinName)) {
+    FailAndExit(os, kCannotInstall, 0);
+  }
+
+  // The installer recognises its own file only through the name it was
+  // started under, so a name typed without the suffix gets it here.
+  run.szExeName = os.InvocationName();
+  if (run.szExeName.find(os.ExeSuffix()) == std::string::npos) {
+    run.szExeName += os.ExeSuffix();
+  }
+  ShowTrace(os, run.szExeName, kTraceExeName);
+  ShowTrace(os, run.szSkinName, kTraceSkinName);
+
+  LocateClient(os, run);
+  ProbeFreeSpace(os, run);
+  TestSkinsFolder(os, run);
+  ScanPackage(os, run, &pfCfg);
+  return CopyPackage(os, run);
+}
+
+}  // namespace skinsetup

@@ -1,0 +1,69 @@
+// Walks the package folder: counts the bytes the copy will need, checks that
+// every file can be opened, and has the compatibility map processed when the
+// listing reaches it.
+
+#include "skinsetup/messages.h"
+#include "skinsetup/skinsetup.h"
+
+namespace skinsetup {
+namespace {
+
+constexpr char kMapName[] = "cliver.map";
+
+// Opens, measures and counts one package file, or ends the run.
+void CountFile(platform::Platform& os, SkinSetupRun& run) {
+  platform::File file = os.OpenExclusive(run.lpFileName);
+  if (file == nullptr) {
+    ShowFailure(os, kCannotInstall, 8);
+    ShowTrace(os, run.szRelName, kTraceBadFile);
+    os.Exit(0);
+  }
+  const std::uint32_t size = os.FileSize(file);
+  if (size == platform::kInvalidFileSize) {
+    ShowFailure(os, kCannotInstall, 9);
+    ShowTrace(os, kTraceSizeFailedText, kTraceSizeFailed);
+    os.Exit(0);
+  }
+  // The size joins the total unrounded, and only the sum is rounded to
+  // single precision: the total is exact up to 2^24 bytes.
+  run.mem_nec = static_cast<float>(static_cast<double>(run.mem_nec) +
+                                   static_cast<double>(size));
+  ShowTrace(os, FormatFloat(run.mem_nec), kTraceMemNec);
+  os.CloseFile(file);
+}
+
+}  // namespace
+
+bool IsInstallerOrDots(const SkinSetupRun& run, const std::string& name) {
+  return run.szRelName == run.szExeName || name == "." || name == "..";
+}
+
+void ScanPackage(platform::Platform& os, SkinSetupRun& run,
+                 platform::Stream* pfCfg) {
+  const char sep = os.Separator();
+  run.szCurDir = os.CurrentDirectory();
+  ShowTrace(os, run.szCurDir, kTraceCurDir);
+
+  run.szFindPattern = run.szCurDir + sep + "*";
+  std::string name;
+  platform::Listing listing = os.OpenListing(run.szFindPattern, &name);
+  if (listing == nullptr) {
+    // Nothing was listed, so the package counts as empty and has no map.
+    os.ShowMessageBox(kInvalid, kInvalidCaption, platform::kBoxOk);
+  } else {
+    do {
+      run.lpFileName = run.szCurDir + sep + name;
+      ShowTrace(os, run.lpFileName, kTraceFileName);
+      run.szRelName = std::string(".") + sep + name;
+      if (name == kMapName) {
+        run.bMapFound = true;
+        ProcessMap(os, run, run.lpFileName, pfCfg);
+      }
+      if (!IsInstallerOrDots(run, name)) CountFile(os, run);
+    } while (os.NextEntry(listing, &name));
+    os.CloseListing(listing);
+  }
+  if (!run.bMapFound) FailAndExit(os, kCannotInstall, 10);
+}
+
+}  // namespace skinsetup

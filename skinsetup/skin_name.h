@@ -1,0 +1,21 @@
+// Which skin names the installer accepts.
+
+#ifndef SKINSETUP_SKINSETUP_SKIN_NAME_H_
+#define SKINSETUP_SKINSETUP_SKIN_NAME_H_
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace skinsetup {
+
+// True when `name` names exactly one folder directly inside the Skins
+// folder. The name becomes the last element of the skin folder path, and
+// the copy and a rollback act on that folder; a name that could reach any
+// other folder is refused before anything is read or written.
+bool IsAcceptableSkinName(const platform::Platform& os,
+                          const std::string& name);
+
+}  // namespace skinsetup
+
+#endif  // SKINSETUP_SKINSETUP_SKIN_NAME_H_

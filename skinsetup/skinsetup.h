@@ -1,0 +1,87 @@
+// The skin installer: one run, from the command tail to the installed skin.
+//
+// WinMain walks the phases below in a fixed order. Every phase either
+// completes or ends the process itself through FailAndExit; no failure is
+// returned up the call chain.
+
+#ifndef SKINSETUP_SKINSETUP_SKINSETUP_H_
+#define SKINSETUP_SKINSETUP_SKINSETUP_H_
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace skinsetup {
+
+// Everything one run knows. Paths are held in full, whatever their length,
+// so no composed path can overrun its field; the system refuses a path it
+// cannot handle when the path is used.
+struct SkinSetupRun {
+  std::string szSkinName;     // The command tail.
+  std::string szExeName;      // The invocation name, with the suffix rule.
+  std::string szValue;        // Install directory, then Skins, then skin folder.
+  std::string szRoot;         // Where the free space is asked for.
+  std::string szCurDir;       // The package folder.
+  std::string szFindPattern;  // Listing pattern of the scan.
+  std::string lpFileName;     // Full path of the entry being scanned.
+  std::string szRelName;      // ".\" + entry name, compared with szExeName.
+  float FreeSpace = 0.0f;     // Free bytes on the client's drive.
+  float mem_nec = 0.0f;       // Bytes the package needs.
+  std::int32_t nCompatMin = -1;
+  std::int32_t nCompatMax = -1;
+  std::uint32_t dwClientRevision = 0;
+  bool bMapFound = false;
+  bool bCreateSkins = false;
+  bool bCopyOk = true;
+  std::string tmp2;        // The skin folder, base of every destination.
+  std::string tmp4;        // Copy pattern, then each source path.
+  std::string szDestFile;  // Destination of the file being copied.
+
+  // What the copy did to the skin folder, so that a failed run can leave it
+  // as it was: whether the run created the folder, the names it wrote there
+  // (created or replaced), and the names whose earlier file it kept aside.
+  std::string szSkinsDir;
+  bool bSkinDirCreated = false;
+  std::set<std::string> written;
+  std::vector<std::string> kept;
+};
+
+// The installer's entry. Only the command tail is used; the invocation name
+// comes from the platform's argument vector. Returns the process status.
+int WinMain(platform::Platform& os, void* hInstance, void* hPrevInstance,
+            const char* lpCmdLine, int nShowCmd);
+
+// The phases, in the order in which WinMain calls them.
+void LocateClient(platform::Platform& os, SkinSetupRun& run);
+void ProbeFreeSpace(platform::Platform& os, SkinSetupRun& run);
+void TestSkinsFolder(platform::Platform& os, SkinSetupRun& run);
+void ScanPackage(platform::Platform& os, SkinSetupRun& run,
+                 platform::Stream* pfCfg);
+int CopyPackage(platform::Platform& os, SkinSetupRun& run);
+
+// True for the entries that are never counted nor copied: the installer's
+// own file (run.szRelName, already formed for `name`, equals the invocation
+// name) and the "." and ".." entries.
+bool IsInstallerOrDots(const SkinSetupRun& run, const std::string& name);
+
+// Called by the scan when it meets the compatibility map at `path`; returns
+// when the skin is accepted and the Skins folder exists.
+void ProcessMap(platform::Platform& os, SkinSetupRun& run,
+                const std::string& path, platform::Stream* pfCfg);
+
+// Ends a run whose copies failed: takes back what the run wrote into the
+// skin folder, then reports the failure. Never returns.
+[[noreturn]] void Rollback(platform::Platform& os, SkinSetupRun& run);
+
+// Deletes the files that this run wrote directly in `folder`, after showing
+// the folder's listing pattern. Returns 0 when the folder was listed, 1 when
+// it could not be.
+int DeleteFiles(platform::Platform& os, SkinSetupRun& run,
+                const std::string& folder);
+
+}  // namespace skinsetup
+
+#endif  // SKINSETUP_SKINSETUP_SKINSETUP_H_
