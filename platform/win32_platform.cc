@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/system_platform.h"
+#include "platform/win32_names.h"
 
 namespace platform {
 namespace {
@@ -31,18 +32,6 @@ using FreeSpaceExFn = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
 struct Win32Listing {
   HANDLE handle;
 };
-
-bool IsReservedDeviceName(std::string base) {
-  for (char& c : base) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") {
-    return true;
-  }
-  return base.size() == 4 &&
-         (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-         base[3] >= '1' && base[3] <= '9';
-}
 
 }  // namespace
 
@@ -71,17 +60,7 @@ std::string SystemPlatform::RootOf(const std::string& skins_folder) const {
 }
 
 bool SystemPlatform::IsPlainEntryName(const std::string& name) const {
-  // A colon names a drive or a file's stream.
-  if (name.find(':') != std::string::npos) return false;
-  // The system drops trailing dots and blanks from the last element.
-  const std::size_t end = name.find_last_not_of(". ");
-  if (end == std::string::npos) return false;
-  const std::string stored = name.substr(0, end + 1);
-  if (stored == "." || stored == "..") return false;
-  // A device name, with or without an extension, names the device.
-  std::string base = stored.substr(0, stored.find('.'));
-  base.erase(base.find_last_not_of(' ') + 1);
-  return !IsReservedDeviceName(base);
+  return IsPlainWin32EntryName(name);
 }
 
 std::string SystemPlatform::CurrentDirectory() {

@@ -11,8 +11,7 @@ namespace skinsetup {
 namespace {
 
 // Shows the system's text for the error of a failed copy.
-void ShowCopyError(platform::Platform& os) {
-  const std::uint32_t error = os.LastError();
+void ShowCopyError(platform::Platform& os, std::uint32_t error) {
   std::string text;
   if (!os.ErrorText(error, &text)) {
     char buffer[64];
@@ -24,9 +23,9 @@ void ShowCopyError(platform::Platform& os) {
 }
 
 // Copies one package file (run.tmp4) to its destination (run.szDestFile).
-// Returns false, with the system's last error set, when it failed.
-bool CopyOne(platform::Platform& os, SkinSetupRun& run,
-             const std::string& name) {
+// Returns false, with the system's error in `*error`, when it failed.
+bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
+             std::uint32_t* error) {
   // A package installed from inside its own skin folder is already there;
   // copying a file onto itself would destroy it.
   if (os.SameFile(run.tmp4, run.szDestFile)) return true;
@@ -34,11 +33,13 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run,
   // succeeded. One that cannot be kept (a folder in its place, a locked
   // file) is not overwritten either: the copy counts as failed.
   if (!run.bSkinDirCreated && os.Stat(run.szDestFile) == 0 &&
-      !KeepFile(os, run, name)) {
+      !KeepFile(os, run, name, error)) {
     return false;
   }
   run.written.insert(name);
-  return os.CopyFileTo(run.tmp4, run.szDestFile, false);
+  if (os.CopyFileTo(run.tmp4, run.szDestFile, false)) return true;
+  *error = os.LastError();
+  return false;
 }
 
 }  // namespace
@@ -81,9 +82,10 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
       if (IsInstallerOrDots(run, name)) continue;
       ShowTrace(os, run.szDestFile, kTraceDestination);
       ShowTrace(os, run.tmp4, kTraceSource);
-      if (!CopyOne(os, run, name)) {
+      std::uint32_t error = 0;
+      if (!CopyOne(os, run, name, &error)) {
         run.bCopyOk = false;
-        ShowCopyError(os);
+        ShowCopyError(os, error);
       }
     } while (os.NextEntry(listing, &name));
     os.CloseListing(listing);

@@ -31,10 +31,13 @@ void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run) {
 }
 
 bool KeepFile(platform::Platform& os, SkinSetupRun& run,
-              const std::string& name) {
+              const std::string& name, std::uint32_t* error) {
   const std::string folder = KeptFolder(os, run);
   if (run.kept.empty()) os.MakeDir(folder);
   if (!os.RenameFile(InFolder(os, run.tmp2, name), InFolder(os, folder, name))) {
+    *error = os.LastError();
+    // The working folder is not left behind for nothing.
+    if (run.kept.empty()) os.RemoveDir(folder);
     return false;
   }
   run.kept.push_back(name);

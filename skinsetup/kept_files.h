@@ -11,6 +11,7 @@
 #ifndef SKINSETUP_SKINSETUP_KEPT_FILES_H_
 #define SKINSETUP_SKINSETUP_KEPT_FILES_H_
 
+#include <cstdint>
 #include <string>
 
 #include "platform/platform.h"
@@ -29,9 +30,9 @@ std::string KeptFolder(const platform::Platform& os, const SkinSetupRun& run);
 void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run);
 
 // Moves the skin folder's file `name` into the working folder. Returns false,
-// with the platform's last error set, when it cannot be kept.
+// with the system's error in `*error`, when it cannot be kept.
 bool KeepFile(platform::Platform& os, SkinSetupRun& run,
-              const std::string& name);
+              const std::string& name, std::uint32_t* error);
 
 // Renames every kept file back into the skin folder, replacing what the run
 // wrote there. A file that cannot be put back stays in the working folder,

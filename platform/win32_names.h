@@ -1,0 +1,19 @@
+// Windows' rules for the last element of a path, apart from the calls that
+// apply them, so that every build can check them.
+
+#ifndef SKINSETUP_PLATFORM_WIN32_NAMES_H_
+#define SKINSETUP_PLATFORM_WIN32_NAMES_H_
+
+#include <string>
+
+namespace platform {
+
+// False for a name that Windows reads as something other than one entry of
+// the folder before it: one with a colon (a drive or a file's stream), one
+// whose trailing dots and blanks the system drops down to "", "." or "..",
+// and a device name (CON, NUL, COM1 ...), with or without an extension.
+bool IsPlainWin32EntryName(const std::string& name);
+
+}  // namespace platform
+
+#endif  // SKINSETUP_PLATFORM_WIN32_NAMES_H_
