@@ -1,0 +1,299 @@
+#!/usr/bin/env python3
+"""The POSIX installer end to end, on real folders with a .reg registry.
+
+Usage: e2e_posix_test.py PATH_TO_SETUP
+"""
+
+import os
+import resource
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import unittest
+
+SETUP = None
+TITLE = "Quintavo Skins Installer"
+BUTTONS = ("[OK]", "(i) [OK]", "[S\u00ec] [No]")
+MAP = b"SKIN-COMPATIBILITY-MIN=3\r\nSKIN-COMPATIBILITY-MAX=7\r\n"
+
+
+def parse_boxes(stderr):
+    """Splits what the installer wrote into boxes: (caption, text, buttons,
+    answer)."""
+    boxes = []
+    lines = stderr.split("\n")
+    i = 0
+    while i < len(lines):
+        line = lines[i]
+        if line.startswith("[") and line.endswith("]") and line not in BUTTONS:
+            caption = line[1:-1]
+            i += 1
+            text = []
+            while lines[i] not in BUTTONS:
+                text.append(lines[i])
+                i += 1
+            buttons = lines[i]
+            i += 1
+            while not lines[i].startswith("-> "):
+                i += 1
+            boxes.append((caption, "\n".join(text), buttons, lines[i][3:]))
+        i += 1
+    return boxes
+
+
+def snapshot(folder):
+    """Every entry below `folder`: kind, content and modification time."""
+    tree = {}
+    for root, dirs, files in os.walk(folder):
+        for name in dirs + files:
+            path = os.path.join(root, name)
+            info = os.lstat(path)
+            rel = os.path.relpath(path, folder)
+            if os.path.isdir(path):
+                tree[rel] = ("dir", None, None)
+            else:
+                with open(path, "rb") as f:
+                    tree[rel] = ("file", f.read(), info.st_mtime_ns)
+    return tree
+
+
+class Sandbox:
+    """A client folder, a package folder and a registry file."""
+
+    def __init__(self, test):
+        self.root = tempfile.mkdtemp(prefix="skinsetup-e2e-")
+        test.addCleanup(shutil.rmtree, self.root, True)
+        self.client = os.path.join(self.root, "client")
+        self.skins = os.path.join(self.client, "Skins")
+        self.pkg = os.path.join(self.root, "pkg")
+        self.registry = os.path.join(self.root, "registry.reg")
+        os.makedirs(self.skins)
+        os.makedirs(self.pkg)
+        self.write_registry(self.client, revision=5)
+        self.add("a.bmp", b"BM" + bytes(range(256)) * 40)
+        self.add("b.txt", b"blue\n")
+        self.add("cliver.map", MAP)
+        shutil.copy2(SETUP, os.path.join(self.pkg, "setup"))
+
+    def write_registry(self, directory=None, revision=None, extra=""):
+        lines = ["Windows Registry Editor Version 5.00", ""]
+        if directory is not None:
+            lines += ["[HKEY_CURRENT_USER\\SOFTWARE\\QV CLIENT]",
+                      '"Install Directory"="%s"' % directory.replace("\\", "\\\\"),
+                      ""]
+        if revision is not None:
+            lines += ["[HKEY_CURRENT_USER\\SOFTWARE\\QV CLIENT\\NEWREVISION]",
+                      '"SKIN-COMPATIBILITY"=dword:%08x' % revision, ""]
+        with open(self.registry, "w") as f:
+            f.write("\r\n".join(lines) + extra)
+
+    def add(self, name, content):
+        with open(os.path.join(self.pkg, name), "wb") as f:
+            f.write(content)
+
+    def skin(self, name="Blue"):
+        return os.path.join(self.skins, name)
+
+    def run(self, *args, answer=None, program="./setup", stdin=None,
+            limit_file_size=None):
+        env = dict(os.environ)
+        env["SKINSETUP_REGISTRY"] = self.registry
+        env.pop("SKINSETUP_ANSWER", None)
+        if answer is not None:
+            env["SKINSETUP_ANSWER"] = answer
+        def limit():
+            # A write past the limit then fails with EFBIG instead of
+            # killing the installer.
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE,
+                               (limit_file_size, limit_file_size))
+
+        result = subprocess.run(
+            [program] + list(args), cwd=self.pkg, env=env,
+            stdin=subprocess.DEVNULL if stdin is None else stdin,
+            capture_output=True, timeout=60,
+            preexec_fn=limit if limit_file_size is not None else None)
+        stderr = result.stderr.decode("utf-8")
+        return result.returncode, parse_boxes(stderr), stderr
+
+
+def failure(text, code):
+    return (TITLE, "%s CODICE ERRORE:%d" % (text, code), "[OK]", "OK")
+
+
+SUCCESS = (TITLE, "Installazione effettuata correttamente", "[OK]", "OK")
+NOT_INSTALLED = "Quintavo non \u00e8 installato"
+INCOMPATIBLE = "La skin non \u00e8 compatibile con questa versione di client"
+CANNOT_INSTALL = "Impossibile installare la skin"
+QUESTION = "La skin \u00e8 gi\u00e0 presente.\nSi vuole procedere ugualmente?"
+
+
+class StartTest(unittest.TestCase):
+    def test_empty_tails_fail_before_the_registry_is_read(self):
+        box = Sandbox(self)
+        # A malformed registry would be reported if it were read.
+        with open(box.registry, "w") as f:
+            f.write("not a registry\n")
+        for args in ([], [""], ["  \t "], [" ", "\t"]):
+            status, boxes, stderr = box.run(*args)
+            self.assertEqual(status, 0)
+            self.assertEqual(boxes, [failure(CANNOT_INSTALL, 0)])
+            self.assertNotIn("registry", stderr)
+
+    def test_names_that_leave_the_skins_folder_write_and_delete_nothing(self):
+        box = Sandbox(self)
+        with open(os.path.join(box.client, "client.cfg"), "w") as f:
+            f.write("precious")
+        before = snapshot(box.root)
+        for name in ("..", ".", "../x", "a/b", "/tmp", "..\\x"):
+            status, boxes, _ = box.run(name, answer="yes")
+            self.assertEqual((status, boxes), (0, [failure(CANNOT_INSTALL, 0)]),
+                             name)
+        self.assertEqual(snapshot(box.root), before)
+
+
+class ClientTest(unittest.TestCase):
+    def test_missing_registry_file_is_code_2(self):
+        box = Sandbox(self)
+        os.remove(box.registry)
+        self.assertEqual(box.run("Blue")[:2], (0, [failure(NOT_INSTALLED, 2)]))
+
+    def test_key_without_install_directory_is_code_1(self):
+        box = Sandbox(self)
+        box.write_registry(None, 5, "[HKEY_CURRENT_USER\\SOFTWARE\\QV CLIENT]\r\n")
+        self.assertEqual(box.run("Blue")[:2], (0, [failure(NOT_INSTALLED, 1)]))
+
+    def test_incompatible_revision_is_code_3(self):
+        box = Sandbox(self)
+        box.write_registry(box.client, revision=8)
+        self.assertEqual(box.run("Blue")[:2], (0, [failure(INCOMPATIBLE, 3)]))
+        self.assertFalse(os.path.exists(box.skin()))
+
+    def test_missing_skins_folder_is_created_for_an_accepted_skin(self):
+        box = Sandbox(self)
+        os.rmdir(box.skins)
+        self.assertEqual(box.run("Blue")[:2], (1, [SUCCESS]))
+        self.assertTrue(os.path.isfile(os.path.join(box.skin(), "cliver.map")))
+
+
+class ScanTest(unittest.TestCase):
+    def test_package_without_its_map_is_code_10(self):
+        for other_name in (None, "CLIVER.MAP"):
+            box = Sandbox(self)
+            os.remove(os.path.join(box.pkg, "cliver.map"))
+            if other_name:
+                box.add(other_name, MAP)
+            self.assertEqual(box.run("Blue")[:2],
+                             (0, [failure(CANNOT_INSTALL, 10)]))
+
+    def test_subfolder_is_code_8(self):
+        box = Sandbox(self)
+        os.mkdir(os.path.join(box.pkg, "extra"))
+        self.assertEqual(box.run("Blue")[:2], (0, [failure(CANNOT_INSTALL, 8)]))
+
+    def test_package_larger_than_the_free_space_is_refused(self):
+        box = Sandbox(self)
+        # A sparse file of nearly 4 GiB: counted, never written.
+        with open(os.path.join(box.pkg, "huge.bin"), "wb") as f:
+            f.truncate(4 * 1024 ** 3 - 2)
+        free = os.statvfs(box.skins)
+        if free.f_bfree * free.f_frsize > 4 * 1024 ** 3:
+            self.skipTest("this file system has more than 4 GiB free")
+        self.assertEqual(box.run("Blue")[:2],
+                         (0, [failure("Spazio su disco insufficiente", 1)]))
+
+
+class CopyTest(unittest.TestCase):
+    def test_fresh_install_copies_every_file_byte_for_byte(self):
+        box = Sandbox(self)
+        status, boxes, _ = box.run("Blue")
+        self.assertEqual((status, boxes), (1, [SUCCESS]))
+        installed = snapshot(box.skin())
+        package = snapshot(box.pkg)
+        del package["setup"]
+        self.assertEqual(installed, package)  # Contents and times.
+
+    def test_installer_started_through_its_full_path_copies_itself(self):
+        box = Sandbox(self)
+        status, _, _ = box.run("Blue", program=os.path.join(box.pkg, "setup"))
+        self.assertEqual(status, 1)
+        self.assertTrue(os.path.isfile(os.path.join(box.skin(), "setup")))
+
+    def test_tail_keeps_blanks_and_quotes(self):
+        box = Sandbox(self)
+        self.assertEqual(box.run("My Skin ")[0], 1)
+        self.assertTrue(os.path.isdir(box.skin("My Skin ")))
+        self.assertEqual(box.run('"Red"')[0], 1)
+        self.assertTrue(os.path.isdir(box.skin('"Red"')))
+        self.assertEqual(box.run("\tGreen", "Leaf")[0], 1)
+        self.assertTrue(os.path.isdir(box.skin("Green Leaf")))
+
+    def test_reinstall_asks_first(self):
+        box = Sandbox(self)
+        self.assertEqual(box.run("Blue")[0], 1)
+        with open(os.path.join(box.skin(), "mine.txt"), "w") as f:
+            f.write("user file")
+        before = snapshot(box.skins)
+
+        status, boxes, stderr = box.run("Blue")  # No terminal: answered No.
+        self.assertEqual((status, boxes),
+                         (0, [(TITLE, QUESTION, "[S\u00ec] [No]", "No")]))
+        self.assertIn("SKINSETUP_ANSWER=yes", stderr)
+        self.assertEqual(snapshot(box.skins), before)
+
+        box.add("b.txt", b"new blue\n")
+        status, boxes, _ = box.run("Blue", answer="yes")
+        self.assertEqual(status, 1)
+        self.assertEqual(boxes, [(TITLE, QUESTION, "[S\u00ec] [No]", "S\u00ec"),
+                                 SUCCESS])
+        with open(os.path.join(box.skin(), "b.txt"), "rb") as f:
+            self.assertEqual(f.read(), b"new blue\n")
+        with open(os.path.join(box.skin(), "mine.txt")) as f:
+            self.assertEqual(f.read(), "user file")
+        self.assertEqual(sorted(os.listdir(box.skin())),
+                         ["a.bmp", "b.txt", "cliver.map", "mine.txt"])
+
+    def assert_rolled_back(self, box, boxes, error_text):
+        self.assertEqual(boxes[-3], ("Quintavo", error_text, "(i) [OK]", "OK"))
+        self.assertEqual(boxes[-2], (" delete file dir", box.skin() + "/*",
+                                     "[OK]", "OK"))
+        self.assertEqual(boxes[-1],
+                         failure("Impossibile copiare i files su disco", 1))
+
+    def test_failed_reinstall_leaves_the_skin_folder_as_it_was(self):
+        box = Sandbox(self)
+        box.add("c.txt", b"c")
+        # A folder stands where b.txt must go.
+        os.makedirs(os.path.join(box.skin(), "b.txt"))
+        with open(os.path.join(box.skin(), "a.bmp"), "wb") as f:
+            f.write(b"old a")
+        os.utime(os.path.join(box.skin(), "a.bmp"), ns=(1, 2000))
+        with open(os.path.join(box.skin(), "mine.txt"), "w") as f:
+            f.write("mine")
+        before = snapshot(box.skins)
+        status, boxes, _ = box.run("Blue", answer="yes")
+        self.assertEqual(status, 0)
+        self.assertEqual(boxes[0][1], QUESTION)
+        self.assertEqual(len(boxes), 4)
+        self.assert_rolled_back(box, boxes, "Is a directory")
+        self.assertEqual(snapshot(box.skins), before)
+
+    def test_failed_first_install_removes_the_skin_folder(self):
+        box = Sandbox(self)
+        box.add("c.txt", b"c")
+        before = snapshot(box.root)
+        # a.bmp (10 KiB) cannot be written under a 5,000-byte file limit; the
+        # files after it are still copied, then all of them go again.
+        status, boxes, _ = box.run("Blue", answer="yes",
+                                   limit_file_size=5000)
+        self.assertEqual(status, 0)
+        self.assertEqual(len(boxes), 3)
+        self.assert_rolled_back(box, boxes, "File too large")
+        self.assertEqual(snapshot(box.root), before)
+
+
+if __name__ == "__main__":
+    SETUP = os.path.abspath(sys.argv.pop(1))
+    unittest.main(verbosity=2)

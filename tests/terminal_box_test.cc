@@ -1,0 +1,112 @@
+#include "platform/terminal_box.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+TEST(TerminalBoxTest, ShowsUtf8AsItIsAndCodePage1252Converted) {
+  EXPECT_EQ(DisplayText("Quintavo non \xE8 installato"),
+            "Quintavo non \xC3\xA8 installato");
+  EXPECT_EQ(DisplayText("gi\xE0 \x80 \x9C"),
+            "gi\xC3\xA0 \xE2\x82\xAC \xC5\x93");
+  EXPECT_EQ(DisplayText("gi\xC3\xA0"), "gi\xC3\xA0");
+  EXPECT_EQ(DisplayText("plain"), "plain");
+  // Bytes the page leaves undefined show as "?".
+  EXPECT_EQ(DisplayText("a\x81z\xE8"), "a?z\xC3\xA8");
+}
+
+TEST(TerminalBoxTest, RecognisesWellFormedUtf8Only) {
+  EXPECT_TRUE(IsValidUtf8(""));
+  EXPECT_TRUE(IsValidUtf8("\xE2\x82\xAC \xF0\x9F\x98\x80"));
+  EXPECT_FALSE(IsValidUtf8("\xE8"));
+  EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));          // Overlong.
+  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));      // A surrogate.
+  EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));  // Past U+10FFFF.
+  EXPECT_FALSE(IsValidUtf8("\xE2\x82"));          // Cut short.
+}
+
+TEST(TerminalBoxTest, ReadsYesAndNoInItalianAndEnglish) {
+  for (const char* yes : {"s", "si", "S\xC3\xAC", "s\xEC", "SI", "y", "Yes",
+                          "  sì \r", "S\xCC"}) {
+    EXPECT_EQ(ParseYesNo(yes), 1) << yes;
+  }
+  for (const char* no : {"n", "No", " NO "}) EXPECT_EQ(ParseYesNo(no), 0) << no;
+  for (const char* other : {"", "maybe", "sii", "ok", "s i"}) {
+    EXPECT_EQ(ParseYesNo(other), -1) << other;
+  }
+}
+
+// Runs one box with `input` on a pretend terminal (or none) and returns the
+// answer; `*shown` gets what was written.
+int Ask(unsigned type, const char* input, bool terminal, const char* preset,
+        std::string* shown) {
+  std::FILE* in = tmpfile();
+  std::FILE* out = tmpfile();
+  std::fputs(input, in);
+  std::rewind(in);
+  BoxIo io;
+  io.in = in;
+  io.out = out;
+  io.terminal = terminal;
+  io.preset = preset;
+  const int answer = ShowTerminalBox("La skin \xE8 gi\xE0 presente.\nSi vuole?",
+                                     "Quintavo Skins Installer", type, io);
+  std::rewind(out);
+  char buffer[4096];
+  shown->assign(buffer, std::fread(buffer, 1, sizeof buffer, out));
+  std::fclose(in);
+  std::fclose(out);
+  return answer;
+}
+
+TEST(TerminalBoxTest, AnswersFollowThePresetTheTerminalOrTheSafeDefault) {
+  struct Case {
+    unsigned type;
+    const char* input;
+    bool terminal;
+    const char* preset;
+    int answer;
+  } cases[] = {
+      {kBoxYesNo, "", false, "yes", kIdYes},
+      {kBoxYesNo, "", false, "NO", kIdNo},
+      {kBoxOk, "", false, "no", kIdOk},
+      {kBoxYesNo, "", false, nullptr, kIdNo},
+      {kBoxOk, "", false, nullptr, kIdOk},
+      {kBoxYesNo, "s\n", true, nullptr, kIdYes},
+      {kBoxYesNo, "forse\nmaybe\nsi\n", true, nullptr, kIdYes},
+      {kBoxYesNo, "x\n", true, nullptr, kIdNo},  // Then the input ends.
+      {kBoxYesNo, "", true, nullptr, kIdNo},
+      {kBoxYesNo, "n\n", true, "maybe", kIdNo},
+      {kBoxOk, "\n", true, nullptr, kIdOk},
+      {kBoxOkInformation, "", true, nullptr, kIdOk},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.type << " [" << c.input << "] "
+                                    << c.terminal);
+    std::string shown;
+    EXPECT_EQ(Ask(c.type, c.input, c.terminal, c.preset, &shown), c.answer);
+  }
+}
+
+TEST(TerminalBoxTest, WritesCaptionLinesButtonsAndAnswer) {
+  std::string shown;
+  Ask(kBoxYesNo, "", false, "yes", &shown);
+  EXPECT_EQ(shown,
+            "[Quintavo Skins Installer]\n"
+            "La skin \xC3\xA8 gi\xC3\xA0 presente.\n"
+            "Si vuole?\n"
+            "[S\xC3\xAC] [No]\n"
+            "-> S\xC3\xAC\n\n");
+  Ask(kBoxOkInformation, "", false, nullptr, &shown);
+  EXPECT_NE(shown.find("(i) [OK]\n-> OK\n"), std::string::npos);
+  Ask(kBoxYesNo, "", false, nullptr, &shown);
+  EXPECT_NE(shown.find("SKINSETUP_ANSWER=yes"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace platform
