@@ -1,10 +1,10 @@
-#include "platform/system_platform.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+
+#include "platform/system_platform.h"
 #ifdef __linux__
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -190,7 +190,7 @@ void SystemPlatform::Exit(int status) {
 }
 
 int SystemPlatform::ShowMessageBox(const std::string& text,
-                                  const std::string& caption, unsigned type) {
+                                   const std::string& caption, unsigned type) {
   BoxIo io;
   io.in = stdin;
   io.out = stderr;
@@ -214,7 +214,7 @@ std::string RegistryFilePath() {
 }
 
 long SystemPlatform::OpenUserKey(const char* subkey, std::uint32_t /*access*/,
-                                RegKey* key) {
+                                 RegKey* key) {
   if (state_->registry == nullptr) state_->registry = ReadRegistry();
   const RegistryData::Values* values =
       state_->registry->Find(std::string("HKEY_CURRENT_USER\\") + subkey);
@@ -224,7 +224,7 @@ long SystemPlatform::OpenUserKey(const char* subkey, std::uint32_t /*access*/,
 }
 
 long SystemPlatform::QueryKeyValue(RegKey key, const char* name,
-                                  unsigned char* data, std::uint32_t* size) {
+                                   unsigned char* data, std::uint32_t* size) {
   const RegistryData::Values& values =
       *reinterpret_cast<PosixKey*>(key)->values;
   auto it = values.find(FoldCase(name));
@@ -261,15 +261,15 @@ Library SystemPlatform::LoadLibraryByName(const char* /*name*/) {
 }
 
 Proc SystemPlatform::FindLibraryEntry(Library /*library*/,
-                                     const char* /*name*/) {
+                                      const char* /*name*/) {
   static char entry;
   return reinterpret_cast<Proc>(&entry);
 }
 
 bool SystemPlatform::CallFreeSpaceEx(Proc /*entry*/, const std::string& root,
-                                    std::uint64_t* free_to_caller,
-                                    std::uint64_t* total_bytes,
-                                    std::uint64_t* total_free) {
+                                     std::uint64_t* free_to_caller,
+                                     std::uint64_t* total_bytes,
+                                     std::uint64_t* total_free) {
   struct statvfs volume;
   if (statvfs(NearestExisting(root).c_str(), &volume) != 0) {
     return Failed(false);
@@ -282,10 +282,10 @@ bool SystemPlatform::CallFreeSpaceEx(Proc /*entry*/, const std::string& root,
 }
 
 bool SystemPlatform::QueryFreeSpace(const std::string& root,
-                                   std::uint32_t* sectors_per_cluster,
-                                   std::uint32_t* bytes_per_sector,
-                                   std::uint32_t* free_clusters,
-                                   std::uint32_t* total_clusters) {
+                                    std::uint32_t* sectors_per_cluster,
+                                    std::uint32_t* bytes_per_sector,
+                                    std::uint32_t* free_clusters,
+                                    std::uint32_t* total_clusters) {
   struct statvfs volume;
   if (statvfs(NearestExisting(root).c_str(), &volume) != 0) {
     return Failed(false);
@@ -326,7 +326,7 @@ int SystemPlatform::RemoveDir(const std::string& path) {
 }
 
 Listing SystemPlatform::OpenListing(const std::string& pattern,
-                                   std::string* name) {
+                                    std::string* name) {
   if (pattern.size() < 2 || pattern.compare(pattern.size() - 2, 2, "/*") != 0) {
     errno = EINVAL;
     return Failed<Listing>(nullptr);
@@ -386,27 +386,9 @@ void SystemPlatform::CloseFile(File file) {
   delete posix;
 }
 
-Stream SystemPlatform::OpenStream(const std::string& path) {
-  std::FILE* stream = std::fopen(path.c_str(), "rb");
-  if (stream == nullptr) return Failed<Stream>(nullptr);
-  return reinterpret_cast<Stream>(stream);
-}
-
-long SystemPlatform::ReadStream(Stream stream, char* buffer, long size) {
-  std::FILE* file = reinterpret_cast<std::FILE*>(stream);
-  const std::size_t count =
-      std::fread(buffer, 1, static_cast<std::size_t>(size), file);
-  if (count == 0 && std::ferror(file)) return Failed(-1L);
-  return static_cast<long>(count);
-}
-
-void SystemPlatform::CloseStream(Stream stream) {
-  std::fclose(reinterpret_cast<std::FILE*>(stream));
-}
-
 bool SystemPlatform::CopyFileTo(const std::string& source,
-                               const std::string& destination,
-                               bool fail_if_exists) {
+                                const std::string& destination,
+                                bool fail_if_exists) {
   const int in = open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (in < 0) return Failed(false);
   struct stat from;
@@ -467,7 +449,8 @@ bool SystemPlatform::RemoveFile(const std::string& path) {
   return unlink(path.c_str()) == 0 ? true : Failed(false);
 }
 
-bool SystemPlatform::RenameFile(const std::string& from, const std::string& to) {
+bool SystemPlatform::RenameFile(const std::string& from,
+                                const std::string& to) {
   struct stat status;
   if (lstat(from.c_str(), &status) != 0) return Failed(false);
   if (S_ISDIR(status.st_mode)) {

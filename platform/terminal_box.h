@@ -24,9 +24,9 @@ int ParseYesNo(const std::string& line);
 
 // Where the boxes go and how they are answered.
 struct BoxIo {
-  std::FILE* in = nullptr;     // The answers, when `terminal`.
-  std::FILE* out = nullptr;    // Where the boxes are written.
-  bool terminal = false;       // Whether `in` is a terminal.
+  std::FILE* in = nullptr;       // The answers, when `terminal`.
+  std::FILE* out = nullptr;      // Where the boxes are written.
+  bool terminal = false;         // Whether `in` is a terminal.
   const char* preset = nullptr;  // SKINSETUP_ANSWER, or nullptr.
 };
 

@@ -214,24 +214,6 @@ void SystemPlatform::CloseFile(File file) {
   CloseHandle(reinterpret_cast<HANDLE>(file));
 }
 
-Stream SystemPlatform::OpenStream(const std::string& path) {
-  // Binary: the program does the text mode's translation itself.
-  std::FILE* stream = std::fopen(path.c_str(), "rb");
-  return reinterpret_cast<Stream>(stream);
-}
-
-long SystemPlatform::ReadStream(Stream stream, char* buffer, long size) {
-  std::FILE* file = reinterpret_cast<std::FILE*>(stream);
-  const std::size_t count =
-      std::fread(buffer, 1, static_cast<std::size_t>(size), file);
-  if (count == 0 && std::ferror(file)) return -1;
-  return static_cast<long>(count);
-}
-
-void SystemPlatform::CloseStream(Stream stream) {
-  std::fclose(reinterpret_cast<std::FILE*>(stream));
-}
-
 bool SystemPlatform::CopyFileTo(const std::string& source,
                                 const std::string& destination,
                                 bool fail_if_exists) {

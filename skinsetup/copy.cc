@@ -5,6 +5,7 @@
 
 #include "skinsetup/kept_files.h"
 #include "skinsetup/messages.h"
+#include "skinsetup/skin_name.h"
 #include "skinsetup/skinsetup.h"
 
 namespace skinsetup {
@@ -52,9 +53,14 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   run.szSkinsDir = run.szValue;
   run.szValue += sep + run.szSkinName;
   ShowTrace(os, run.szValue, kTraceSkinDir);
+  // The name was checked at the start; nothing is ever written outside the
+  // Skins folder, whatever a later change might let through.
+  if (!IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
+    FailAndExit(os, kCannotInstall, 0);
+  }
   if (os.Stat(run.szValue) == 0) {
-    const int answer = os.ShowMessageBox(kAlreadyPresent, kProgramTitle,
-                                         platform::kBoxYesNo);
+    const int answer =
+        os.ShowMessageBox(kAlreadyPresent, kProgramTitle, platform::kBoxYesNo);
     if (answer == platform::kIdNo) os.Exit(0);
   }
   ShowTrace(os, run.szValue, kTraceMakeSkinDir);

@@ -18,8 +18,7 @@ void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run) {
   const std::string folder = KeptFolder(os, run);
   if (os.Stat(folder) != 0) return;
   std::string name;
-  platform::Listing listing =
-      os.OpenListing(InFolder(os, folder, "*"), &name);
+  platform::Listing listing = os.OpenListing(InFolder(os, folder, "*"), &name);
   if (listing != nullptr) {
     do {
       if (name == "." || name == "..") continue;
@@ -34,7 +33,8 @@ bool KeepFile(platform::Platform& os, SkinSetupRun& run,
               const std::string& name, std::uint32_t* error) {
   const std::string folder = KeptFolder(os, run);
   if (run.kept.empty()) os.MakeDir(folder);
-  if (!os.RenameFile(InFolder(os, run.tmp2, name), InFolder(os, folder, name))) {
+  if (!os.RenameFile(InFolder(os, run.tmp2, name),
+                     InFolder(os, folder, name))) {
     *error = os.LastError();
     // The working folder is not left behind for nothing.
     if (run.kept.empty()) os.RemoveDir(folder);

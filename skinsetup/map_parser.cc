@@ -62,7 +62,8 @@ std::int32_t ParseInteger(const std::string& value) {
   for (; at < value.size() && value[at] >= '0' && value[at] <= '9'; ++at) {
     if (magnitude <= kMax + 1) magnitude = magnitude * 10 + (value[at] - '0');
   }
-  if (negative) return static_cast<std::int32_t>(-magnitude < kMin ? kMin : -magnitude);
+  if (negative)
+    return static_cast<std::int32_t>(-magnitude < kMin ? kMin : -magnitude);
   return static_cast<std::int32_t>(magnitude > kMax ? kMax : magnitude);
 }
 

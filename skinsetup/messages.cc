@@ -31,8 +31,7 @@ std::string FormatFailure(const char* text, int code) {
 }
 
 void ShowFailure(platform::Platform& os, const char* text, int code) {
-  os.ShowMessageBox(FormatFailure(text, code), kProgramTitle,
-                    platform::kBoxOk);
+  os.ShowMessageBox(FormatFailure(text, code), kProgramTitle, platform::kBoxOk);
 }
 
 void FailAndExit(platform::Platform& os, const char* text, int code) {

@@ -8,16 +8,6 @@
 #include "skinsetup/skinsetup.h"
 
 namespace skinsetup {
-namespace {
-
-// The rollback acts only on a folder directly inside the Skins folder.
-bool IsSkinFolder(const platform::Platform& os, const SkinSetupRun& run,
-                  const std::string& folder) {
-  return IsAcceptableSkinName(os, run.szSkinName) &&
-         folder == run.szSkinsDir + os.Separator() + run.szSkinName;
-}
-
-}  // namespace
 
 int DeleteFiles(platform::Platform& os, SkinSetupRun& run,
                 const std::string& folder) {
@@ -27,7 +17,7 @@ int DeleteFiles(platform::Platform& os, SkinSetupRun& run,
   platform::Listing listing = os.OpenListing(pattern, &name);
   os.ShowMessageBox(pattern, kDeleteDirCaption, platform::kBoxOk);
   if (listing == nullptr) return 1;
-  if (IsSkinFolder(os, run, folder)) {
+  if (IsSkinFolderPath(os, run.szSkinsDir, folder)) {
     do {
       // Files this run did not write stay as they are.
       if (name == "." || name == ".." || run.written.count(name) == 0) {
@@ -42,7 +32,7 @@ int DeleteFiles(platform::Platform& os, SkinSetupRun& run,
 
 void Rollback(platform::Platform& os, SkinSetupRun& run) {
   const bool listed = DeleteFiles(os, run, run.szValue) == 0;
-  if (IsSkinFolder(os, run, run.szValue)) {
+  if (IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
     RestoreKeptFiles(os, run);
     // A folder that held anything before the run stays.
     if (listed && run.bSkinDirCreated) os.RemoveDir(run.szValue);

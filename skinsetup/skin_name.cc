@@ -11,4 +11,13 @@ bool IsAcceptableSkinName(const platform::Platform& os,
   return os.IsPlainEntryName(name);
 }
 
+bool IsSkinFolderPath(const platform::Platform& os,
+                      const std::string& skins_folder,
+                      const std::string& folder) {
+  const std::string prefix = skins_folder + os.Separator();
+  return folder.size() > prefix.size() &&
+         folder.compare(0, prefix.size(), prefix) == 0 &&
+         IsAcceptableSkinName(os, folder.substr(prefix.size()));
+}
+
 }  // namespace skinsetup

@@ -16,6 +16,12 @@ namespace skinsetup {
 bool IsAcceptableSkinName(const platform::Platform& os,
                           const std::string& name);
 
+// True when `folder` is `skins_folder`, a separator and an acceptable skin
+// name: the only kind of folder the copy and a rollback act on.
+bool IsSkinFolderPath(const platform::Platform& os,
+                      const std::string& skins_folder,
+                      const std::string& folder);
+
 }  // namespace skinsetup
 
 #endif  // SKINSETUP_SKINSETUP_SKIN_NAME_H_

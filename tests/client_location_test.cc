@@ -24,10 +24,9 @@ TEST_F(InstallerTest, MissingInstallDirectoryIsCodeOneBoxedBeforeTheKeyCloses) {
   os.registry[Fold(kClientKey)].erase(Fold("Install Directory"));
   ExpectFailure("Blue", kNotInstalled, 1);
   const std::vector<std::string> tail(os.events.end() - 3, os.events.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{
-                      "Box Quintavo Skins Installer: " +
-                          Failure(kNotInstalled, 1),
-                      "CloseKey", "Exit 0"}));
+  EXPECT_EQ(tail, (std::vector<std::string>{"Box Quintavo Skins Installer: " +
+                                                Failure(kNotInstalled, 1),
+                                            "CloseKey", "Exit 0"}));
 }
 
 TEST_F(InstallerTest, InstallDirectoryThatDoesNotFitIsCodeOne) {

@@ -25,26 +25,38 @@ TEST(MapParserTest, ParsesEveryExampleLine) {
     const char* name;
     const char* value;
   } cases[] = {
-      {"SKIN-COMPATIBILITY-MIN=3", MapLine::kEntry, "SKIN-COMPATIBILITY-MIN", "3"},
+      {"SKIN-COMPATIBILITY-MIN=3", MapLine::kEntry, "SKIN-COMPATIBILITY-MIN",
+       "3"},
       {"SKIN-COMPATIBILITY-MAX=7 some words", MapLine::kEntry,
        "SKIN-COMPATIBILITY-MAX", "7"},
-      {"SKIN-COMPATIBILITY-MIN = 3", MapLine::kNoValue, "SKIN-COMPATIBILITY-MIN", ""},
-      {"  SKIN-COMPATIBILITY-MIN=3", MapLine::kEntry, "  SKIN-COMPATIBILITY-MIN", "3"},
-      {"SKIN-COMPATIBILITY-MIN==3", MapLine::kEntry, "SKIN-COMPATIBILITY-MIN", "3"},
-      {"SKIN-COMPATIBILITY-MIN=3=4", MapLine::kEntry, "SKIN-COMPATIBILITY-MIN", "3"},
-      {"SKIN-COMPATIBILITY-MIN=", MapLine::kNoValue, "SKIN-COMPATIBILITY-MIN", ""},
+      {"SKIN-COMPATIBILITY-MIN = 3", MapLine::kNoValue,
+       "SKIN-COMPATIBILITY-MIN", ""},
+      {"  SKIN-COMPATIBILITY-MIN=3", MapLine::kEntry,
+       "  SKIN-COMPATIBILITY-MIN", "3"},
+      {"SKIN-COMPATIBILITY-MIN==3", MapLine::kEntry, "SKIN-COMPATIBILITY-MIN",
+       "3"},
+      {"SKIN-COMPATIBILITY-MIN=3=4", MapLine::kEntry, "SKIN-COMPATIBILITY-MIN",
+       "3"},
+      {"SKIN-COMPATIBILITY-MIN=", MapLine::kNoValue, "SKIN-COMPATIBILITY-MIN",
+       ""},
       {"AUTHOR", MapLine::kNoValue, "AUTHOR", ""},
       {"=5", MapLine::kNoValue, "5", ""},
       {"===", MapLine::kNoName, "", ""},
-      {"SKIN-COMPATIBILITY-MIN=abc", MapLine::kEntry, "SKIN-COMPATIBILITY-MIN", "abc"},
-      {"SKIN-COMPATIBILITY-MIN=3abc", MapLine::kEntry, "SKIN-COMPATIBILITY-MIN", "3abc"},
-      {"SKIN-COMPATIBILITY-MIN=-3", MapLine::kEntry, "SKIN-COMPATIBILITY-MIN", "-3"},
-      {"==SKIN-COMPATIBILITY-MIN=3", MapLine::kEntry, "SKIN-COMPATIBILITY-MIN", "3"},
-      {"\tSKIN-COMPATIBILITY-MIN=3", MapLine::kEntry, "\tSKIN-COMPATIBILITY-MIN", "3"},
+      {"SKIN-COMPATIBILITY-MIN=abc", MapLine::kEntry, "SKIN-COMPATIBILITY-MIN",
+       "abc"},
+      {"SKIN-COMPATIBILITY-MIN=3abc", MapLine::kEntry, "SKIN-COMPATIBILITY-MIN",
+       "3abc"},
+      {"SKIN-COMPATIBILITY-MIN=-3", MapLine::kEntry, "SKIN-COMPATIBILITY-MIN",
+       "-3"},
+      {"==SKIN-COMPATIBILITY-MIN=3", MapLine::kEntry, "SKIN-COMPATIBILITY-MIN",
+       "3"},
+      {"\tSKIN-COMPATIBILITY-MIN=3", MapLine::kEntry,
+       "\tSKIN-COMPATIBILITY-MIN", "3"},
       {"= A", MapLine::kNoName, "", ""},
       {" =", MapLine::kNoValue, " ", ""},
       {"# comment", MapLine::kNoValue, "#", ""},
-      {"#SKIN-COMPATIBILITY-MIN=3", MapLine::kEntry, "#SKIN-COMPATIBILITY-MIN", "3"},
+      {"#SKIN-COMPATIBILITY-MIN=3", MapLine::kEntry, "#SKIN-COMPATIBILITY-MIN",
+       "3"},
       {"", MapLine::kBlank, "", ""},
       {" \t  ", MapLine::kBlank, "", ""},
       {"A=1\tB=2", MapLine::kEntry, "A", "1"},
@@ -113,7 +125,9 @@ TEST(TextReaderTest, ReadsAsTheWindowsTextModeDoes) {
       {"A\rB\n", {"A\rB\n"}},
       {"A\r\r\nB", {"A\r\n", "B"}},
       {"A\nB", {"A\n", "B"}},
-      {"A\n\x1A" "B\n", {"A\n"}},
+      {"A\n\x1A"
+       "B\n",
+       {"A\n"}},
       {"A\r\x1A", {"A\r"}},
       {"A\r", {"A\r"}},
       {"", {}},
@@ -193,12 +207,14 @@ TEST_F(MapTest, AcceptedMapsInstall) {
   for (const char* map : {
            "SKIN-COMPATIBILITY-MIN=3\nSKIN-COMPATIBILITY-MAX=7",
            "SKIN-COMPATIBILITY-MIN=3\r\nSKIN-COMPATIBILITY-MAX=7\r\n",
-           "AUTHOR=me\nSKIN-COMPATIBILITY-MAX=7 words\nSKIN-COMPATIBILITY-MIN==3\n",
+           "AUTHOR=me\nSKIN-COMPATIBILITY-MAX=7 "
+           "words\nSKIN-COMPATIBILITY-MIN==3\n",
            "SKIN-COMPATIBILITY-MIN=9\nSKIN-COMPATIBILITY-MAX=7\n"
            "SKIN-COMPATIBILITY-MIN=5\n",
            "SKIN-COMPATIBILITY-MIN=5abc\nSKIN-COMPATIBILITY-MAX=5\n",
            "SKIN-COMPATIBILITY-MIN=0\nSKIN-COMPATIBILITY-MAX=99999999999\n",
-           "SKIN-COMPATIBILITY-MIN=3\nSKIN-COMPATIBILITY-MAX=7\n\x1A" "AUTHOR\n",
+           "SKIN-COMPATIBILITY-MIN=3\nSKIN-COMPATIBILITY-MAX=7\n\x1A"
+           "AUTHOR\n",
        }) {
     SCOPED_TRACE(map);
     os = Installation().os;
@@ -261,10 +277,9 @@ TEST_F(MapTest, RevisionFailuresHaveTheirCodes) {
   os.events.clear();
   ExpectFailure("Blue", kIncompatible, 1);
   const std::vector<std::string> tail(os.events.end() - 3, os.events.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{
-                      "Box Quintavo Skins Installer: " +
-                          Failure(kIncompatible, 1),
-                      "CloseKey", "Exit 0"}));
+  EXPECT_EQ(tail, (std::vector<std::string>{"Box Quintavo Skins Installer: " +
+                                                Failure(kIncompatible, 1),
+                                            "CloseKey", "Exit 0"}));
 
   os.SetValue(key, "SKIN-COMPATIBILITY", {5, 0, 0, 0, 0});
   ExpectFailure("Blue", kIncompatible, 1);

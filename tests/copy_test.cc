@@ -73,8 +73,8 @@ TEST_F(CopyTest, ReinstallAnsweredYesReplacesPackageFilesAndKeepsOthers) {
   EXPECT_EQ(os.files[InSkin("notes.txt")].content, "mine");
   // Nothing of the kept earlier files remains.
   EXPECT_FALSE(os.HasDir(InSkin(skinsetup::kKeptFolderName)));
-  EXPECT_FALSE(os.HasFile(InSkin(std::string(skinsetup::kKeptFolderName) +
-                                 "\\a.bmp")));
+  EXPECT_FALSE(
+      os.HasFile(InSkin(std::string(skinsetup::kKeptFolderName) + "\\a.bmp")));
 }
 
 TEST_F(CopyTest, AnyAnswerButNoGoesOn) {

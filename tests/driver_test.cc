@@ -23,10 +23,9 @@ TEST_F(InstallerTest, EmptySkinNameFailsBeforeAnyRegistryAccess) {
 }
 
 TEST_F(InstallerTest, NamesThatLeaveTheSkinsFolderAreRefusedAtTheStart) {
-  const char* names[] = {"..",       ".",        "a\\b",   "..\\x", "a/b",
-                         "/",        "\\",       "C:Blue", "Blue:s",
-                         "..  ",     ". .",      "...",    "CON",   "nul.txt",
-                         "Com1",     "LPT9 .x"};
+  const char* names[] = {"..",  ".",       "a\\b",   "..\\x",  "a/b", "/",
+                         "\\",  "C:Blue",  "Blue:s", "..  ",   ". .", "...",
+                         "CON", "nul.txt", "Com1",   "LPT9 .x"};
   for (const char* name : names) {
     SCOPED_TRACE(name);
     os = Installation().os;
@@ -39,8 +38,8 @@ TEST_F(InstallerTest, NamesThatLeaveTheSkinsFolderAreRefusedAtTheStart) {
 }
 
 TEST_F(InstallerTest, OtherNamesKeepBlanksAndQuotes) {
-  for (const char* name : {"My Skin ", "\"Blue\"", "Blue.skin", "CONSOLE",
-                           "COM10", "..Blue"}) {
+  for (const char* name :
+       {"My Skin ", "\"Blue\"", "Blue.skin", "CONSOLE", "COM10", "..Blue"}) {
     SCOPED_TRACE(name);
     os = Installation().os;
     EXPECT_EQ(RunSetup(os, name), 1);
@@ -50,10 +49,10 @@ TEST_F(InstallerTest, OtherNamesKeepBlanksAndQuotes) {
 
 TEST_F(InstallerTest, SuccessfulRunEndsWithTheSuccessBoxAndItsResult) {
   EXPECT_EQ(RunSetup(os, "Blue"), 1);
-  EXPECT_EQ(os.boxes, (std::vector<Box>{
-                          {kSuccess, kProgramTitle, platform::kBoxOk}}));
-  EXPECT_EQ(os.events.back(), "Box Quintavo Skins Installer: " +
-                                  std::string(kSuccess));
+  EXPECT_EQ(os.boxes,
+            (std::vector<Box>{{kSuccess, kProgramTitle, platform::kBoxOk}}));
+  EXPECT_EQ(os.events.back(),
+            "Box Quintavo Skins Installer: " + std::string(kSuccess));
   EXPECT_EQ(os.open_keys + os.open_listings + os.open_files + os.open_streams,
             0);
 }
@@ -70,8 +69,8 @@ TEST_F(InstallerTest, PhasesRunInTheirFixedOrder) {
   for (const std::string& event : os.events) {
     for (const char* prefix :
          {"OpenUserKey SOFTWARE\\QV CLIENT", "QueryVersion", "Access ",
-          "OpenListing C:\\Pkg\\*", "OpenStream", "Stat D:\\Apps\\Client\\Skins\\Blue",
-          "Copy"}) {
+          "OpenListing C:\\Pkg\\*", "OpenStream",
+          "Stat D:\\Apps\\Client\\Skins\\Blue", "Copy"}) {
       if (event.compare(0, std::string(prefix).size(), prefix) == 0) {
         milestones.push_back(prefix);
         break;
@@ -80,12 +79,12 @@ TEST_F(InstallerTest, PhasesRunInTheirFixedOrder) {
   }
   milestones.erase(std::unique(milestones.begin(), milestones.end()),
                    milestones.end());
-  EXPECT_EQ(milestones,
-            (std::vector<std::string>{
-                "OpenUserKey SOFTWARE\\QV CLIENT", "QueryVersion", "Access ",
-                "OpenListing C:\\Pkg\\*", "OpenStream",
-                "OpenUserKey SOFTWARE\\QV CLIENT", "Stat D:\\Apps\\Client\\Skins\\Blue",
-                "OpenListing C:\\Pkg\\*", "Copy"}));
+  EXPECT_EQ(milestones, (std::vector<std::string>{
+                            "OpenUserKey SOFTWARE\\QV CLIENT", "QueryVersion",
+                            "Access ", "OpenListing C:\\Pkg\\*", "OpenStream",
+                            "OpenUserKey SOFTWARE\\QV CLIENT",
+                            "Stat D:\\Apps\\Client\\Skins\\Blue",
+                            "OpenListing C:\\Pkg\\*", "Copy"}));
 }
 
 // Which package file the installer takes for itself depends only on the

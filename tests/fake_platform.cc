@@ -19,8 +19,7 @@ Handle ToHandle(std::size_t index) {
 
 template <typename Handle>
 std::size_t FromHandle(Handle handle) {
-  return static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(handle)) -
-         1;
+  return static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(handle)) - 1;
 }
 
 }  // namespace
@@ -243,8 +242,7 @@ bool FakePlatform::CallFreeSpaceEx(platform::Proc /*entry*/,
 }
 
 bool FakePlatform::QueryFreeSpace(const std::string& root, std::uint32_t* spc,
-                                  std::uint32_t* bps,
-                                  std::uint32_t* free_count,
+                                  std::uint32_t* bps, std::uint32_t* free_count,
                                   std::uint32_t* total_count) {
   Log("FreeSpace " + root);
   free_space_roots.push_back(root);
@@ -294,7 +292,8 @@ platform::Listing FakePlatform::OpenListing(const std::string& pattern,
   const int opening = ++listings_opened_[pattern];
   auto from = fail_listing_from.find(pattern);
   if (fail_listing.count(pattern) != 0 ||
-      (from != fail_listing_from.end() && opening >= from->second) || pattern.size() < 2 ||
+      (from != fail_listing_from.end() && opening >= from->second) ||
+      pattern.size() < 2 ||
       pattern.compare(pattern.size() - 2, 2, suffix) != 0) {
     last_error = kErrorFileNotFound;
     return nullptr;

@@ -37,8 +37,7 @@ struct Box {
   std::string caption;
   unsigned type;
   bool operator==(const Box& other) const {
-    return text == other.text && caption == other.caption &&
-           type == other.type;
+    return text == other.text && caption == other.caption && type == other.type;
   }
   friend void PrintTo(const Box& box, std::ostream* out) {
     *out << "{\"" << box.text << "\", \"" << box.caption << "\", " << box.type
@@ -95,7 +94,7 @@ class FakePlatform : public platform::Platform {
   std::map<std::uint32_t, std::string> error_texts;
   // Pairs of paths that name one file (a link, another spelling).
   std::set<std::pair<std::string, std::string>> same_files;
-  std::deque<int> yes_no_answers;  // Scripted; No when none is left.
+  std::deque<int> yes_no_answers;   // Scripted; No when none is left.
   int ok_result = platform::kIdOk;  // What OK boxes return.
 
   // --- Switches that make one operation fail ---
@@ -104,18 +103,18 @@ class FakePlatform : public platform::Platform {
   bool fail_find_entry = false;
   bool fail_free_space_ex = false;
   bool fail_free_space = false;
-  std::set<std::string> fail_listing;     // Patterns.
+  std::set<std::string> fail_listing;  // Patterns.
   // Patterns whose n-th and later openings fail.
   std::map<std::string, int> fail_listing_from;
-  std::set<std::string> locked;           // Paths OpenExclusive refuses.
-  std::set<std::string> fail_size;        // Paths whose size query fails.
-  std::set<std::string> fail_stream;      // Paths OpenStream refuses.
-  std::set<std::string> fail_copy_to;     // Destinations.
-  std::set<std::string> fail_rename_to;   // Rename targets.
-  std::set<std::string> fail_remove;      // Files RemoveFile refuses.
-  std::set<std::string> fail_mkdir;       // Folders MakeDir refuses.
-  long stream_chunk = 1 << 20;            // Most bytes one read returns.
-  long stream_error_after = -1;           // A read error past this offset.
+  std::set<std::string> locked;          // Paths OpenExclusive refuses.
+  std::set<std::string> fail_size;       // Paths whose size query fails.
+  std::set<std::string> fail_stream;     // Paths OpenStream refuses.
+  std::set<std::string> fail_copy_to;    // Destinations.
+  std::set<std::string> fail_rename_to;  // Rename targets.
+  std::set<std::string> fail_remove;     // Files RemoveFile refuses.
+  std::set<std::string> fail_mkdir;      // Folders MakeDir refuses.
+  long stream_chunk = 1 << 20;           // Most bytes one read returns.
+  long stream_error_after = -1;          // A read error past this offset.
 
   // --- Logs ---
   std::vector<Box> boxes;

@@ -38,9 +38,9 @@ TEST(MessagesTest, CatalogueIsInCodePage1252ByteForByte) {
 
 TEST(MessagesTest, FailureFormatsEveryCodeInDecimal) {
   for (int code = 0; code <= 10; ++code) {
-    EXPECT_EQ(skinsetup::FormatFailure("Impossibile installare la skin", code),
-              "Impossibile installare la skin CODICE ERRORE:" +
-                  std::to_string(code));
+    EXPECT_EQ(
+        skinsetup::FormatFailure("Impossibile installare la skin", code),
+        "Impossibile installare la skin CODICE ERRORE:" + std::to_string(code));
   }
   EXPECT_EQ(skinsetup::FormatFailure(skinsetup::kNotInstalled, 2),
             "Quintavo non \xE8 installato CODICE ERRORE:2");

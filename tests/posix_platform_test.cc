@@ -1,11 +1,10 @@
 // The POSIX backend on real folders.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -103,9 +102,8 @@ TEST_F(PosixPlatformTest, RegistryFileIsFoundThroughTheEnvironment) {
   EXPECT_EQ(RegistryFilePath(), "/cfg/quintavo/registry.reg");
   unsetenv("XDG_CONFIG_HOME");
   const char* home = std::getenv("HOME");
-  EXPECT_EQ(RegistryFilePath(),
-            std::string(home != nullptr ? home : "") +
-                "/.config/quintavo/registry.reg");
+  EXPECT_EQ(RegistryFilePath(), std::string(home != nullptr ? home : "") +
+                                    "/.config/quintavo/registry.reg");
 }
 
 TEST_F(PosixPlatformTest, ListingHasDotsAndEveryEntry) {
@@ -245,11 +243,12 @@ TEST_F(PosixPlatformTest, FreeSpaceIsThatOfTheNearestExistingFolder) {
   std::uint64_t caller = 0;
   std::uint64_t total = 0;
   std::uint64_t free = 0;
-  ASSERT_TRUE(os_.CallFreeSpaceEx(entry, Path("Skins/not/yet"), &caller,
-                                  &total, &free));
+  ASSERT_TRUE(os_.CallFreeSpaceEx(entry, Path("Skins/not/yet"), &caller, &total,
+                                  &free));
   struct statvfs volume;
   ASSERT_EQ(statvfs(dir_.c_str(), &volume), 0);
-  EXPECT_EQ(total, static_cast<std::uint64_t>(volume.f_blocks) * volume.f_frsize);
+  EXPECT_EQ(total,
+            static_cast<std::uint64_t>(volume.f_blocks) * volume.f_frsize);
   EXPECT_GE(free, caller);
   EXPECT_GT(free, 0u);
 }

@@ -46,7 +46,8 @@ TEST(RegFileTest, ReadsEveryValueType) {
   EXPECT_EQ(Value(data, key, "Install Directory"), text);
   EXPECT_EQ(Value(data, key, "Quoted"),
             (Bytes{'s', 'a', 'y', ' ', '"', 'h', 'i', '"', 0}));
-  EXPECT_EQ(Value(data, key, ""), (Bytes{'d', 'e', 'f', 'a', 'u', 'l', 't', 0}));
+  EXPECT_EQ(Value(data, key, ""),
+            (Bytes{'d', 'e', 'f', 'a', 'u', 'l', 't', 0}));
   EXPECT_EQ(Value(data, key, "Count"), (Bytes{10, 0, 0, 0}));
   EXPECT_EQ(Value(data, key, "Short"), (Bytes{1, 0, 0, 0}));
   EXPECT_EQ(Value(data, key, "Raw"), (Bytes{1, 2, 0xFF}));

@@ -40,8 +40,10 @@ TEST_F(ScanTest, MapAndOneFileOf2To24BytesCountAsExactlyThatInEitherOrder) {
   os.AddFileOfSize("C:\\Pkg\\big.bin", 16777216);
   os.files["C:\\Pkg\\cliver.map"].size = 1;
   for (const auto& order :
-       {std::vector<std::string>{".", "..", "cliver.map", "big.bin", "setup.exe"},
-        std::vector<std::string>{".", "..", "big.bin", "setup.exe", "cliver.map"}}) {
+       {std::vector<std::string>{".", "..", "cliver.map", "big.bin",
+                                 "setup.exe"},
+        std::vector<std::string>{".", "..", "big.bin", "setup.exe",
+                                 "cliver.map"}}) {
     os.listing_order[kPkg] = order;
     ExpectTotal(16777216.0f);
   }
@@ -122,8 +124,8 @@ TEST_F(ScanTest, ListingThatCannotBeOpenedShowsNonValidoThenCodeTen) {
   os.fail_listing.insert("C:\\Pkg\\*");
   ExpectFailure("Blue", kCannotInstall, 10);
   ASSERT_EQ(os.boxes.size(), 2u);
-  EXPECT_EQ(os.boxes[0], (Box{"NON VALIDO", " Installazione Fallita",
-                              platform::kBoxOk}));
+  EXPECT_EQ(os.boxes[0],
+            (Box{"NON VALIDO", " Installazione Fallita", platform::kBoxOk}));
 }
 
 TEST_F(ScanTest, MapThatCannotBeOpenedIsCodeTenBeforeAnythingIsRead) {

@@ -86,8 +86,8 @@ TEST(TerminalBoxTest, AnswersFollowThePresetTheTerminalOrTheSafeDefault) {
       {kBoxOkInformation, "", true, nullptr, kIdOk},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.type << " [" << c.input << "] "
-                                    << c.terminal);
+    SCOPED_TRACE(testing::Message()
+                 << c.type << " [" << c.input << "] " << c.terminal);
     std::string shown;
     EXPECT_EQ(Ask(c.type, c.input, c.terminal, c.preset, &shown), c.answer);
   }

@@ -43,9 +43,9 @@ class Installation {
   void ExpectFailure(const std::string& tail, const char* text, int code) {
     EXPECT_EQ(RunSetup(os, tail), 0);
     ASSERT_FALSE(os.boxes.empty());
-    EXPECT_EQ(os.boxes.back(),
-              (Box{Failure(text, code), skinsetup::kProgramTitle,
-                   platform::kBoxOk}));
+    EXPECT_EQ(
+        os.boxes.back(),
+        (Box{Failure(text, code), skinsetup::kProgramTitle, platform::kBoxOk}));
   }
 
   static std::string Failure(const char* text, int code) {

@@ -10,7 +10,8 @@ namespace {
 // The trace boxes as "caption|text", in order.
 std::vector<std::string> Traces(const FakePlatform& os) {
   std::vector<std::string> traces;
-  for (const Box& box : os.boxes) traces.push_back(box.caption + "|" + box.text);
+  for (const Box& box : os.boxes)
+    traces.push_back(box.caption + "|" + box.text);
   return traces;
 }
 
@@ -20,44 +21,45 @@ TEST_F(InstallerTest, EveryTracePointOfAnInstallFiresInOrder) {
   EXPECT_EQ(RunSetup(os, "Blue"), 1);
   const std::string map = "C:\\Pkg\\cliver.map";
   const std::string skin = kSkin;
-  EXPECT_EQ(Traces(os),
-            (std::vector<std::string>{
-                "NOME_EXE|.\\setup.exe",
-                " PARAMETRO|Blue",
-                " Prova Installazione|D:\\Apps\\Client",
-                " DIR|\\Skins",
-                " szValue|D:\\Apps\\Client\\Skins",
-                "FreeSpace|1073741824.000000",
-                "Current Directory|C:\\Pkg",
-                "lpFileName|C:\\Pkg\\.",
-                "lpFileName|C:\\Pkg\\..",
-                "lpFileName|C:\\Pkg\\a.bmp",
-                "mem_nec|4.000000",
-                "lpFileName|C:\\Pkg\\b.bmp",
-                "mem_nec|6.000000",
-                "lpFileName|" + map,
-                "FILE OPENED|" + map,
-                "name|SKIN-COMPATIBILITY-MIN",
-                "value|3",
-                "name|SKIN-COMPATIBILITY-MAX",
-                "value|7",
-                "SKIN-COMPATIBILITY|5",
-                "mem_nec|56.000000",
-                "lpFileName|C:\\Pkg\\setup.exe",
-                "Disk|D:\\",
-                "Dir che si vuole creare|" + skin,
-                " DIR NOMESKIN|" + skin,
-                " szValue|" + skin,
-                "tmp2|" + skin,
-                " tmp4|C:\\Pkg\\*",
-                " destinazione|" + skin + "\\a.bmp",
-                " origine|C:\\Pkg\\a.bmp",
-                " destinazione|" + skin + "\\b.bmp",
-                " origine|C:\\Pkg\\b.bmp",
-                " destinazione|" + skin + "\\cliver.map",
-                " origine|" + map,
-                "Quintavo Skins Installer|Installazione effettuata correttamente",
-            }));
+  EXPECT_EQ(
+      Traces(os),
+      (std::vector<std::string>{
+          "NOME_EXE|.\\setup.exe",
+          " PARAMETRO|Blue",
+          " Prova Installazione|D:\\Apps\\Client",
+          " DIR|\\Skins",
+          " szValue|D:\\Apps\\Client\\Skins",
+          "FreeSpace|1073741824.000000",
+          "Current Directory|C:\\Pkg",
+          "lpFileName|C:\\Pkg\\.",
+          "lpFileName|C:\\Pkg\\..",
+          "lpFileName|C:\\Pkg\\a.bmp",
+          "mem_nec|4.000000",
+          "lpFileName|C:\\Pkg\\b.bmp",
+          "mem_nec|6.000000",
+          "lpFileName|" + map,
+          "FILE OPENED|" + map,
+          "name|SKIN-COMPATIBILITY-MIN",
+          "value|3",
+          "name|SKIN-COMPATIBILITY-MAX",
+          "value|7",
+          "SKIN-COMPATIBILITY|5",
+          "mem_nec|56.000000",
+          "lpFileName|C:\\Pkg\\setup.exe",
+          "Disk|D:\\",
+          "Dir che si vuole creare|" + skin,
+          " DIR NOMESKIN|" + skin,
+          " szValue|" + skin,
+          "tmp2|" + skin,
+          " tmp4|C:\\Pkg\\*",
+          " destinazione|" + skin + "\\a.bmp",
+          " origine|C:\\Pkg\\a.bmp",
+          " destinazione|" + skin + "\\b.bmp",
+          " origine|C:\\Pkg\\b.bmp",
+          " destinazione|" + skin + "\\cliver.map",
+          " origine|" + map,
+          "Quintavo Skins Installer|Installazione effettuata correttamente",
+      }));
 }
 
 TEST_F(InstallerTest, MissingSkinsFolderIsTracedBeforeItIsCreated) {
