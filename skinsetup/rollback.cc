@@ -31,11 +31,14 @@ int DeleteFiles(platform::Platform& os, SkinSetupRun& run,
 }
 
 void Rollback(platform::Platform& os, SkinSetupRun& run) {
-  const bool listed = DeleteFiles(os, run, run.szValue) == 0;
+  DeleteFiles(os, run, run.szValue);
   if (IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
     RestoreKeptFiles(os, run);
-    // A folder that held anything before the run stays.
-    if (listed && run.bSkinDirCreated) os.RemoveDir(run.szValue);
+    // A folder this run created goes once it is empty, even when it could
+    // not be listed under the name it was asked for (Windows drops the
+    // trailing blanks of a folder it creates, but not of the folders in a
+    // path). A folder that held anything before the run stays.
+    if (run.bSkinDirCreated) os.RemoveDir(run.szValue);
   }
   FailAndExit(os, kCannotCopy, 1);
 }
