@@ -22,12 +22,14 @@ struct ProcTag;
 struct ListingTag;
 struct FileTag;
 struct StreamTag;
+struct LockTag;
 using RegKey = RegKeyTag*;
 using Library = LibraryTag*;
 using Proc = ProcTag*;
 using Listing = ListingTag*;
 using File = FileTag*;
 using Stream = StreamTag*;
+using Lock = LockTag*;
 
 // Access mask for reading a registry key (KEY_READ).
 constexpr std::uint32_t kKeyRead = 0x20019;
@@ -142,6 +144,12 @@ class Platform {
   virtual int MakeDir(const std::string& path) = 0;
   /// Removes an empty folder. Returns 0 on success, -1 on failure.
   virtual int RemoveDir(const std::string& path) = 0;
+  /// Takes the installers' lock on `folder`, waiting while another
+  /// installer holds it. Returns the lock, or nullptr when none can be taken
+  /// there. UnlockFolder, or the process end, releases it.
+  virtual Lock LockFolder(const std::string& folder) = 0;
+  /// Releases a lock taken by LockFolder.
+  virtual void UnlockFolder(Lock lock) = 0;
 
   // --- Listings ---
 

@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -323,6 +324,27 @@ int SystemPlatform::MakeDir(const std::string& path) {
 
 int SystemPlatform::RemoveDir(const std::string& path) {
   return rmdir(path.c_str()) == 0 ? 0 : Failed(-1);
+}
+
+Lock SystemPlatform::LockFolder(const std::string& folder) {
+  // An advisory lock on the folder itself: nothing is left behind, and the
+  // kernel releases it when the process ends, however it ends.
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return Failed<Lock>(nullptr);
+  while (flock(fd, LOCK_EX) != 0) {
+    if (errno == EINTR) continue;
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return Failed<Lock>(nullptr);
+  }
+  return reinterpret_cast<Lock>(new PosixFile{fd});
+}
+
+void SystemPlatform::UnlockFolder(Lock lock) {
+  PosixFile* posix = reinterpret_cast<PosixFile*>(lock);
+  close(posix->fd);
+  delete posix;
 }
 
 Listing SystemPlatform::OpenListing(const std::string& pattern,

@@ -55,6 +55,8 @@ class SystemPlatform : public Platform {
   int Stat(const std::string& path) override;
   int MakeDir(const std::string& path) override;
   int RemoveDir(const std::string& path) override;
+  Lock LockFolder(const std::string& folder) override;
+  void UnlockFolder(Lock lock) override;
 
   Listing OpenListing(const std::string& pattern, std::string* name) override;
   bool NextEntry(Listing listing, std::string* name) override;

@@ -171,6 +171,27 @@ int SystemPlatform::RemoveDir(const std::string& path) {
   return _rmdir(path.c_str()) == 0 ? 0 : -1;
 }
 
+Lock SystemPlatform::LockFolder(const std::string& folder) {
+  // A hidden file that no one else may open while it exists, and that the
+  // system deletes when the process ends, however it ends.
+  const std::string path = folder + "\\.skinsetup-lock";
+  while (true) {
+    const HANDLE handle = CreateFileA(
+        path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+        FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) return reinterpret_cast<Lock>(handle);
+    const DWORD error = GetLastError();
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) {
+      return Failed<Lock>(nullptr);
+    }
+    Sleep(200);
+  }
+}
+
+void SystemPlatform::UnlockFolder(Lock lock) {
+  CloseHandle(reinterpret_cast<HANDLE>(lock));
+}
+
 Listing SystemPlatform::OpenListing(const std::string& pattern,
                                     std::string* name) {
   WIN32_FIND_DATAA data;

@@ -27,15 +27,18 @@ void ShowCopyError(platform::Platform& os, std::uint32_t error) {
 // Returns false, with the system's error in `*error`, when it failed.
 bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
              std::uint32_t* error) {
-  // A package installed from inside its own skin folder is already there;
-  // copying a file onto itself would destroy it.
-  if (os.SameFile(run.tmp4, run.szDestFile)) return true;
-  // An earlier file of the same name is kept aside until the whole copy has
-  // succeeded. One that cannot be kept (a folder in its place, a locked
-  // file) is not overwritten either: the copy counts as failed.
-  if (!run.bSkinDirCreated && os.Stat(run.szDestFile) == 0 &&
-      !KeepFile(os, run, name, error)) {
-    return false;
+  // A folder this run created held nothing before: nothing to compare or
+  // keep, which spares a fresh installation two queries a file.
+  if (!run.bSkinDirCreated) {
+    // A package installed from inside its own skin folder is already there;
+    // copying a file onto itself would destroy it.
+    if (os.SameFile(run.tmp4, run.szDestFile)) return true;
+    // An earlier file of the same name is kept aside until the whole copy
+    // has succeeded. One that cannot be kept (a folder in its place, a
+    // locked file) is not overwritten either: the copy counts as failed.
+    if (os.Stat(run.szDestFile) == 0 && !KeepFile(os, run, name, error)) {
+      return false;
+    }
   }
   run.written.insert(name);
   if (os.CopyFileTo(run.tmp4, run.szDestFile, false)) return true;
@@ -58,6 +61,10 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   if (!IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
     FailAndExit(os, kCannotInstall, 0);
   }
+  // One installer at a time changes the Skins folder: a second one started
+  // meanwhile waits here, then finds the skin installed and asks as usual.
+  // Without a lock (a system that offers none there) the run goes on.
+  platform::Lock lock = os.LockFolder(run.szSkinsDir);
   if (os.Stat(run.szValue) == 0) {
     const int answer =
         os.ShowMessageBox(kAlreadyPresent, kProgramTitle, platform::kBoxYesNo);
@@ -99,6 +106,8 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
 
   if (!run.bCopyOk) Rollback(os, run);
   DiscardKeptFiles(os, run);
+  // The skin is in place: other installers need not wait for the user.
+  if (lock != nullptr) os.UnlockFolder(lock);
   return os.ShowMessageBox(kSuccess, kProgramTitle, platform::kBoxOk);
 }
 

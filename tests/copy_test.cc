@@ -42,6 +42,29 @@ TEST_F(CopyTest, FreshInstallCopiesEveryPackageFileButTheInstaller) {
             std::make_pair(std::string("C:\\Pkg\\a.bmp"), InSkin("a.bmp")));
 }
 
+TEST_F(CopyTest, SkinsFolderIsLockedFromTheQuestionToTheSuccessBox) {
+  InstallEarlierSkin();
+  os.yes_no_answers = {platform::kIdYes};
+  EXPECT_EQ(RunSetup(os, "Blue"), 1);
+  auto at = [&](const std::string& prefix) {
+    for (std::size_t i = 0; i < os.events.size(); ++i) {
+      if (os.events[i].rfind(prefix, 0) == 0) return i;
+    }
+    return os.events.size();
+  };
+  EXPECT_LT(at("Lock D:\\Apps\\Client\\Skins"),
+            at("Stat D:\\Apps\\Client\\Skins\\Blue"));
+  EXPECT_LT(at("Copy"), at("Unlock"));
+  EXPECT_EQ(at("Unlock") + 1, at("Box Quintavo Skins Installer: Install"));
+  EXPECT_EQ(os.held_locks, 0);
+}
+
+TEST_F(CopyTest, RunGoesOnWhereNoLockCanBeTaken) {
+  os.fail_lock = true;
+  EXPECT_EQ(RunSetup(os, "Blue"), 1);
+  EXPECT_TRUE(os.HasFile(InSkin("a.bmp")));
+}
+
 TEST_F(CopyTest, SpaceCheckPassesAtEqualityAndFailsOneByteShort) {
   // The package needs 4 + 2 + 50 bytes.
   os.total_free = 56;

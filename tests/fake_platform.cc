@@ -285,6 +285,18 @@ int FakePlatform::RemoveDir(const std::string& path) {
   return 0;
 }
 
+platform::Lock FakePlatform::LockFolder(const std::string& folder) {
+  Log("Lock " + folder);
+  if (fail_lock || !HasDir(folder)) return nullptr;
+  ++held_locks;
+  return ToHandle<platform::Lock>(0);
+}
+
+void FakePlatform::UnlockFolder(platform::Lock /*lock*/) {
+  Log("Unlock");
+  --held_locks;
+}
+
 platform::Listing FakePlatform::OpenListing(const std::string& pattern,
                                             std::string* name) {
   Log("OpenListing " + pattern);

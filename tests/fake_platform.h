@@ -113,6 +113,7 @@ class FakePlatform : public platform::Platform {
   std::set<std::string> fail_rename_to;  // Rename targets.
   std::set<std::string> fail_remove;     // Files RemoveFile refuses.
   std::set<std::string> fail_mkdir;      // Folders MakeDir refuses.
+  bool fail_lock = false;                 // No lock can be taken.
   long stream_chunk = 1 << 20;           // Most bytes one read returns.
   long stream_error_after = -1;          // A read error past this offset.
 
@@ -156,6 +157,8 @@ class FakePlatform : public platform::Platform {
   int Stat(const std::string& path) override;
   int MakeDir(const std::string& path) override;
   int RemoveDir(const std::string& path) override;
+  platform::Lock LockFolder(const std::string& folder) override;
+  void UnlockFolder(platform::Lock lock) override;
   platform::Listing OpenListing(const std::string& pattern,
                                 std::string* name) override;
   bool NextEntry(platform::Listing listing, std::string* name) override;
@@ -180,6 +183,7 @@ class FakePlatform : public platform::Platform {
   int open_listings = 0;
   int open_files = 0;
   int open_streams = 0;
+  int held_locks = 0;
 
  private:
   std::string Parent(const std::string& path) const;
