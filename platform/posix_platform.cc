@@ -482,6 +482,23 @@ bool SystemPlatform::RenameFile(const std::string& from,
   return rename(from.c_str(), to.c_str()) == 0 ? true : Failed(false);
 }
 
+bool SystemPlatform::RenameFolder(const std::string& from,
+                                  const std::string& to) {
+  struct stat status;
+  if (stat(from.c_str(), &status) != 0) return Failed(false);
+  if (!S_ISDIR(status.st_mode)) {
+    errno = ENOTDIR;
+    return Failed(false);
+  }
+  // rename() would replace an empty folder at `to`; a folder is never
+  // merged into another.
+  if (lstat(to.c_str(), &status) == 0) {
+    errno = EEXIST;
+    return Failed(false);
+  }
+  return rename(from.c_str(), to.c_str()) == 0 ? true : Failed(false);
+}
+
 bool SystemPlatform::SameFile(const std::string& a, const std::string& b) {
   struct stat first;
   struct stat second;

@@ -76,6 +76,7 @@ class SystemPlatform : public Platform {
   bool ErrorText(std::uint32_t code, std::string* text) override;
   bool RemoveFile(const std::string& path) override;
   bool RenameFile(const std::string& from, const std::string& to) override;
+  bool RenameFolder(const std::string& from, const std::string& to) override;
   bool SameFile(const std::string& a, const std::string& b) override;
 
  private:

@@ -276,6 +276,16 @@ bool SystemPlatform::RenameFile(const std::string& from,
   return true;
 }
 
+bool SystemPlatform::RenameFolder(const std::string& from,
+                                  const std::string& to) {
+  const DWORD attributes = GetFileAttributesA(from.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return Failed(false);
+  }
+  return MoveFileExA(from.c_str(), to.c_str(), 0) != 0 ? true : Failed(false);
+}
+
 bool SystemPlatform::SameFile(const std::string& a, const std::string& b) {
   BY_HANDLE_FILE_INFORMATION info[2];
   const std::string* paths[2] = {&a, &b};

@@ -4,9 +4,12 @@
 // Just before a package file replaces a file of the skin folder, the old
 // file is renamed into a working folder inside the skin folder: the same
 // volume, so the rename is cheap and keeps contents and times. A failed run
-// renames them back; a successful one deletes them. A run that was killed
-// leaves them in the working folder, from where the next run (or the user,
-// by moving them back) puts them in place again.
+// renames them back; a successful one renames the working folder to a
+// discard folder, the moment the new installation takes over, and then
+// deletes them. A run that was stopped before that moment leaves them in
+// the working folder, from where the next run (or the user, by moving them
+// back) puts them in place again; one stopped after it leaves a discard
+// folder that the next run deletes.
 
 #ifndef SKINSETUP_SKINSETUP_KEPT_FILES_H_
 #define SKINSETUP_SKINSETUP_KEPT_FILES_H_
@@ -19,14 +22,17 @@
 
 namespace skinsetup {
 
-// The name of the working folder inside the skin folder.
+// The names of the working folder inside the skin folder, before and after
+// the new installation took over.
 inline constexpr char kKeptFolderName[] = ".skinsetup-kept";
+inline constexpr char kDiscardFolderName[] = ".skinsetup-discard";
 
 // The working folder's path for the skin folder in run.tmp2.
 std::string KeptFolder(const platform::Platform& os, const SkinSetupRun& run);
 
-// Puts back the files that an interrupted earlier run left in the working
-// folder, and removes it. A file that cannot be put back stays there.
+// Finishes what an interrupted earlier run left: deletes a discard folder,
+// and puts back the files of a working folder, which it then removes. A
+// file that cannot be put back stays there.
 void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run);
 
 // Moves the skin folder's file `name` into the working folder. Returns false,

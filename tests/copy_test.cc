@@ -247,5 +247,29 @@ TEST_F(CopyTest, FilesLeftAsideByAnInterruptedRunArePutBackFirst) {
   EXPECT_FALSE(os.HasDir(kept_dir));
 }
 
+TEST_F(CopyTest, DiscardFolderOfARunStoppedAfterItsCopyIsDeleted) {
+  InstallEarlierSkin();
+  const std::string discard = InSkin(skinsetup::kDiscardFolderName);
+  os.AddDir(discard);
+  os.AddFile(discard + "\\a.bmp", "older a", 2);
+  os.yes_no_answers = {platform::kIdYes};
+  EXPECT_EQ(RunSetup(os, "Blue"), 1);
+  EXPECT_FALSE(os.HasDir(discard));
+  EXPECT_FALSE(os.HasFile(discard + "\\a.bmp"));
+  EXPECT_EQ(os.files[InSkin("a.bmp")].content, "aaaa");
+}
+
+TEST_F(CopyTest, EarlierFilesGoThroughTheDiscardFolderOnSuccess) {
+  InstallEarlierSkin();
+  os.yes_no_answers = {platform::kIdYes};
+  EXPECT_EQ(RunSetup(os, "Blue"), 1);
+  EXPECT_TRUE(Happened("RenameFolder " + InSkin(skinsetup::kKeptFolderName) +
+                       " -> " + InSkin(skinsetup::kDiscardFolderName)));
+  EXPECT_TRUE(Happened("RemoveFile " +
+                       InSkin(std::string(skinsetup::kDiscardFolderName) +
+                              "\\a.bmp")));
+  EXPECT_FALSE(os.HasDir(InSkin(skinsetup::kDiscardFolderName)));
+}
+
 }  // namespace
 }  // namespace fake

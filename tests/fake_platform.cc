@@ -428,6 +428,36 @@ bool FakePlatform::RenameFile(const std::string& from, const std::string& to) {
   return true;
 }
 
+bool FakePlatform::RenameFolder(const std::string& from,
+                                const std::string& to) {
+  Log("RenameFolder " + from + " -> " + to);
+  if (!HasDir(from) || HasDir(to) || HasFile(to) || !HasDir(Parent(to))) {
+    return false;
+  }
+  const std::string prefix = from + separator;
+  std::map<std::string, File> moved;
+  for (auto it = files.begin(); it != files.end();) {
+    if (it->first.compare(0, prefix.size(), prefix) == 0) {
+      moved[to + it->first.substr(from.size())] = it->second;
+      it = files.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  files.insert(moved.begin(), moved.end());
+  std::set<std::string> moved_dirs;
+  for (auto it = dirs.begin(); it != dirs.end();) {
+    if (*it == from || it->compare(0, prefix.size(), prefix) == 0) {
+      moved_dirs.insert(to + it->substr(from.size()));
+      it = dirs.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  dirs.insert(moved_dirs.begin(), moved_dirs.end());
+  return true;
+}
+
 bool FakePlatform::SameFile(const std::string& a, const std::string& b) {
   if (!HasFile(a) || !HasFile(b)) return false;
   return a == b || same_files.count({a, b}) != 0 ||

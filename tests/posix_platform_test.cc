@@ -215,6 +215,17 @@ TEST_F(PosixPlatformTest, RenameMovesFilesButNotFolders) {
   EXPECT_EQ(os_.LastError(), static_cast<std::uint32_t>(EISDIR));
 }
 
+TEST_F(PosixPlatformTest, RenameFolderMovesFoldersButNeverMergesThem) {
+  mkdir(Path("a").c_str(), 0777);
+  Write("a/f", "1");
+  mkdir(Path("empty").c_str(), 0777);
+  Write("file", "2");
+  EXPECT_FALSE(os_.RenameFolder(Path("a"), Path("empty")));
+  EXPECT_FALSE(os_.RenameFolder(Path("file"), Path("other")));
+  EXPECT_TRUE(os_.RenameFolder(Path("a"), Path("b")));
+  EXPECT_EQ(Read(Path("b/f")), "1");
+}
+
 TEST_F(PosixPlatformTest, FoldersAndExistence) {
   int error = 0;
   EXPECT_EQ(os_.Access(Path("x"), 0, &error), -1);
