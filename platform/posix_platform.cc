@@ -39,6 +39,7 @@ struct PosixListing {
 
 struct PosixFile {
   int fd;
+  off_t size;  // As the open found it.
 };
 
 // Reads the next entry's name; false at the end or on an error.
@@ -87,36 +88,58 @@ bool CopyByReading(int in, int out) {
   }
 }
 
-// Copies the regular file open on `in` to `out` with the kernel's in-kernel
-// copy where the file system offers it, else with reads and writes, up to
-// the end of the file, whatever its size was before. Returns false with
-// errno set on failure.
-bool CopyFileData(int in, int out) {
+// Copies `size` bytes, the size the regular file open on `in` had when the
+// copy began, to `out`: with a reflink or the kernel's in-kernel copy where
+// the file system offers them, else with reads and writes (which go on to
+// the end of the file). A file that shrinks meanwhile is copied to its new
+// end. Returns false with errno set on failure.
+bool CopyFileData(int in, int out, off_t size) {
 #ifdef __linux__
 #ifdef FICLONE
-  // A reflink shares the blocks, where the file system can.
-  if (ioctl(out, FICLONE, in) == 0) return true;
+  // A reflink shares the blocks, where the file system can. One that cannot
+  // says so at the first try; a package's files all go from one folder to
+  // another, so it is not asked again.
+  static bool reflinks = true;
+  if (reflinks) {
+    if (ioctl(out, FICLONE, in) == 0) return true;
+    reflinks = false;
+  }
 #endif
-  // The in-kernel copy, until the end of the file. It is refused by some
-  // file systems and across some mounts; the first call tells.
-  bool first = true;
-  while (true) {
-    const ssize_t count =
-        copy_file_range(in, nullptr, out, nullptr, 1u << 30, 0);
+  // A large file is read ahead further; a small one is not worth the call.
+  if (size >= (1 << 20)) posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
+  // The in-kernel copy. It is refused by some file systems and across some
+  // mounts; the first call tells.
+  off_t copied = 0;
+  while (copied < size) {
+    const ssize_t count = copy_file_range(
+        in, nullptr, out, nullptr, static_cast<std::size_t>(size - copied), 0);
     if (count > 0) {
-      first = false;
+      copied += count;
       continue;
     }
     if (count == 0) return true;
     if (errno == EINTR) continue;
-    if (first && (errno == ENOSYS || errno == EXDEV || errno == EINVAL ||
-                  errno == EOPNOTSUPP || errno == EPERM)) {
-      break;
+    if (copied == 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL ||
+                        errno == EOPNOTSUPP || errno == EPERM)) {
+      return CopyByReading(in, out);
     }
     return false;
   }
-#endif
+  return true;
+#else
+  (void)size;
   return CopyByReading(in, out);
+#endif
+}
+
+// The permission bits a new file gets from the process's umask.
+mode_t CreationMask() {
+  static const mode_t mask = [] {
+    const mode_t current = umask(0);
+    umask(current);
+    return current;
+  }();
+  return mask;
 }
 
 // Reads the registry file; a missing file has no keys, and a malformed one
@@ -338,7 +361,7 @@ Lock SystemPlatform::LockFolder(const std::string& folder) {
     errno = error;
     return Failed<Lock>(nullptr);
   }
-  return reinterpret_cast<Lock>(new PosixFile{fd});
+  return reinterpret_cast<Lock>(new PosixFile{fd, 0});
 }
 
 void SystemPlatform::UnlockFolder(Lock lock) {
@@ -390,16 +413,14 @@ File SystemPlatform::OpenExclusive(const std::string& path) {
     errno = error;
     return Failed<File>(nullptr);
   }
-  return reinterpret_cast<File>(new PosixFile{fd});
+  return reinterpret_cast<File>(new PosixFile{fd, status.st_size});
 }
 
 std::uint32_t SystemPlatform::FileSize(File file) {
-  struct stat status;
-  if (fstat(reinterpret_cast<PosixFile*>(file)->fd, &status) != 0) {
-    return Failed(kInvalidFileSize);
-  }
-  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(status.st_size) &
-                                    0xFFFFFFFFu);
+  // The open has just read the size; a second query would tell the same.
+  const auto size =
+      static_cast<std::uint64_t>(reinterpret_cast<PosixFile*>(file)->size);
+  return static_cast<std::uint32_t>(size & 0xFFFFFFFFu);
 }
 
 void SystemPlatform::CloseFile(File file) {
@@ -420,27 +441,40 @@ bool SystemPlatform::CopyFileTo(const std::string& source,
     errno = error;
     return Failed(false);
   }
-  // The destination is not followed through a link, and is emptied only
-  // once it is known not to be the source itself.
-  const int flags = O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW |
-                    (fail_if_exists ? O_EXCL : 0);
-  const int out = open(destination.c_str(), flags, 0600);
+  // Most destinations are new, and made exclusively need no checks; the
+  // source's permission bits are theirs at once, as far as the umask lets.
+  // A destination is never followed through a link.
+  const mode_t mode = from.st_mode & 07777;
+  const int flags = O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW;
+  mode_t current_mode = mode & ~CreationMask();
+  bool emptied = true;
+  int out = open(destination.c_str(), flags | O_CREAT | O_EXCL, mode);
+  if (out < 0 && errno == EEXIST && !fail_if_exists) {
+    // An existing file is replaced, once it is known not to be the source
+    // itself. Only a file that has contents is emptied: on some file
+    // systems (ext4) a truncated file is flushed to disk when it is closed,
+    // which a new file need not wait for.
+    out = open(destination.c_str(), flags);
+    struct stat to;
+    if (out >= 0 &&
+        (fstat(out, &to) != 0 || !S_ISREG(to.st_mode) ||
+         (to.st_dev == from.st_dev && to.st_ino == from.st_ino))) {
+      close(out);
+      close(in);
+      errno = EINVAL;
+      return Failed(false);
+    }
+    current_mode = to.st_mode & 07777;
+    emptied = out >= 0 && (to.st_size == 0 || ftruncate(out, 0) == 0);
+  }
   if (out < 0) {
     const int error = errno;
     close(in);
     errno = error;
     return Failed(false);
   }
-  struct stat to;
-  if (fstat(out, &to) != 0 || !S_ISREG(to.st_mode) ||
-      (to.st_dev == from.st_dev && to.st_ino == from.st_ino)) {
-    close(out);
-    close(in);
-    errno = EINVAL;
-    return Failed(false);
-  }
-  bool ok = ftruncate(out, 0) == 0 && CopyFileData(in, out) &&
-            fchmod(out, from.st_mode & 07777) == 0;
+  bool ok = emptied && CopyFileData(in, out, from.st_size) &&
+            (current_mode == mode || fchmod(out, mode) == 0);
   if (ok) {
     const struct timespec times[2] = {from.st_atim, from.st_mtim};
     ok = futimens(out, times) == 0;
