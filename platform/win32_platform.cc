@@ -175,13 +175,18 @@ Lock SystemPlatform::LockFolder(const std::string& folder) {
   // A hidden file that no one else may open while it exists, and that the
   // system deletes when the process ends, however it ends.
   const std::string path = folder + "\\.skinsetup-lock";
+  // Access is denied for a while to a file that is being deleted (the lock
+  // of an installer that just ended), and for good in a folder where no
+  // file may be made: after a while, the run goes on without the lock.
+  int denied = 0;
   while (true) {
     const HANDLE handle = CreateFileA(
         path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
         FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (handle != INVALID_HANDLE_VALUE) return reinterpret_cast<Lock>(handle);
     const DWORD error = GetLastError();
-    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) {
+    const bool held = error == ERROR_SHARING_VIOLATION;
+    if (!held && (error != ERROR_ACCESS_DENIED || ++denied > 25)) {
       return Failed<Lock>(nullptr);
     }
     Sleep(200);

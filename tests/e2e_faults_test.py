@@ -136,6 +136,7 @@ class ChangingPackageTest(unittest.TestCase):
         change()
         os.write(master, b"s\n\n")
         seen += process.stderr.read()
+        process.stderr.close()
         process.wait(timeout=30)
         os.close(master)
         return process.returncode, seen.decode("utf-8")
@@ -159,12 +160,10 @@ class ChangingPackageTest(unittest.TestCase):
 class KilledInstallerTest(unittest.TestCase):
     def assert_earlier_files_survive(self, box):
         """Every earlier file is in place or kept aside, never gone, until
-        the new installation is whole."""
-        if all(os.path.isfile(os.path.join(box.skin(), name)) and
-               read(os.path.join(box.skin(), name)) == content
-               for name, content in box.new.items()):
+        the new installation is whole. Returns whether it is."""
+        if self.new_installation_whole(box):
             self.installed_whole += 1
-            return
+            return True
         for name, content in box.old.items():
             in_place = os.path.join(box.skin(), name)
             kept = os.path.join(box.skin(), KEPT, name)
@@ -172,6 +171,13 @@ class KilledInstallerTest(unittest.TestCase):
                      if os.path.isfile(path) and read(path) == content]
             self.assertTrue(found, "%s is gone" % name)
         self.assertEqual(read(os.path.join(box.skin(), "user.cfg")), b"mine")
+        return False
+
+    @staticmethod
+    def new_installation_whole(box):
+        return all(os.path.isfile(os.path.join(box.skin(), name)) and
+                   read(os.path.join(box.skin(), name)) == content
+                   for name, content in box.new.items())
 
     def test_killed_reinstall_loses_no_earlier_file(self):
         rng = random.Random(20261206)
@@ -198,9 +204,21 @@ class KilledInstallerTest(unittest.TestCase):
                 process.send_signal(signal.SIGKILL)
                 if process.wait(timeout=30) == -signal.SIGKILL:
                     kills += 1
-                self.assert_earlier_files_survive(box)
+                whole = self.assert_earlier_files_survive(box)
 
-                if trial % 2:
+                if trial % 2 and whole:
+                    # The killed run had finished: a failing run now puts
+                    # back that installation, not the one before it.
+                    write_files(box.pkg, {"f0100.dat": b"x" * 40000})
+                    status, _, _ = box.run("Blue", answer="yes",
+                                           limit_file_size=20000)
+                    write_files(box.pkg, {"f0100.dat": box.new["f0100.dat"]})
+                    self.assertEqual(status, 0)
+                    self.assertTrue(self.new_installation_whole(box))
+                    self.assertEqual(
+                        sorted(os.listdir(box.skin())),
+                        sorted(list(box.new) + ["cliver.map", "user.cfg"]))
+                elif trial % 2:
                     # A run that fails puts the earlier files back first.
                     write_files(box.pkg, {"f0100.dat": b"x" * 40000})
                     status, _, _ = box.run("Blue", answer="yes",
