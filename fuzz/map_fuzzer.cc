@@ -29,8 +29,7 @@ bool Blank(char c) { return c == ' ' || c == '\t'; }
 // atoi with clamping, written as plainly as possible.
 std::int64_t Number(const std::string& text) {
   std::size_t i = 0;
-  while (i < text.size() && std::strchr(" \t\n\v\f\r", text[i]) && text[i])
-    ++i;
+  while (i < text.size() && std::strchr(" \t\n\v\f\r", text[i]) && text[i]) ++i;
   int sign = 1;
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
     sign = text[i] == '-' ? -1 : 1;
@@ -42,7 +41,8 @@ std::int64_t Number(const std::string& text) {
     ++i;
   }
   value *= sign;
-  return std::max<std::int64_t>(INT32_MIN, std::min<std::int64_t>(INT32_MAX, value));
+  return std::max<std::int64_t>(INT32_MIN,
+                                std::min<std::int64_t>(INT32_MAX, value));
 }
 
 Outcome Expected(const std::string& file) {

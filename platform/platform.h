@@ -201,8 +201,7 @@ class Platform {
   virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
   /// Renames the folder `from` to `to`, which must not exist, on the same
   /// volume. Returns false on failure.
-  virtual bool RenameFolder(const std::string& from,
-                            const std::string& to) = 0;
+  virtual bool RenameFolder(const std::string& from, const std::string& to) = 0;
   /// True when both paths exist and name the same file, whatever the texts
   /// of the paths (the file's identity on its volume is compared).
   virtual bool SameFile(const std::string& a, const std::string& b) = 0;

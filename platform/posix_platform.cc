@@ -456,9 +456,8 @@ bool SystemPlatform::CopyFileTo(const std::string& source,
     // which a new file need not wait for.
     out = open(destination.c_str(), flags);
     struct stat to;
-    if (out >= 0 &&
-        (fstat(out, &to) != 0 || !S_ISREG(to.st_mode) ||
-         (to.st_dev == from.st_dev && to.st_ino == from.st_ino))) {
+    if (out >= 0 && (fstat(out, &to) != 0 || !S_ISREG(to.st_mode) ||
+                     (to.st_dev == from.st_dev && to.st_ino == from.st_ino))) {
       close(out);
       close(in);
       errno = EINVAL;

@@ -265,9 +265,9 @@ TEST_F(CopyTest, EarlierFilesGoThroughTheDiscardFolderOnSuccess) {
   EXPECT_EQ(RunSetup(os, "Blue"), 1);
   EXPECT_TRUE(Happened("RenameFolder " + InSkin(skinsetup::kKeptFolderName) +
                        " -> " + InSkin(skinsetup::kDiscardFolderName)));
-  EXPECT_TRUE(Happened("RemoveFile " +
-                       InSkin(std::string(skinsetup::kDiscardFolderName) +
-                              "\\a.bmp")));
+  EXPECT_TRUE(
+      Happened("RemoveFile " +
+               InSkin(std::string(skinsetup::kDiscardFolderName) + "\\a.bmp")));
   EXPECT_FALSE(os.HasDir(InSkin(skinsetup::kDiscardFolderName)));
 }
 

@@ -113,7 +113,7 @@ class FakePlatform : public platform::Platform {
   std::set<std::string> fail_rename_to;  // Rename targets.
   std::set<std::string> fail_remove;     // Files RemoveFile refuses.
   std::set<std::string> fail_mkdir;      // Folders MakeDir refuses.
-  bool fail_lock = false;                 // No lock can be taken.
+  bool fail_lock = false;                // No lock can be taken.
   long stream_chunk = 1 << 20;           // Most bytes one read returns.
   long stream_error_after = -1;          // A read error past this offset.
 

@@ -16,11 +16,15 @@ TEST_F(InstallerTest, VersionChoosesTheQuery) {
     std::uint32_t build;
     bool extended;
   } cases[] = {
-      {2, 0, true},           {2, 2600, true},       {1, 1000, false},
-      {1, 1001, true},        {1, 0x040A03E9, true},  // Low 16 bits 1001, high
-                                                      // bits set.
-      {1, 0x000103E8, false},                         // Low 16 bits 1000.
-      {0, 5000, false},       {3, 5000, false},
+      {2, 0, true},
+      {2, 2600, true},
+      {1, 1000, false},
+      {1, 1001, true},
+      {1, 0x040A03E9, true},   // Low 16 bits 1001, high
+                               // bits set.
+      {1, 0x000103E8, false},  // Low 16 bits 1000.
+      {0, 5000, false},
+      {3, 5000, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.platform_id << " " << c.build);
