@@ -12,7 +12,8 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     sudo dpkg --add-architecture i386
 fi
 ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev \
-  python3 g++-mingw-w64-i686-posix wine wine32:i386 xvfb xdotool imagemagick
+  python3 g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine xvfb xdotool \
+  imagemagick
 
 echo "== Windows build"
 cmake --preset win32 >/dev/null
