@@ -6,6 +6,7 @@
 #define SKINSETUP_SKINSETUP_TEXT_READER_H_
 
 #include <functional>
+#include <utility>
 
 namespace skinsetup {
 
@@ -33,7 +34,7 @@ class TextReader {
   int Byte();
 
   ReadFn read_;
-  char buffer_[4096];
+  char buffer_[4096] = {};
   long length_ = 0;
   long next_ = 0;
   int pushed_back_ = kEnd;
