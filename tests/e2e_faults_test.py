@@ -75,6 +75,13 @@ class FaultSandbox(Sandbox):
 
 
 class FailedCopyTest(unittest.TestCase):
+    def assert_rolled_back(self, box, boxes, error_text):
+        """The failed copy's box, then the rollback's two boxes."""
+        self.assertEqual(boxes[-3], ("Quintavo", error_text, "(i) [OK]", "OK"))
+        self.assertEqual(boxes[-2], (" delete file dir", box.skin() + "/*",
+                                     "[OK]", "OK"))
+        self.assertEqual(boxes[-1], CANNOT_COPY_BOX)
+
     def test_copy_failing_at_each_position_of_a_reinstall(self):
         names = sorted(package_files(6, 1, "x"))
         for failing in names:
@@ -86,7 +93,9 @@ class FailedCopyTest(unittest.TestCase):
                 before = snapshot(box.root)
                 status, boxes, _ = box.run("Blue", answer="yes")
                 self.assertEqual(status, 0)
-                self.assertEqual(boxes[-1], CANNOT_COPY_BOX)
+                self.assertEqual(boxes[0][1], QUESTION)
+                self.assertEqual(len(boxes), 4)
+                self.assert_rolled_back(box, boxes, "Is a directory")
                 self.assertEqual(snapshot(box.root), before)
 
     def test_copy_failing_at_each_position_of_a_first_install(self):
@@ -100,8 +109,8 @@ class FailedCopyTest(unittest.TestCase):
                 status, boxes, _ = box.run("Blue", answer="yes",
                                            limit_file_size=10000)
                 self.assertEqual(status, 0)
-                self.assertEqual(boxes[-3][1], "File too large")
-                self.assertEqual(boxes[-1], CANNOT_COPY_BOX)
+                self.assertEqual(len(boxes), 3)
+                self.assert_rolled_back(box, boxes, "File too large")
                 self.assertEqual(snapshot(box.root), before)
 
     def test_running_out_of_room_in_a_large_file_restores_the_earlier_one(self):

@@ -137,44 +137,6 @@ class CopyTest(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(box.skin())),
                          ["a.bmp", "b.txt", "cliver.map", "mine.txt"])
 
-    def assert_rolled_back(self, box, boxes, error_text):
-        self.assertEqual(boxes[-3], ("Quintavo", error_text, "(i) [OK]", "OK"))
-        self.assertEqual(boxes[-2], (" delete file dir", box.skin() + "/*",
-                                     "[OK]", "OK"))
-        self.assertEqual(boxes[-1],
-                         failure("Impossibile copiare i files su disco", 1))
-
-    def test_failed_reinstall_leaves_the_skin_folder_as_it_was(self):
-        box = Sandbox(self)
-        box.add("c.txt", b"c")
-        # A folder stands where b.txt must go.
-        os.makedirs(os.path.join(box.skin(), "b.txt"))
-        with open(os.path.join(box.skin(), "a.bmp"), "wb") as f:
-            f.write(b"old a")
-        os.utime(os.path.join(box.skin(), "a.bmp"), ns=(1, 2000))
-        with open(os.path.join(box.skin(), "mine.txt"), "w") as f:
-            f.write("mine")
-        before = snapshot(box.skins)
-        status, boxes, _ = box.run("Blue", answer="yes")
-        self.assertEqual(status, 0)
-        self.assertEqual(boxes[0][1], QUESTION)
-        self.assertEqual(len(boxes), 4)
-        self.assert_rolled_back(box, boxes, "Is a directory")
-        self.assertEqual(snapshot(box.skins), before)
-
-    def test_failed_first_install_removes_the_skin_folder(self):
-        box = Sandbox(self)
-        box.add("c.txt", b"c")
-        before = snapshot(box.root)
-        # a.bmp (10 KiB) cannot be written under a 5,000-byte file limit; the
-        # files after it are still copied, then all of them go again.
-        status, boxes, _ = box.run("Blue", answer="yes",
-                                   limit_file_size=5000)
-        self.assertEqual(status, 0)
-        self.assertEqual(len(boxes), 3)
-        self.assert_rolled_back(box, boxes, "File too large")
-        self.assertEqual(snapshot(box.root), before)
-
 
 if __name__ == "__main__":
     e2e_support.SETUP = os.path.abspath(sys.argv.pop(1))

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/reg_file.h"
 #include "platform/win32_names.h"
 #include "skinsetup/skinsetup.h"
 
@@ -24,13 +25,7 @@ std::size_t FromHandle(Handle handle) {
 
 }  // namespace
 
-std::string Fold(const std::string& text) {
-  std::string folded = text;
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return folded;
-}
+std::string Fold(const std::string& text) { return platform::FoldCase(text); }
 
 int RunSetup(FakePlatform& os, const std::string& tail) {
   try {

@@ -213,7 +213,7 @@ class FakePlatform : public platform::Platform {
 // came back from WinMain or through Exit.
 int RunSetup(FakePlatform& os, const std::string& tail);
 
-// Folds ASCII case.
+// Folds ASCII case, as the registry matches names.
 std::string Fold(const std::string& text);
 
 }  // namespace fake
