@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
-"""The Windows installer, build/win32/setup.exe, end to end under Wine.
+"""A Windows installer, build/win32 or build/win64 setup.exe, end to end
+under Wine of the same width.
 
 Each message box is a real window on a private X display: the suite reads
 its caption from the window, its text from Wine's message-box trace, and
 answers it with the keyboard.
 
-Usage: e2e_wine_test.py WIN32_BUILD_DIR WORK_DIR
+Usage: e2e_wine_test.py BUILD_DIR WORK_DIR win32|win64
+
+The 32-bit suite is skipped (exit status 77) on a machine that runs no
+32-bit programs, where 32-bit Wine cannot start.
 """
 
 import os
@@ -18,9 +22,15 @@ import tempfile
 import time
 import unittest
 
-WIN32_DIR = None
+import probe32
+
+BUILD_DIR = None
 WORK_DIR = None
+ARCH = None
 WINE = None  # The suite's Wine session, made once.
+# Each width has its own Wine loader and its own prefix.
+LOADERS = {"win32": "/usr/lib/wine/wine", "win64": "/usr/lib/wine/wine64"}
+SKIPPED = 77
 
 TITLE = "Quintavo Skins Installer"
 NOT_INSTALLED = "Quintavo non \u00e8 installato"
@@ -89,14 +99,15 @@ def snapshot(folder):
 class WineSession:
     """A private Wine prefix and X display for the whole suite."""
 
-    def __init__(self, work_dir):
+    def __init__(self, work_dir, arch):
         self.work = work_dir
+        self.loader = LOADERS[arch]
         shutil.rmtree(work_dir, ignore_errors=True)
         os.makedirs(work_dir)
         self.env = dict(os.environ)
         self.env.update({
             "WINEPREFIX": os.path.join(work_dir, "prefix"),
-            "WINEARCH": "win32",
+            "WINEARCH": arch,
             "WINEDEBUG": "-all",
             # No Mono or Gecko installer dialogs in the fresh prefix.
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
@@ -127,7 +138,7 @@ class WineSession:
         self.env["DISPLAY"] = ":" + number.decode().strip()
 
     def wine(self, args, timeout=60, **kwargs):
-        command = args if args[0] in ("wineboot", "wineserver") else ["wine"] + args
+        command = args if args[0] == "wineserver" else [self.loader] + args
         return subprocess.run(command, env=self.env, timeout=timeout,
                               stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL, **kwargs)
@@ -184,7 +195,7 @@ class WineSession:
             env["LC_ALL"] = "it_IT.UTF-8"
         keys = list(keys)
         boxes = []
-        command = ["wine", os.path.join(WIN32_DIR, "launch.exe")]
+        command = [self.loader, os.path.join(BUILD_DIR, "launch.exe")]
         if screenshot:
             command[1:1] = ["explorer", "/desktop=Quintavo,480x200"]
         with open(trace_path, "w") as trace:
@@ -273,7 +284,7 @@ class Sandbox:
         self.add("a.bmp", b"BM" + bytes(range(256)) * 20)
         self.add("b.txt", b"blue\r\n")
         self.add("cliver.map", MAP)
-        shutil.copy2(os.path.join(WIN32_DIR, "setup.exe"), self.pkg)
+        shutil.copy2(os.path.join(BUILD_DIR, "setup.exe"), self.pkg)
         WINE.reg_delete(CLIENT_KEY)
         WINE.reg_add(CLIENT_KEY, "Install Directory", "REG_SZ",
                      windows_path(self.client))
@@ -408,7 +419,7 @@ class CopyTest(unittest.TestCase):
 
 def setUpModule():
     global WINE
-    WINE = WineSession(WORK_DIR)
+    WINE = WineSession(WORK_DIR, ARCH)
 
 
 def tearDownModule():
@@ -417,6 +428,12 @@ def tearDownModule():
 
 
 if __name__ == "__main__":
-    WIN32_DIR = os.path.abspath(sys.argv.pop(1))
+    BUILD_DIR = os.path.abspath(sys.argv.pop(1))
     WORK_DIR = os.path.abspath(sys.argv.pop(1))
+    ARCH = sys.argv.pop(1)
+    if ARCH == "win32":
+        reason = probe32.why_not(WORK_DIR)
+        if reason:
+            print("SKIPPED: 32-bit Wine cannot start here: " + reason)
+            sys.exit(SKIPPED)
     unittest.main(verbosity=2)
