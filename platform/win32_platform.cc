@@ -26,6 +26,9 @@ constexpr DWORD kErrorTextFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER |
                                   FORMAT_MESSAGE_IGNORE_INSERTS;
 constexpr DWORD kErrorTextLanguage = 0x400;  // Neutral, the user's default.
 
+// The extended free-space query, looked up at run time. WINAPI is its
+// calling convention: stdcall on 32-bit Windows, the one convention of
+// 64-bit Windows.
 using FreeSpaceExFn = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
                                     PULARGE_INTEGER);
 
