@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes,
     }
     const std::size_t parent = key.rfind('\\');
     if (parent != std::string::npos &&
-        data.keys.count(key.substr(0, parent)) == 0) {
+        data.Find(key.substr(0, parent)) == nullptr) {
       std::abort();
     }
     for (const auto& value : values) {

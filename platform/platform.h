@@ -48,6 +48,13 @@ constexpr int kErrNoEnt = 2;
 // The size the failing file size query returns.
 constexpr std::uint32_t kInvalidFileSize = 0xFFFFFFFFu;
 
+// What a path names, judged without following a link.
+enum class EntryType {
+  kNone,    // Nothing, or nothing the system lets the caller see.
+  kFolder,  // A real folder: not a link, junction or other reparse point.
+  kOther,   // Anything else: a file, a link, a special file.
+};
+
 // The version record in its 148-byte ANSI layout (OSVERSIONINFOA).
 struct OsVersionInfo {
   std::uint32_t dwOSVersionInfoSize;
@@ -78,6 +85,10 @@ class Platform {
   /// rules read otherwise (a drive or stream designator, a device name, a
   /// name whose trailing dots and blanks are dropped down to "." or "..").
   virtual bool IsPlainEntryName(const std::string& name) const = 0;
+  /// True when `path` names one place whatever the current directory:
+  /// false for "" and for a relative path (on Windows, one with neither a
+  /// drive letter nor a UNC prefix).
+  virtual bool IsAbsolutePath(const std::string& path) const = 0;
 
   // --- Process ---
 
@@ -140,10 +151,13 @@ class Platform {
   virtual int Access(const std::string& path, int mode, int* error) = 0;
   /// Returns 0 when the status of `path` can be queried, -1 otherwise.
   virtual int Stat(const std::string& path) = 0;
-  /// Creates one folder level. Returns 0 on success, -1 on failure.
+  /// Creates one folder level. Returns 0 on success, -1 on failure, with
+  /// LastError() telling why.
   virtual int MakeDir(const std::string& path) = 0;
   /// Removes an empty folder. Returns 0 on success, -1 on failure.
   virtual int RemoveDir(const std::string& path) = 0;
+  /// What `path` itself is, a final link not followed. Never opens it.
+  virtual EntryType QueryEntry(const std::string& path) = 0;
   /// Takes the installers' lock on `folder`, waiting while another
   /// installer holds it. Returns the lock, or nullptr when none can be taken
   /// there. UnlockFolder, or the process end, releases it.
@@ -167,14 +181,17 @@ class Platform {
   // --- Package files ---
 
   /// Opens a regular file for reading without sharing. Returns nullptr on
-  /// failure, also for a folder or anything that is not a plain file.
+  /// failure, also for a folder or anything that is not a plain file; such
+  /// an entry is never opened, so that no device or pipe is woken.
   virtual File OpenExclusive(const std::string& path) = 0;
   /// The low 32 bits of the file's size; kInvalidFileSize on failure.
   virtual std::uint32_t FileSize(File file) = 0;
   /// Closes a file opened by OpenExclusive.
   virtual void CloseFile(File file) = 0;
 
-  /// Opens a file for reading its raw bytes. Returns nullptr on failure.
+  /// Opens a regular file for reading its raw bytes. Returns nullptr on
+  /// failure, and for anything else (a folder, a pipe, a device), which is
+  /// never opened.
   virtual Stream OpenStream(const std::string& path) = 0;
   /// Reads up to `size` bytes. Returns the count read, 0 at the end of the
   /// file, -1 on a read error.
@@ -182,9 +199,11 @@ class Platform {
   /// Closes a stream.
   virtual void CloseStream(Stream stream) = 0;
 
-  /// Copies `source` to `destination`, replacing an existing destination
-  /// file unless `fail_if_exists`; keeps attributes and times. Returns false
-  /// on failure, with LastError() telling why.
+  /// Copies the regular file `source` to `destination`, replacing an
+  /// existing destination file unless `fail_if_exists`; keeps times and
+  /// attributes (on POSIX, the permission bits the umask allows, never
+  /// set-id or sticky bits). A destination link is never followed. Returns
+  /// false on failure, with LastError() telling why.
   virtual bool CopyFileTo(const std::string& source,
                           const std::string& destination,
                           bool fail_if_exists) = 0;
@@ -193,17 +212,24 @@ class Platform {
   /// The system's own text for `code`, read without insert arguments.
   /// Returns false, leaving `*text` alone, when the system has none.
   virtual bool ErrorText(std::uint32_t code, std::string* text) = 0;
-  /// Deletes a file. Returns false on failure.
+  /// Deletes a file, or a link itself; a read-only file too (the installer
+  /// deletes only files it wrote or set aside to discard). Returns false on
+  /// failure, with LastError() telling why.
   virtual bool RemoveFile(const std::string& path) = 0;
-  /// Renames the file `from` to `to` on the same volume, replacing a file
-  /// at `to`; times and contents go with it. Returns false on failure, also
-  /// when `from` is a folder, with LastError() telling why.
-  virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+  /// Renames the file (or link, or special file) `from` to `to` on the same
+  /// volume; times, attributes and contents go with it. An entry at `to` is
+  /// replaced only when `replace` is set (a read-only file too); otherwise
+  /// the rename fails, also where `to` differs from an existing name only in
+  /// case on a system that ignores case. Returns false on failure, also when
+  /// `from` is a folder, with LastError() telling why.
+  virtual bool RenameFile(const std::string& from, const std::string& to,
+                          bool replace) = 0;
   /// Renames the folder `from` to `to`, which must not exist, on the same
   /// volume. Returns false on failure.
   virtual bool RenameFolder(const std::string& from, const std::string& to) = 0;
   /// True when both paths exist and name the same file, whatever the texts
-  /// of the paths (the file's identity on its volume is compared).
+  /// of the paths (the file's identity on its volume is compared; a final
+  /// link is not followed).
   virtual bool SameFile(const std::string& a, const std::string& b) = 0;
 };
 

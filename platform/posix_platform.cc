@@ -15,8 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "platform/reg_file.h"
@@ -41,6 +39,32 @@ struct PosixFile {
   int fd;
   off_t size;  // As the open found it.
 };
+
+// The largest registry file read: a real one is a few kilobytes.
+constexpr off_t kMaxRegistrySize = 64 << 20;
+
+// Opens `path` for reading when it is a regular file (a link to one is
+// followed), and opens nothing else: a pipe would block, and a device may
+// act on being opened. Fills `*status`. Returns -1 with errno set otherwise.
+int OpenRegularFile(const std::string& path, struct stat* status) {
+  struct stat before;
+  if (stat(path.c_str(), &before) != 0) return -1;
+  if (!S_ISREG(before.st_mode)) {
+    errno = S_ISDIR(before.st_mode) ? EISDIR : EINVAL;
+    return -1;
+  }
+  // Without blocking, in case the entry is swapped for a pipe meanwhile.
+  const int fd =
+      open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return -1;
+  if (fstat(fd, status) != 0 || !S_ISREG(status->st_mode) ||
+      status->st_dev != before.st_dev || status->st_ino != before.st_ino) {
+    close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  return fd;
+}
 
 // Reads the next entry's name; false at the end or on an error.
 bool ReadEntry(DIR* dir, std::string* name) {
@@ -142,24 +166,53 @@ mode_t CreationMask() {
   return mask;
 }
 
-// Reads the registry file; a missing file has no keys, and a malformed one
-// is reported and has none either.
+// Reads the registry file; a missing file has no keys, and anything else
+// that cannot be used (not a regular file, implausibly large, unreadable,
+// malformed) is reported and has none either.
 std::unique_ptr<RegistryData> ReadRegistry() {
   auto registry = std::make_unique<RegistryData>();
   const std::string path = RegistryFilePath();
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
+  struct stat status;
+  const int fd = OpenRegularFile(path, &status);
+  if (fd < 0) {
     // A missing file is a registry without keys.
     if (errno != ENOENT) {
-      std::fprintf(stderr, "%s: %s\n", path.c_str(), std::strerror(errno));
+      std::fprintf(stderr, "%s: %s; the registry file is not used.\n",
+                   path.c_str(),
+                   errno == EINVAL ? "not a regular file" : std::strerror(errno));
     }
     return registry;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
+  std::string text;
+  bool ok = status.st_size <= kMaxRegistrySize;
+  if (ok) {
+    // Up to one byte past the limit, in case the file grows meanwhile.
+    char buffer[64 * 1024];
+    ssize_t count;
+    while ((count = read(fd, buffer, sizeof buffer)) != 0) {
+      if (count < 0 && errno == EINTR) continue;
+      if (count < 0) {
+        std::fprintf(stderr, "%s: %s; the registry file is not used.\n",
+                     path.c_str(), std::strerror(errno));
+        close(fd);
+        return registry;
+      }
+      text.append(buffer, static_cast<std::size_t>(count));
+      if (text.size() > static_cast<std::size_t>(kMaxRegistrySize)) break;
+    }
+    ok = text.size() <= static_cast<std::size_t>(kMaxRegistrySize);
+  }
+  close(fd);
+  if (!ok) {
+    std::fprintf(stderr,
+                 "%s: larger than %d MiB, which no registry file is; the "
+                 "registry file is not used.\n",
+                 path.c_str(), static_cast<int>(kMaxRegistrySize >> 20));
+    return registry;
+  }
   std::string message;
   int line = 0;
-  if (!ParseRegFile(text.str(), registry.get(), &message, &line)) {
+  if (!ParseRegFile(text, registry.get(), &message, &line)) {
     std::fprintf(stderr, "%s:%d: %s; the registry file is not used.\n",
                  path.c_str(), line, message.c_str());
   }
@@ -197,6 +250,10 @@ std::string SystemPlatform::RootOf(const std::string& skins_folder) const {
 
 bool SystemPlatform::IsPlainEntryName(const std::string& name) const {
   return name.find('\0') == std::string::npos;
+}
+
+bool SystemPlatform::IsAbsolutePath(const std::string& path) const {
+  return !path.empty() && path[0] == '/';
 }
 
 std::string SystemPlatform::CurrentDirectory() {
@@ -349,6 +406,12 @@ int SystemPlatform::RemoveDir(const std::string& path) {
   return rmdir(path.c_str()) == 0 ? 0 : Failed(-1);
 }
 
+EntryType SystemPlatform::QueryEntry(const std::string& path) {
+  struct stat status;
+  if (lstat(path.c_str(), &status) != 0) return Failed(EntryType::kNone);
+  return S_ISDIR(status.st_mode) ? EntryType::kFolder : EntryType::kOther;
+}
+
 Lock SystemPlatform::LockFolder(const std::string& folder) {
   // An advisory lock on the folder itself: nothing is left behind, and the
   // kernel releases it when the process ends, however it ends.
@@ -402,18 +465,24 @@ void SystemPlatform::CloseListing(Listing listing) {
 }
 
 File SystemPlatform::OpenExclusive(const std::string& path) {
-  // Without blocking, so that a named pipe cannot hold the run up.
-  const int fd =
-      open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return Failed<File>(nullptr);
   struct stat status;
-  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-    const int error = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+  const int fd = OpenRegularFile(path, &status);
+  if (fd < 0) return Failed<File>(nullptr);
+  return reinterpret_cast<File>(new PosixFile{fd, status.st_size});
+}
+
+Stream SystemPlatform::OpenStream(const std::string& path) {
+  struct stat status;
+  const int fd = OpenRegularFile(path, &status);
+  if (fd < 0) return Failed<Stream>(nullptr);
+  std::FILE* file = fdopen(fd, "rb");
+  if (file == nullptr) {
+    const int error = errno;
     close(fd);
     errno = error;
-    return Failed<File>(nullptr);
+    return Failed<Stream>(nullptr);
   }
-  return reinterpret_cast<File>(new PosixFile{fd, status.st_size});
+  return reinterpret_cast<Stream>(file);
 }
 
 std::uint32_t SystemPlatform::FileSize(File file) {
@@ -432,19 +501,14 @@ void SystemPlatform::CloseFile(File file) {
 bool SystemPlatform::CopyFileTo(const std::string& source,
                                 const std::string& destination,
                                 bool fail_if_exists) {
-  const int in = open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (in < 0) return Failed(false);
   struct stat from;
-  if (fstat(in, &from) != 0 || !S_ISREG(from.st_mode)) {
-    const int error = S_ISDIR(from.st_mode) ? EISDIR : EINVAL;
-    close(in);
-    errno = error;
-    return Failed(false);
-  }
+  const int in = OpenRegularFile(source, &from);
+  if (in < 0) return Failed(false);
   // Most destinations are new, and made exclusively need no checks; the
-  // source's permission bits are theirs at once, as far as the umask lets.
-  // A destination is never followed through a link.
-  const mode_t mode = from.st_mode & 07777;
+  // source's permission bits are theirs at once, as far as the umask lets,
+  // and never the set-id or sticky bits, which a package has no business
+  // handing out. A destination is never followed through a link.
+  const mode_t mode = from.st_mode & 0777 & ~CreationMask();
   const int flags = O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW;
   mode_t current_mode = mode & ~CreationMask();
   bool emptied = true;
@@ -504,15 +568,32 @@ bool SystemPlatform::RemoveFile(const std::string& path) {
   return unlink(path.c_str()) == 0 ? true : Failed(false);
 }
 
-bool SystemPlatform::RenameFile(const std::string& from,
-                                const std::string& to) {
+bool SystemPlatform::RenameFile(const std::string& from, const std::string& to,
+                                bool replace) {
   struct stat status;
   if (lstat(from.c_str(), &status) != 0) return Failed(false);
   if (S_ISDIR(status.st_mode)) {
     errno = EISDIR;
     return Failed(false);
   }
-  return rename(from.c_str(), to.c_str()) == 0 ? true : Failed(false);
+  if (replace) return rename(from.c_str(), to.c_str()) == 0 || Failed(false);
+#ifdef RENAME_NOREPLACE
+  // The kernel refuses to replace, also a name that differs only in case
+  // on a file system that ignores case.
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(),
+                RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+    return Failed(false);
+  }
+#endif
+  // A file system that cannot refuse by itself: look first.
+  if (lstat(to.c_str(), &status) == 0) {
+    errno = EEXIST;
+    return Failed(false);
+  }
+  return rename(from.c_str(), to.c_str()) == 0 || Failed(false);
 }
 
 bool SystemPlatform::RenameFolder(const std::string& from,
@@ -535,7 +616,7 @@ bool SystemPlatform::RenameFolder(const std::string& from,
 bool SystemPlatform::SameFile(const std::string& a, const std::string& b) {
   struct stat first;
   struct stat second;
-  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+  return lstat(a.c_str(), &first) == 0 && lstat(b.c_str(), &second) == 0 &&
          first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 

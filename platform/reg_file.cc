@@ -1,5 +1,8 @@
 #include "platform/reg_file.h"
 
+#include <iconv.h>
+
+#include <cerrno>
 #include <cstdint>
 
 namespace platform {
@@ -166,22 +169,59 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
-void AddKey(RegistryData* data, const std::string& path) {
-  std::size_t end = path.size();
-  while (true) {
-    data->keys[path.substr(0, end)];
-    end = path.rfind('\\', end - 1);
-    if (end == std::string::npos || end == 0) return;
-  }
+// The keys below `path`, which follow one another in the map (a key
+// "a b" sorts between "a" and "a\\b", so the search starts at "a\\").
+RegistryData::Keys::iterator FirstBelow(RegistryData::Keys& keys,
+                                        const std::string& path) {
+  return keys.lower_bound(path + '\\');
 }
 
+bool IsBelow(const std::string& key, const std::string& path) {
+  return key.size() > path.size() && key[path.size()] == '\\' &&
+         key.compare(0, path.size(), path) == 0;
+}
+
+// Deletes the key and everything below it; its parent stays, as the
+// registry editor leaves it.
 void DeleteKey(RegistryData* data, const std::string& path) {
-  auto it = data->keys.lower_bound(path);
-  while (it != data->keys.end() &&
-         (it->first == path ||
-          it->first.compare(0, path.size() + 1, path + "\\") == 0)) {
+  if (data->Find(path) == nullptr) return;
+  data->keys.erase(path);
+  auto it = FirstBelow(data->keys, path);
+  while (it != data->keys.end() && IsBelow(it->first, path)) {
     it = data->keys.erase(it);
   }
+  const std::size_t parent = path.rfind('\\');
+  if (parent != std::string::npos) data->keys[path.substr(0, parent)];
+}
+
+// The registry editor's Unicode export: UTF-16LE after a byte order mark.
+// Read as UTF-8, as the rest of the system's text is. Returns false with the
+// line of the first malformed character.
+bool FromUtf16(const std::string& text, std::string* utf8, int* line) {
+  iconv_t converter = iconv_open("UTF-8", "UTF-16LE");
+  if (converter == reinterpret_cast<iconv_t>(-1)) {
+    *line = 1;
+    return false;
+  }
+  std::string input = text.substr(2);
+  char* in = input.empty() ? nullptr : &input[0];
+  std::size_t in_left = input.size();
+  utf8->clear();
+  bool ok = true;
+  char buffer[4096];
+  while (in_left > 0 && ok) {
+    char* out = buffer;
+    std::size_t out_left = sizeof buffer;
+    const std::size_t result = iconv(converter, &in, &in_left, &out, &out_left);
+    utf8->append(buffer, static_cast<std::size_t>(out - buffer));
+    ok = result != static_cast<std::size_t>(-1) || errno == E2BIG;
+  }
+  iconv_close(converter);
+  if (!ok) {
+    *line = 1;
+    for (char c : *utf8) *line += c == '\n';
+  }
+  return ok;
 }
 
 }  // namespace
@@ -195,22 +235,33 @@ std::string FoldCase(const std::string& text) {
 }
 
 const RegistryData::Values* RegistryData::Find(const std::string& path) const {
+  static const Values kNoValues;
   std::string normal;
   if (!NormaliseKeyPath(path, &normal)) return nullptr;
   auto it = keys.find(normal);
-  return it == keys.end() ? nullptr : &it->second;
+  if (it != keys.end()) return &it->second;
+  // An ancestor of a key in the file exists, with no values of its own.
+  it = keys.lower_bound(normal + '\\');
+  return it != keys.end() && IsBelow(it->first, normal) ? &kNoValues : nullptr;
 }
 
 bool ParseRegFile(const std::string& text, RegistryData* data,
                   std::string* message, int* line_number) {
   data->keys.clear();
-  const std::vector<std::string> lines = SplitLines(text);
   auto fail = [&](int number, const std::string& why) {
     data->keys.clear();
     *line_number = number;
     *message = why;
     return false;
   };
+  std::string utf8;
+  if (text.compare(0, 2, "\xFF\xFE") == 0) {
+    int number = 1;
+    if (!FromUtf16(text, &utf8, &number)) {
+      return fail(number, "malformed UTF-16 text");
+    }
+  }
+  const std::vector<std::string> lines = SplitLines(utf8.empty() ? text : utf8);
   if (lines.empty() ||
       (Trim(lines[0]) != "Windows Registry Editor Version 5.00" &&
        Trim(lines[0]) != "REGEDIT4")) {
@@ -235,7 +286,7 @@ bool ParseRegFile(const std::string& text, RegistryData* data,
       if (deleted_key) {
         DeleteKey(data, key);
       } else {
-        AddKey(data, key);
+        data->keys[key];
       }
       continue;
     }
@@ -255,8 +306,8 @@ bool ParseRegFile(const std::string& text, RegistryData* data,
     if (rest.empty() || rest[0] != '=') return fail(number, "expected \"=\"");
     rest = Trim(rest.substr(1));
     // Hex data may go on over lines that end in a backslash.
-    while (!rest.empty() && rest.back() == '\\' &&
-           FoldCase(rest).compare(0, 3, "hex") == 0) {
+    const bool hex = FoldCase(rest.substr(0, 3)) == "hex";
+    while (hex && !rest.empty() && rest.back() == '\\') {
       rest.pop_back();
       if (++i >= lines.size()) return fail(number, "continuation at the end");
       rest += Trim(lines[i]);

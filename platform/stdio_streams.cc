@@ -1,16 +1,12 @@
-// The map's stream, through the C library on every system. It is read in
-// binary: the program does the text mode's translation itself, so that both
-// builds read the same lines.
+// The map's stream, through the C library on every system (each backend
+// opens it its own way). It is read in binary: the program does the text
+// mode's translation itself, so that both builds read the same lines.
 
 #include <cstdio>
 
 #include "platform/system_platform.h"
 
 namespace platform {
-
-Stream SystemPlatform::OpenStream(const std::string& path) {
-  return reinterpret_cast<Stream>(std::fopen(path.c_str(), "rb"));
-}
 
 long SystemPlatform::ReadStream(Stream stream, char* buffer, long size) {
   std::FILE* file = reinterpret_cast<std::FILE*>(stream);

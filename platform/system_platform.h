@@ -24,6 +24,7 @@ class SystemPlatform : public Platform {
   const char* ExeSuffix() const override;
   std::string RootOf(const std::string& skins_folder) const override;
   bool IsPlainEntryName(const std::string& name) const override;
+  bool IsAbsolutePath(const std::string& path) const override;
 
   std::string InvocationName() override { return invocation_name_; }
   std::string CurrentDirectory() override;
@@ -55,6 +56,7 @@ class SystemPlatform : public Platform {
   int Stat(const std::string& path) override;
   int MakeDir(const std::string& path) override;
   int RemoveDir(const std::string& path) override;
+  EntryType QueryEntry(const std::string& path) override;
   Lock LockFolder(const std::string& folder) override;
   void UnlockFolder(Lock lock) override;
 
@@ -75,7 +77,8 @@ class SystemPlatform : public Platform {
   std::uint32_t LastError() override { return last_error_; }
   bool ErrorText(std::uint32_t code, std::string* text) override;
   bool RemoveFile(const std::string& path) override;
-  bool RenameFile(const std::string& from, const std::string& to) override;
+  bool RenameFile(const std::string& from, const std::string& to,
+                  bool replace) override;
   bool RenameFolder(const std::string& from, const std::string& to) override;
   bool SameFile(const std::string& a, const std::string& b) override;
 

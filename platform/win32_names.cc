@@ -29,4 +29,14 @@ bool IsPlainWin32EntryName(const std::string& name) {
   return !IsReservedDeviceName(base);
 }
 
+bool IsAbsoluteWin32Path(const std::string& path) {
+  auto separator = [&](std::size_t at) {
+    return at < path.size() && (path[at] == '\\' || path[at] == '/');
+  };
+  if (separator(0) && separator(1)) return true;
+  const char drive = path.empty() ? '\0' : path[0];
+  return ((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) &&
+         path.size() >= 2 && path[1] == ':';
+}
+
 }  // namespace platform

@@ -1,5 +1,5 @@
-// Windows' rules for the last element of a path, apart from the calls that
-// apply them, so that every build can check them.
+// Windows' rules for paths and their last element, apart from the calls
+// that apply them, so that every build can check them.
 
 #ifndef SKINSETUP_PLATFORM_WIN32_NAMES_H_
 #define SKINSETUP_PLATFORM_WIN32_NAMES_H_
@@ -13,6 +13,11 @@ namespace platform {
 // whose trailing dots and blanks the system drops down to "", "." or "..",
 // and a device name (CON, NUL, COM1 ...), with or without an extension.
 bool IsPlainWin32EntryName(const std::string& name);
+
+// True for a path with a drive letter ("C:...") or a UNC prefix ("\\server"),
+// in either separator: the paths that do not depend on the current
+// directory or drive.
+bool IsAbsoluteWin32Path(const std::string& path);
 
 }  // namespace platform
 

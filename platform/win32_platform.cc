@@ -36,6 +36,56 @@ struct Win32Listing {
   HANDLE handle;
 };
 
+// The file identity query of Windows Vista and later, looked up at run time
+// so that the installer still starts where it is missing. Its FileIdInfo
+// class (Windows 8 and later) gives the 128-bit file id, which is unique on
+// ReFS, where the 64-bit file index is not.
+using FileInfoExFn = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID,
+                                   DWORD);
+
+// The volume and file id of an open file: the 128-bit id where the system
+// has one, else the 64-bit index, widened.
+bool FileIdentity(HANDLE handle, std::uint64_t* volume, BYTE id[16]) {
+  static const FileInfoExFn query = reinterpret_cast<FileInfoExFn>(
+      reinterpret_cast<void*>(GetProcAddress(
+          GetModuleHandleA("KERNEL32.DLL"), "GetFileInformationByHandleEx")));
+  FILE_ID_INFO info;
+  if (query != nullptr && query(handle, FileIdInfo, &info, sizeof info) != 0) {
+    *volume = info.VolumeSerialNumber;
+    std::memcpy(id, info.FileId.Identifier, 16);
+    return true;
+  }
+  BY_HANDLE_FILE_INFORMATION classic;
+  if (GetFileInformationByHandle(handle, &classic) == 0) return false;
+  *volume = classic.dwVolumeSerialNumber;
+  std::memset(id, 0, 16);
+  std::memcpy(id, &classic.nFileIndexLow, 4);
+  std::memcpy(id + 4, &classic.nFileIndexHigh, 4);
+  return true;
+}
+
+// Runs `action` on `path`; when it is refused because the file is
+// read-only, clears that attribute and runs it again, then puts the
+// attribute back if it still fails. For files the installer owns alone.
+template <typename Action>
+bool EvenIfReadOnly(const std::string& path, Action action) {
+  if (action()) return true;
+  const DWORD error = GetLastError();
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+      SetFileAttributesA(path.c_str(),
+                         attributes & ~FILE_ATTRIBUTE_READONLY) == 0) {
+    SetLastError(error);
+    return false;
+  }
+  if (action()) return true;
+  const DWORD again = GetLastError();
+  SetFileAttributesA(path.c_str(), attributes);
+  SetLastError(again);
+  return false;
+}
+
 }  // namespace
 
 // The system keeps everything itself.
@@ -64,6 +114,10 @@ std::string SystemPlatform::RootOf(const std::string& skins_folder) const {
 
 bool SystemPlatform::IsPlainEntryName(const std::string& name) const {
   return IsPlainWin32EntryName(name);
+}
+
+bool SystemPlatform::IsAbsolutePath(const std::string& path) const {
+  return IsAbsoluteWin32Path(path);
 }
 
 std::string SystemPlatform::CurrentDirectory() {
@@ -167,11 +221,22 @@ int SystemPlatform::Stat(const std::string& path) {
 }
 
 int SystemPlatform::MakeDir(const std::string& path) {
-  return _mkdir(path.c_str()) == 0 ? 0 : -1;
+  return _mkdir(path.c_str()) == 0 ? 0 : Failed(-1);
 }
 
 int SystemPlatform::RemoveDir(const std::string& path) {
   return _rmdir(path.c_str()) == 0 ? 0 : -1;
+}
+
+EntryType SystemPlatform::QueryEntry(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Failed(EntryType::kNone);
+  // A junction or a symbolic link to a folder is a folder with a reparse
+  // point: not a real folder.
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                 (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0
+             ? EntryType::kFolder
+             : EntryType::kOther;
 }
 
 Lock SystemPlatform::LockFolder(const std::string& folder) {
@@ -225,6 +290,16 @@ void SystemPlatform::CloseListing(Listing listing) {
   delete win32;
 }
 
+Stream SystemPlatform::OpenStream(const std::string& path) {
+  // A folder, or anything else that is not a file, is not opened.
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return Failed<Stream>(nullptr);
+  }
+  return reinterpret_cast<Stream>(std::fopen(path.c_str(), "rb"));
+}
+
 File SystemPlatform::OpenExclusive(const std::string& path) {
   // Share mode 0: the open fails while the file is open elsewhere. A folder
   // cannot be opened this way at all.
@@ -266,22 +341,31 @@ bool SystemPlatform::ErrorText(std::uint32_t code, std::string* text) {
 }
 
 bool SystemPlatform::RemoveFile(const std::string& path) {
-  return DeleteFileA(path.c_str()) != 0 ? true : Failed(false);
+  // A read-only package file is installed read-only (the copy keeps the
+  // attribute); this run's copies and the earlier files it discards go
+  // all the same.
+  return EvenIfReadOnly(path, [&] { return DeleteFileA(path.c_str()) != 0; })
+             ? true
+             : Failed(false);
 }
 
-bool SystemPlatform::RenameFile(const std::string& from,
-                                const std::string& to) {
+bool SystemPlatform::RenameFile(const std::string& from, const std::string& to,
+                                bool replace) {
   const DWORD attributes = GetFileAttributesA(from.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Failed(false);
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
     // As a copy onto a folder fails.
     SetLastError(ERROR_ACCESS_DENIED);
     return Failed(false);
   }
-  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
-    return Failed(false);
-  }
-  return true;
+  // Without replacing, the system refuses a name that exists in any case.
+  auto move = [&] {
+    return MoveFileExA(from.c_str(), to.c_str(),
+                       replace ? MOVEFILE_REPLACE_EXISTING : 0) != 0;
+  };
+  const bool moved = replace ? EvenIfReadOnly(to, move) : move();
+  return moved ? true : Failed(false);
 }
 
 bool SystemPlatform::RenameFolder(const std::string& from,
@@ -295,23 +379,23 @@ bool SystemPlatform::RenameFolder(const std::string& from,
 }
 
 bool SystemPlatform::SameFile(const std::string& a, const std::string& b) {
-  BY_HANDLE_FILE_INFORMATION info[2];
+  std::uint64_t volume[2];
+  BYTE id[2][16];
   const std::string* paths[2] = {&a, &b};
   for (int i = 0; i < 2; ++i) {
     // No access is needed to read a file's identity, and no one is kept
-    // from the file meanwhile.
+    // from the file meanwhile; a final link is not followed.
     const HANDLE handle = CreateFileA(
         paths[i]->c_str(), 0,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+        nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
-    const BOOL ok = GetFileInformationByHandle(handle, &info[i]);
+    const bool ok = FileIdentity(handle, &volume[i], id[i]);
     CloseHandle(handle);
-    if (ok == 0) return false;
+    if (!ok) return false;
   }
-  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
-         info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
-         info[0].nFileIndexLow == info[1].nFileIndexLow;
+  return volume[0] == volume[1] && std::memcmp(id[0], id[1], 16) == 0;
 }
 
 }  // namespace platform

@@ -23,11 +23,14 @@ void LocateClient(platform::Platform& os, SkinSetupRun& run) {
 
   // The value's type is ignored and the system adds no terminating zero to
   // data stored without one: a value that fills the whole buffer without a
-  // zero is refused like one that does not fit.
+  // zero is refused like one that does not fit. So is a directory that names
+  // no one place: an empty one would put the skins at the root of the
+  // current drive, a relative one inside the package.
   unsigned char value[kValueSize] = {};
   std::uint32_t size = kValueSize;
   if (os.QueryKeyValue(key, kInstallDirValue, value, &size) != 0 ||
-      std::memchr(value, 0, kValueSize) == nullptr) {
+      std::memchr(value, 0, kValueSize) == nullptr ||
+      !os.IsAbsolutePath(reinterpret_cast<const char*>(value))) {
     ShowFailure(os, kNotInstalled, 1);
     os.CloseKey(key);
     os.Exit(0);

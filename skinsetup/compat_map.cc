@@ -90,7 +90,11 @@ void ProcessMap(platform::Platform& os, SkinSetupRun& run,
 
   if (run.bCreateSkins) {
     ShowTrace(os, run.szValue, kTraceCreateSkins);
-    if (os.MakeDir(run.szValue) != 0) FailAndExit(os, kCannotCreateSkins, 1);
+    // Another installer may have made it meanwhile: a folder that is there
+    // when its creation fails is no failure.
+    if (os.MakeDir(run.szValue) != 0 && os.Stat(run.szValue) != 0) {
+      FailAndExit(os, kCannotCreateSkins, 1);
+    }
   }
 }
 

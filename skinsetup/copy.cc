@@ -33,16 +33,19 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
     // A package installed from inside its own skin folder is already there;
     // copying a file onto itself would destroy it.
     if (os.SameFile(run.tmp4, run.szDestFile)) return true;
-    // An earlier file of the same name is kept aside until the whole copy
-    // has succeeded. One that cannot be kept (a folder in its place, a
-    // locked file) is not overwritten either: the copy counts as failed.
-    if (os.Stat(run.szDestFile) == 0 && !KeepFile(os, run, name, error)) {
+    // An earlier entry of the same name (a file, or a link, which is not
+    // followed) is kept aside until the whole copy has succeeded. One that
+    // cannot be kept (a folder in its place, a locked file) is not
+    // overwritten either: the copy counts as failed.
+    if (os.QueryEntry(run.szDestFile) != platform::EntryType::kNone &&
+        !KeepFile(os, run, name, error)) {
       return false;
     }
   }
   run.written.insert(name);
   if (os.CopyFileTo(run.tmp4, run.szDestFile, false)) return true;
-  *error = os.LastError();
+  // Into a skin folder that could not be made, the reason is the making's.
+  *error = run.dwSkinDirError != 0 ? run.dwSkinDirError : os.LastError();
   return false;
 }
 
@@ -73,6 +76,10 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   ShowTrace(os, run.szValue, kTraceMakeSkinDir);
   // An existing folder is fine; any other failure shows in the copies.
   run.bSkinDirCreated = os.MakeDir(run.szValue) == 0;
+  if (!run.bSkinDirCreated) {
+    const std::uint32_t error = os.LastError();
+    if (os.Stat(run.szValue) != 0) run.dwSkinDirError = error;
+  }
   ShowTrace(os, run.szValue, kTraceValue);
 
   run.tmp2 = run.szValue;

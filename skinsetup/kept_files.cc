@@ -1,5 +1,7 @@
 #include "skinsetup/kept_files.h"
 
+#include "skinsetup/skin_name.h"
+
 namespace skinsetup {
 namespace {
 
@@ -8,10 +10,17 @@ std::string InFolder(const platform::Platform& os, const std::string& folder,
   return folder + os.Separator() + name;
 }
 
-// Calls `action` with the name of every entry of `folder` but "." and "..".
+std::string SlotName(const char* base, int slot) {
+  return std::string(kWorkingPrefix) + base +
+         (slot == 0 ? "" : "-" + std::to_string(slot));
+}
+
+// Calls `action` with the name of every entry of `folder` but "." and "..",
+// for a real folder only: never through a link.
 template <typename Action>
-void ForEachFile(platform::Platform& os, const std::string& folder,
-                 Action action) {
+void ForEachEntry(platform::Platform& os, const std::string& folder,
+                  Action action) {
+  if (os.QueryEntry(folder) != platform::EntryType::kFolder) return;
   std::string name;
   platform::Listing listing = os.OpenListing(InFolder(os, folder, "*"), &name);
   if (listing == nullptr) return;
@@ -21,37 +30,72 @@ void ForEachFile(platform::Platform& os, const std::string& folder,
   os.CloseListing(listing);
 }
 
-}  // namespace
-
-std::string KeptFolder(const platform::Platform& os, const SkinSetupRun& run) {
-  return InFolder(os, run.tmp2, kKeptFolderName);
+// True when neither the skin folder nor the package has an entry named as
+// one of slot `slot`'s working folders.
+bool SlotIsFree(platform::Platform& os, const SkinSetupRun& run, int slot) {
+  for (const std::string& name : {KeptFolderName(slot),
+                                  DiscardFolderName(slot)}) {
+    if (os.QueryEntry(InFolder(os, run.tmp2, name)) !=
+            platform::EntryType::kNone ||
+        os.QueryEntry(run.szCurDir + name) != platform::EntryType::kNone) {
+      return false;
+    }
+  }
+  return true;
 }
 
+}  // namespace
+
+std::string KeptFolderName(int slot) { return SlotName("kept", slot); }
+
+std::string DiscardFolderName(int slot) { return SlotName("discard", slot); }
+
 void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run) {
-  const std::string discard = InFolder(os, run.tmp2, kDiscardFolderName);
-  if (os.Stat(discard) == 0) {
-    ForEachFile(os, discard, [&](const std::string& name) {
+  for (int slot = 0; slot < kWorkingSlots; ++slot) {
+    const std::string discard = InFolder(os, run.tmp2, DiscardFolderName(slot));
+    ForEachEntry(os, discard, [&](const std::string& name) {
       os.RemoveFile(InFolder(os, discard, name));
     });
-    os.RemoveDir(discard);
+    if (os.QueryEntry(discard) == platform::EntryType::kFolder) {
+      os.RemoveDir(discard);
+    }
   }
-  const std::string folder = KeptFolder(os, run);
-  if (os.Stat(folder) != 0) return;
-  ForEachFile(os, folder, [&](const std::string& name) {
-    os.RenameFile(InFolder(os, folder, name), InFolder(os, run.tmp2, name));
-  });
-  os.RemoveDir(folder);
+  // A later slot was made while an earlier one could not be emptied: the
+  // earlier one holds the older files, which go back last.
+  for (int slot = kWorkingSlots - 1; slot >= 0; --slot) {
+    const std::string kept = InFolder(os, run.tmp2, KeptFolderName(slot));
+    ForEachEntry(os, kept, [&](const std::string& name) {
+      os.RenameFile(InFolder(os, kept, name), InFolder(os, run.tmp2, name),
+                    true);
+    });
+    if (os.QueryEntry(kept) == platform::EntryType::kFolder) {
+      os.RemoveDir(kept);
+    }
+  }
 }
 
 bool KeepFile(platform::Platform& os, SkinSetupRun& run,
               const std::string& name, std::uint32_t* error) {
-  const std::string folder = KeptFolder(os, run);
-  if (run.kept.empty()) os.MakeDir(folder);
+  if (run.kept.empty()) {
+    // The first free slot: nothing of its names is there, so the folder the
+    // run makes is its own. With none free (a package that holds them all),
+    // the first slot is tried, and its making or the copy of the package
+    // file of that name fails: the run is then rolled back.
+    int slot = 0;
+    while (slot < kWorkingSlots && !SlotIsFree(os, run, slot)) ++slot;
+    if (slot == kWorkingSlots) slot = 0;
+    run.szKeptDir = InFolder(os, run.tmp2, KeptFolderName(slot));
+    run.szDiscardDir = InFolder(os, run.tmp2, DiscardFolderName(slot));
+    if (os.MakeDir(run.szKeptDir) != 0) {
+      *error = os.LastError();
+      return false;
+    }
+  }
   if (!os.RenameFile(InFolder(os, run.tmp2, name),
-                     InFolder(os, folder, name))) {
+                     InFolder(os, run.szKeptDir, name), false)) {
     *error = os.LastError();
     // The working folder is not left behind for nothing.
-    if (run.kept.empty()) os.RemoveDir(folder);
+    if (run.kept.empty()) os.RemoveDir(run.szKeptDir);
     return false;
   }
   run.kept.push_back(name);
@@ -60,20 +104,20 @@ bool KeepFile(platform::Platform& os, SkinSetupRun& run,
 
 void RestoreKeptFiles(platform::Platform& os, SkinSetupRun& run) {
   if (run.kept.empty()) return;
-  const std::string folder = KeptFolder(os, run);
   for (const std::string& name : run.kept) {
-    os.RenameFile(InFolder(os, folder, name), InFolder(os, run.tmp2, name));
+    os.RenameFile(InFolder(os, run.szKeptDir, name),
+                  InFolder(os, run.tmp2, name), true);
   }
-  os.RemoveDir(folder);
+  os.RemoveDir(run.szKeptDir);
 }
 
 void DiscardKeptFiles(platform::Platform& os, SkinSetupRun& run) {
   if (run.kept.empty()) return;
-  const std::string kept = KeptFolder(os, run);
-  const std::string discard = InFolder(os, run.tmp2, kDiscardFolderName);
   // From this rename on, an interrupted run's earlier files are to be
   // deleted, not put back.
-  const std::string& folder = os.RenameFolder(kept, discard) ? discard : kept;
+  const std::string& folder = os.RenameFolder(run.szKeptDir, run.szDiscardDir)
+                                  ? run.szDiscardDir
+                                  : run.szKeptDir;
   for (const std::string& name : run.kept) {
     os.RemoveFile(InFolder(os, folder, name));
   }

@@ -1,15 +1,21 @@
 // The earlier files of a reinstalled skin, kept aside until the new copy
 // has fully succeeded.
 //
-// Just before a package file replaces a file of the skin folder, the old
-// file is renamed into a working folder inside the skin folder: the same
-// volume, so the rename is cheap and keeps contents and times. A failed run
-// renames them back; a successful one renames the working folder to a
-// discard folder, the moment the new installation takes over, and then
-// deletes them. A run that was stopped before that moment leaves them in
-// the working folder, from where the next run (or the user, by moving them
-// back) puts them in place again; one stopped after it leaves a discard
-// folder that the next run deletes.
+// Just before a package file replaces an entry of the skin folder, the old
+// entry is renamed into a working folder inside the skin folder: the same
+// volume, so the rename is cheap and keeps contents, times and attributes,
+// and it never replaces anything. A failed run renames them back; a
+// successful one renames the working folder to a discard folder, the moment
+// the new installation takes over, and then deletes them. A run that was
+// stopped before that moment leaves them in the working folder, from where
+// the next run (or the user, by moving them back) puts them in place again;
+// one stopped after it leaves a discard folder that the next run deletes.
+//
+// The working folders are ".skinsetup-kept" and ".skinsetup-discard", or,
+// when a package file or an entry of the skin folder already has one of
+// those names, the same names followed by "-1" to "-9". A run's own are
+// always real folders: anything else of those names (a file, a link) is
+// the user's or the package's, and is never listed, entered or emptied.
 
 #ifndef SKINSETUP_SKINSETUP_KEPT_FILES_H_
 #define SKINSETUP_SKINSETUP_KEPT_FILES_H_
@@ -22,21 +28,20 @@
 
 namespace skinsetup {
 
-// The names of the working folder inside the skin folder, before and after
-// the new installation took over.
-inline constexpr char kKeptFolderName[] = ".skinsetup-kept";
-inline constexpr char kDiscardFolderName[] = ".skinsetup-discard";
+// The working folders' names in slot `slot` (0 to kWorkingSlots - 1).
+inline constexpr int kWorkingSlots = 10;
+std::string KeptFolderName(int slot);
+std::string DiscardFolderName(int slot);
 
-// The working folder's path for the skin folder in run.tmp2.
-std::string KeptFolder(const platform::Platform& os, const SkinSetupRun& run);
-
-// Finishes what an interrupted earlier run left: deletes a discard folder,
-// and puts back the files of a working folder, which it then removes. A
-// file that cannot be put back stays there.
+// Finishes what interrupted earlier runs left in the skin folder (run.tmp2):
+// deletes the files of their discard folders, and puts back those of their
+// working folders, each of which it then removes. A file that cannot be put
+// back stays there.
 void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run);
 
-// Moves the skin folder's file `name` into the working folder. Returns false,
-// with the system's error in `*error`, when it cannot be kept.
+// Moves the skin folder's entry `name` into this run's working folder,
+// which the first call makes. Returns false, with the system's error in
+// `*error`, when it cannot be kept.
 bool KeepFile(platform::Platform& os, SkinSetupRun& run,
               const std::string& name, std::uint32_t* error);
 

@@ -8,6 +8,13 @@ bool IsAcceptableSkinName(const platform::Platform& os,
   // Both separators are refused on every system, so that a package cannot
   // behave differently on the two builds.
   if (name.find_first_of("\\/") != std::string::npos) return false;
+  // The installer's own names in the Skins folder (its lock on Windows)
+  // start so, in any case.
+  std::string start = name.substr(0, sizeof kWorkingPrefix - 1);
+  for (char& c : start) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  if (start == kWorkingPrefix) return false;
   return os.IsPlainEntryName(name);
 }
 

@@ -45,8 +45,11 @@ struct SkinSetupRun {
   // (created or replaced), and the names whose earlier file it kept aside.
   std::string szSkinsDir;
   bool bSkinDirCreated = false;
+  std::uint32_t dwSkinDirError = 0;  // Why the skin folder cannot be made.
   std::set<std::string> written;
   std::vector<std::string> kept;
+  std::string szKeptDir;     // This run's working folder for kept files,
+  std::string szDiscardDir;  // and the name it takes once they are discarded.
 };
 
 // The installer's entry. Only the command tail is used; the invocation name

@@ -41,6 +41,24 @@ TEST_F(InstallerTest, InstallDirectoryThatDoesNotFitIsCodeOne) {
   EXPECT_EQ(os.open_keys, 0);
 }
 
+TEST_F(InstallerTest, InstallDirectoryThatNamesNoOnePlaceIsCodeOne) {
+  // Empty, relative, or on the current drive: the skins would land at the
+  // root of a drive or inside the package.
+  for (const char* dir : {"", "Apps\\Client", "\\Apps\\Client", "."}) {
+    SCOPED_TRACE(dir);
+    os = Installation().os;
+    os.SetText(kClientKey, "Install Directory", dir);
+    ExpectFailure("Blue", kNotInstalled, 1);
+    EXPECT_EQ(os.open_keys, 0);
+    EXPECT_TRUE(os.free_space_roots.empty());
+  }
+  // A network path names one place.
+  os = Installation().os;
+  os.SetText(kClientKey, "Install Directory", "\\\\srv\\share");
+  os.AddDir("\\\\srv\\share");
+  EXPECT_EQ(RunSetup(os, "Blue"), 1);
+}
+
 TEST_F(InstallerTest, InstallDirectoryOf255CharactersIsRead) {
   const std::string dir = "D:\\" + std::string(252, 'x');
   os.SetText(kClientKey, "Install Directory", dir);
@@ -105,6 +123,16 @@ TEST_F(InstallerTest, SkinsFolderThatCannotBeCreatedEndsTheRun) {
   os.dirs.erase(kSkins);
   os.dirs.erase(kClient);  // Its parent is gone too.
   ExpectFailure("Blue", kCannotCreateSkins, 1);
+}
+
+TEST_F(InstallerTest, SkinsFolderMadeMeanwhileByAnotherInstallerIsUsed) {
+  os.dirs.erase(kSkins);
+  // Missing when the run looks, there when it comes to make it.
+  os.AddDir(kSkins);
+  os.FailCall("Stat", 1);
+  os.FailCall("MakeDir", 1);
+  EXPECT_EQ(RunSetup(os, "Blue"), 1);
+  EXPECT_TRUE(Happened("MakeDir " + std::string(kSkins)));
 }
 
 TEST_F(InstallerTest, CreatedSkinsFolderStaysWhenALaterPhaseFails) {

@@ -95,9 +95,9 @@ TEST_F(CopyTest, ReinstallAnsweredYesReplacesPackageFilesAndKeepsOthers) {
   EXPECT_EQ(os.files[InSkin("a.bmp")].content, "aaaa");
   EXPECT_EQ(os.files[InSkin("notes.txt")].content, "mine");
   // Nothing of the kept earlier files remains.
-  EXPECT_FALSE(os.HasDir(InSkin(skinsetup::kKeptFolderName)));
+  EXPECT_FALSE(os.HasDir(InSkin(skinsetup::KeptFolderName(0))));
   EXPECT_FALSE(
-      os.HasFile(InSkin(std::string(skinsetup::kKeptFolderName) + "\\a.bmp")));
+      os.HasFile(InSkin(skinsetup::KeptFolderName(0) + "\\a.bmp")));
 }
 
 TEST_F(CopyTest, AnyAnswerButNoGoesOn) {
@@ -167,7 +167,7 @@ TEST_F(CopyTest, FolderInPlaceOfAPackageFileFailsAndStays) {
 TEST_F(CopyTest, EarlierFileThatCannotBeKeptIsNotOverwritten) {
   InstallEarlierSkin();
   os.fail_rename_to.insert(
-      InSkin(std::string(skinsetup::kKeptFolderName) + "\\a.bmp"));
+      InSkin(skinsetup::KeptFolderName(0) + "\\a.bmp"));
   os.yes_no_answers = {platform::kIdYes};
   const auto before = os.Tree(kSkins);
   EXPECT_EQ(RunSetup(os, "Blue"), 0);
@@ -182,7 +182,7 @@ TEST_F(CopyTest, RestoreThatFailsKeepsTheEarlierFileAside) {
   os.yes_no_answers = {platform::kIdYes};
   EXPECT_EQ(RunSetup(os, "Blue"), 0);
   const std::string kept =
-      InSkin(std::string(skinsetup::kKeptFolderName) + "\\a.bmp");
+      InSkin(skinsetup::KeptFolderName(0) + "\\a.bmp");
   ASSERT_TRUE(os.HasFile(kept));
   EXPECT_EQ(os.files[kept].content, "old a");
 }
@@ -236,7 +236,7 @@ TEST_F(CopyTest, FileLinkedIntoTheSkinFolderIsNotCopiedOntoItself) {
 
 TEST_F(CopyTest, FilesLeftAsideByAnInterruptedRunArePutBackFirst) {
   InstallEarlierSkin();
-  const std::string kept_dir = InSkin(skinsetup::kKeptFolderName);
+  const std::string kept_dir = InSkin(skinsetup::KeptFolderName(0));
   os.AddDir(kept_dir);
   os.AddFile(kept_dir + "\\notes.txt", "mine before", 3);
   os.fail_copy_to.insert(InSkin("b.bmp"));
@@ -249,7 +249,7 @@ TEST_F(CopyTest, FilesLeftAsideByAnInterruptedRunArePutBackFirst) {
 
 TEST_F(CopyTest, DiscardFolderOfARunStoppedAfterItsCopyIsDeleted) {
   InstallEarlierSkin();
-  const std::string discard = InSkin(skinsetup::kDiscardFolderName);
+  const std::string discard = InSkin(skinsetup::DiscardFolderName(0));
   os.AddDir(discard);
   os.AddFile(discard + "\\a.bmp", "older a", 2);
   os.yes_no_answers = {platform::kIdYes};
@@ -263,12 +263,62 @@ TEST_F(CopyTest, EarlierFilesGoThroughTheDiscardFolderOnSuccess) {
   InstallEarlierSkin();
   os.yes_no_answers = {platform::kIdYes};
   EXPECT_EQ(RunSetup(os, "Blue"), 1);
-  EXPECT_TRUE(Happened("RenameFolder " + InSkin(skinsetup::kKeptFolderName) +
-                       " -> " + InSkin(skinsetup::kDiscardFolderName)));
+  EXPECT_TRUE(Happened("RenameFolder " + InSkin(skinsetup::KeptFolderName(0)) +
+                       " -> " + InSkin(skinsetup::DiscardFolderName(0))));
   EXPECT_TRUE(
       Happened("RemoveFile " +
-               InSkin(std::string(skinsetup::kDiscardFolderName) + "\\a.bmp")));
-  EXPECT_FALSE(os.HasDir(InSkin(skinsetup::kDiscardFolderName)));
+               InSkin(skinsetup::DiscardFolderName(0) + "\\a.bmp")));
+  EXPECT_FALSE(os.HasDir(InSkin(skinsetup::DiscardFolderName(0))));
+}
+
+TEST_F(CopyTest, CopyErrorIntoASkinFolderThatCannotBeMadeTellsWhy) {
+  os.fail_mkdir.insert(kSkin);
+  EXPECT_EQ(RunSetup(os, "Blue"), 0);
+  // Access denied, the making's error, not the copies' missing path.
+  EXPECT_EQ(os.boxes[0], kCopyErrorBox);
+}
+
+TEST_F(CopyTest, WorkingFolderThatCannotBeMadeTellsWhy) {
+  InstallEarlierSkin();
+  os.fail_mkdir.insert(InSkin(skinsetup::KeptFolderName(0)));
+  os.yes_no_answers = {platform::kIdYes};
+  const auto before = os.Tree(kSkins);
+  EXPECT_EQ(RunSetup(os, "Blue"), 0);
+  EXPECT_EQ(os.boxes[1], kCopyErrorBox);
+  EXPECT_EQ(os.Tree(kSkins), before);
+}
+
+// A package may hold files named as the installer's working folders, and
+// the skin folder entries of those names that are no folders of its own:
+// reinstalls still work, and those entries are left as they are.
+TEST_F(CopyTest, WorkingFoldersTakeNamesThatNothingElseHas) {
+  InstallEarlierSkin();
+  os.AddFile("C:\\Pkg\\" + skinsetup::KeptFolderName(0), "pkg kept");
+  os.AddFile("C:\\Pkg\\" + skinsetup::DiscardFolderName(0), "pkg discard");
+  os.AddFile(InSkin(skinsetup::KeptFolderName(1)), "user's own");
+  for (int run = 0; run < 3; ++run) {
+    SCOPED_TRACE(run);
+    os.yes_no_answers = {platform::kIdYes};
+    EXPECT_EQ(RunSetup(os, "Blue"), 1);
+    EXPECT_EQ(os.files[InSkin(skinsetup::KeptFolderName(0))].content,
+              "pkg kept");
+    EXPECT_EQ(os.files[InSkin(skinsetup::KeptFolderName(1))].content,
+              "user's own");
+    EXPECT_FALSE(os.HasDir(InSkin(skinsetup::KeptFolderName(2))));
+  }
+  // The first reinstall could not know the package's names in the skin
+  // folder; the later ones keep them aside too, in the third slot.
+  EXPECT_TRUE(Happened("RenameNoReplace " +
+                       InSkin(skinsetup::KeptFolderName(0)) + " -> " +
+                       InSkin(skinsetup::KeptFolderName(2)) + "\\"));
+}
+
+TEST_F(CopyTest, KeepingAsideNeverReplaces) {
+  InstallEarlierSkin();
+  os.yes_no_answers = {platform::kIdYes};
+  EXPECT_EQ(RunSetup(os, "Blue"), 1);
+  EXPECT_TRUE(Happened("RenameNoReplace " + InSkin("a.bmp")));
+  EXPECT_FALSE(Happened("Rename " + InSkin("a.bmp")));
 }
 
 }  // namespace

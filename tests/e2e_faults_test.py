@@ -21,6 +21,7 @@ import e2e_support
 from e2e_support import QUESTION, Sandbox, snapshot
 
 KEPT = ".skinsetup-kept"
+DISCARD = ".skinsetup-discard"
 CANNOT_COPY_BOX = ("Quintavo Skins Installer",
                    "Impossibile copiare i files su disco CODICE ERRORE:1",
                    "[OK]", "OK")
@@ -257,7 +258,93 @@ class KilledInstallerTest(unittest.TestCase):
         self.assertGreater(kills, self.installed_whole)
 
 
+class HostileFileSystemTest(unittest.TestCase):
+    def test_working_folder_links_are_never_followed(self):
+        # Links standing as the working folders of an interrupted run: to a
+        # folder of the user's, and to the skin folder itself.
+        for name, target in ((KEPT, "outside"), (DISCARD, "outside"),
+                             (KEPT, "."), (DISCARD, ".")):
+            with self.subTest(name=name, target=target):
+                box = FaultSandbox(self)
+                write_files(os.path.join(box.root, "outside"),
+                            {"f0001.dat": b"the user's", "x": b"x"})
+                if target == "outside":
+                    target = os.path.join(box.root, target)
+                os.symlink(target, os.path.join(box.skin(), name))
+                outside = box.outside_skins()
+                status, _, _ = box.run("Blue", answer="yes")
+                self.assertEqual(status, 1)
+                self.assertEqual(box.outside_skins(), outside)
+                after = snapshot(box.skin())
+                self.assertEqual(after.pop(name), ("link", target, None))
+                self.assertEqual(after.pop("user.cfg")[1], b"mine")
+                self.assertEqual(after.pop("cliver.map")[1], e2e_support.MAP)
+                self.assertEqual({k: v[1] for k, v in after.items()}, box.new)
+
+    def test_links_in_place_of_package_files_are_kept_and_restored(self):
+        for fails in (True, False):
+            with self.subTest(fails=fails):
+                box = FaultSandbox(self)
+                write_files(os.path.join(box.root, "outside"),
+                            {"target": b"the user's"})
+                # A link to a file of the user's, and one whose file is gone.
+                link = os.path.join(box.skin(), "f0002.dat")
+                dangling = os.path.join(box.skin(), "f0003.dat")
+                os.remove(link)
+                os.remove(dangling)
+                os.symlink(os.path.join(box.root, "outside", "target"), link)
+                os.symlink(os.path.join(box.root, "outside", "gone"), dangling)
+                if fails:
+                    # A folder where a later package file must go.
+                    os.remove(os.path.join(box.skin(), "f0004.dat"))
+                    os.mkdir(os.path.join(box.skin(), "f0004.dat"))
+                before = snapshot(box.root)
+                outside = box.outside_skins()
+                status, _, _ = box.run("Blue", answer="yes")
+                self.assertEqual(status, 0 if fails else 1)
+                if fails:
+                    self.assertEqual(snapshot(box.root), before)
+                else:
+                    self.assertEqual(box.outside_skins(), outside)
+                    for path in (link, dangling):
+                        self.assertFalse(os.path.islink(path))
+                        self.assertEqual(read(path), box.new[
+                            os.path.basename(path)])
+
+    def test_registry_with_deep_keys_stays_small(self):
+        box = Sandbox(self)
+        depth = 40000
+        with open(box.registry, "w") as f:
+            f.write("REGEDIT4\n[HKEY_CURRENT_USER" + "\\k" * depth + "]\n")
+        process = box.start("Blue", stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+        _, status, usage = os.wait4(process.pid, 0)
+        process.returncode = os.waitstatus_to_exitcode(status)
+        self.assertEqual(process.returncode, 0)  # No client there.
+        # Every level's full path held at once would take 1.6 GB.
+        self.assertLess(usage.ru_maxrss * 1024, 256 * 1024 * 1024)
+
+
 class ConcurrentInstallersTest(unittest.TestCase):
+    def test_first_installs_of_two_skins_both_make_the_skins_folder(self):
+        for trial in range(20):
+            with self.subTest(trial=trial):
+                box = FaultSandbox(self, count=2, earlier=False)
+                os.rmdir(box.skins)
+                env = box.environment(answer="yes")
+                processes = [
+                    subprocess.Popen(["./setup", name], cwd=box.pkg, env=env,
+                                     stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.PIPE)
+                    for name in ("Blue", "Red")]
+                outputs = [p.communicate(timeout=60)[1].decode()
+                           for p in processes]
+                self.assertEqual([p.returncode for p in processes], [1, 1],
+                                 outputs)
+                self.assertEqual(sorted(os.listdir(box.skins)),
+                                 ["Blue", "Red"])
+
     def test_second_installer_waits_and_neither_result_is_mixed(self):
         for trial in range(3):
             with self.subTest(trial=trial):

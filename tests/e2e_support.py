@@ -48,7 +48,9 @@ def snapshot(folder):
             path = os.path.join(root, name)
             info = os.lstat(path)
             rel = os.path.relpath(path, folder)
-            if os.path.isdir(path):
+            if os.path.islink(path):
+                tree[rel] = ("link", os.readlink(path), None)
+            elif os.path.isdir(path):
                 tree[rel] = ("dir", None, None)
             else:
                 with open(path, "rb") as f:
@@ -106,9 +108,9 @@ class Sandbox:
         """Starts the installer in the package folder and returns the
         process."""
         def limit():
-            # A write past the limit then fails with EFBIG instead of
-            # killing the installer.
-            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            # The installer must not be killed by a write past the limit
+            # (SIGXFSZ): it ignores the signal itself, whatever it inherits.
+            signal.signal(signal.SIGXFSZ, signal.SIG_DFL)
             resource.setrlimit(resource.RLIMIT_FSIZE,
                                (limit_file_size, limit_file_size))
 

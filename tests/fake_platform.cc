@@ -11,6 +11,8 @@ namespace {
 
 constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorFileNotFound = 2;
+constexpr std::uint32_t kErrorPathNotFound = 3;
+constexpr std::uint32_t kErrorAlreadyExists = 183;
 constexpr long kErrorMoreData = 234;
 
 template <typename Handle>
@@ -44,6 +46,21 @@ FakePlatform::FakePlatform() {
   error_texts[kErrorAccessDenied] = "Accesso negato.\r\n";
   AddDir("C:");
   AddDir("C:\\Pkg");
+}
+
+void FakePlatform::FailCall(const std::string& op, int nth, bool from_then_on) {
+  faults_[op].push_back(Fault{nth, from_then_on});
+}
+
+bool FakePlatform::Injected(const std::string& op) {
+  const int call = ++calls_[op];
+  for (const Fault& fault : faults_[op]) {
+    if (call == fault.nth || (fault.from_then_on && call > fault.nth)) {
+      last_error = kErrorAccessDenied;
+      return true;
+    }
+  }
+  return false;
 }
 
 void FakePlatform::AddFile(const std::string& path, const std::string& content,
@@ -141,6 +158,10 @@ std::string FakePlatform::RootOf(const std::string& skins_folder) const {
 
 bool FakePlatform::IsPlainEntryName(const std::string& name) const {
   return platform::IsPlainWin32EntryName(name);
+}
+
+bool FakePlatform::IsAbsolutePath(const std::string& path) const {
+  return platform::IsAbsoluteWin32Path(path);
 }
 
 void FakePlatform::Exit(int status) {
@@ -258,13 +279,18 @@ int FakePlatform::Access(const std::string& path, int /*mode*/, int* error) {
 
 int FakePlatform::Stat(const std::string& path) {
   Log("Stat " + path);
+  if (Injected("Stat")) return -1;
   return HasFile(path) || HasDir(path) ? 0 : -1;
 }
 
 int FakePlatform::MakeDir(const std::string& path) {
   Log("MakeDir " + path);
-  if (fail_mkdir.count(path) != 0 || HasFile(path) || HasDir(path) ||
-      !HasDir(Parent(path))) {
+  if (Injected("MakeDir") || fail_mkdir.count(path) != 0) {
+    last_error = kErrorAccessDenied;
+    return -1;
+  }
+  if (HasFile(path) || HasDir(path) || !HasDir(Parent(path))) {
+    last_error = HasDir(Parent(path)) ? kErrorAlreadyExists : kErrorPathNotFound;
     return -1;
   }
   dirs.insert(path);
@@ -278,6 +304,12 @@ int FakePlatform::RemoveDir(const std::string& path) {
   dirs.erase(path);
   removed_dirs.push_back(path);
   return 0;
+}
+
+platform::EntryType FakePlatform::QueryEntry(const std::string& path) {
+  Log("QueryEntry " + path);
+  if (HasDir(path)) return platform::EntryType::kFolder;
+  return HasFile(path) ? platform::EntryType::kOther : platform::EntryType::kNone;
 }
 
 platform::Lock FakePlatform::LockFolder(const std::string& folder) {
@@ -382,9 +414,12 @@ bool FakePlatform::CopyFileTo(const std::string& source,
                               const std::string& destination,
                               bool fail_if_exists) {
   Log("Copy " + source + " -> " + destination);
+  if (!HasDir(Parent(destination))) {
+    last_error = kErrorPathNotFound;
+    return false;
+  }
   if (!HasFile(source) || fail_copy_to.count(destination) != 0 ||
-      HasDir(destination) || !HasDir(Parent(destination)) ||
-      (fail_if_exists && HasFile(destination))) {
+      HasDir(destination) || (fail_if_exists && HasFile(destination))) {
     last_error = kErrorAccessDenied;
     return false;
   }
@@ -411,10 +446,19 @@ bool FakePlatform::RemoveFile(const std::string& path) {
   return true;
 }
 
-bool FakePlatform::RenameFile(const std::string& from, const std::string& to) {
-  Log("Rename " + from + " -> " + to);
-  if (!HasFile(from) || HasDir(to) || !HasDir(Parent(to)) ||
-      fail_rename_to.count(to) != 0) {
+bool FakePlatform::RenameFile(const std::string& from, const std::string& to,
+                              bool replace) {
+  Log(std::string(replace ? "Rename " : "RenameNoReplace ") + from + " -> " +
+      to);
+  if (!HasDir(Parent(to))) {
+    last_error = kErrorPathNotFound;
+    return false;
+  }
+  if (!replace && HasFile(to)) {
+    last_error = kErrorAlreadyExists;
+    return false;
+  }
+  if (!HasFile(from) || HasDir(to) || fail_rename_to.count(to) != 0) {
     last_error = kErrorAccessDenied;
     return false;
   }

@@ -97,6 +97,11 @@ class FakePlatform : public platform::Platform {
   std::deque<int> yes_no_answers;   // Scripted; No when none is left.
   int ok_result = platform::kIdOk;  // What OK boxes return.
 
+  // --- Injected faults ---
+  // Makes the `nth` call (from 1) of operation `op` (the name the events
+  // log gives it) fail, once or, with `from_then_on`, every time after.
+  void FailCall(const std::string& op, int nth, bool from_then_on = false);
+
   // --- Switches that make one operation fail ---
   bool fail_version = false;
   bool fail_load_library = false;
@@ -133,6 +138,7 @@ class FakePlatform : public platform::Platform {
   const char* ExeSuffix() const override { return exe_suffix.c_str(); }
   std::string RootOf(const std::string& skins_folder) const override;
   bool IsPlainEntryName(const std::string& name) const override;
+  bool IsAbsolutePath(const std::string& path) const override;
   std::string InvocationName() override { return invocation_name; }
   std::string CurrentDirectory() override { return current_dir; }
   [[noreturn]] void Exit(int status) override;
@@ -157,6 +163,7 @@ class FakePlatform : public platform::Platform {
   int Stat(const std::string& path) override;
   int MakeDir(const std::string& path) override;
   int RemoveDir(const std::string& path) override;
+  platform::EntryType QueryEntry(const std::string& path) override;
   platform::Lock LockFolder(const std::string& folder) override;
   void UnlockFolder(platform::Lock lock) override;
   platform::Listing OpenListing(const std::string& pattern,
@@ -174,7 +181,8 @@ class FakePlatform : public platform::Platform {
   std::uint32_t LastError() override { return last_error; }
   bool ErrorText(std::uint32_t code, std::string* text) override;
   bool RemoveFile(const std::string& path) override;
-  bool RenameFile(const std::string& from, const std::string& to) override;
+  bool RenameFile(const std::string& from, const std::string& to,
+                  bool replace) override;
   bool RenameFolder(const std::string& from, const std::string& to) override;
   bool SameFile(const std::string& a, const std::string& b) override;
 
@@ -190,6 +198,8 @@ class FakePlatform : public platform::Platform {
   std::string Parent(const std::string& path) const;
   std::vector<std::string> Children(const std::string& folder) const;
   void Log(const std::string& event) { events.push_back(event); }
+  // Counts a call of `op`; true when an injected fault makes it fail.
+  bool Injected(const std::string& op);
 
   struct Listing {
     std::vector<std::string> names;
@@ -207,6 +217,12 @@ class FakePlatform : public platform::Platform {
   std::vector<Key> keys_;
   std::map<std::string, int> listings_opened_;
   std::vector<std::string> open_file_paths_;
+  struct Fault {
+    int nth;
+    bool from_then_on;
+  };
+  std::map<std::string, std::vector<Fault>> faults_;
+  std::map<std::string, int> calls_;
 };
 
 // Runs the installer with `tail` and returns the exit status, whether it

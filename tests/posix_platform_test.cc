@@ -94,6 +94,31 @@ TEST_F(PosixPlatformTest, MissingOrMalformedRegistryHasNoKeys) {
       << report;
 }
 
+TEST_F(PosixPlatformTest, RegistryThatIsNoPlainFileHasNoKeys) {
+  mkfifo(Path("pipe.reg").c_str(), 0666);
+  const int fd = open(Path("big.reg").c_str(), O_CREAT | O_WRONLY, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, (64 << 20) + 1), 0);  // Sparse.
+  close(fd);
+  const struct {
+    std::string path;
+    const char* report;
+  } cases[] = {
+      {Path("pipe.reg"), "not a regular file"},  // Would block for ever.
+      {"/dev/zero", "not a regular file"},       // Would never end.
+      {Path("big.reg"), "larger than 64 MiB"},
+  };
+  for (const auto& test : cases) {
+    setenv("SKINSETUP_REGISTRY", test.path.c_str(), 1);
+    SystemPlatform os("./setup");
+    RegKey key = nullptr;
+    testing::internal::CaptureStderr();
+    EXPECT_NE(os.OpenUserKey("SOFTWARE", kKeyRead, &key), 0);
+    const std::string report = testing::internal::GetCapturedStderr();
+    EXPECT_NE(report.find(test.report), std::string::npos) << report;
+  }
+}
+
 TEST_F(PosixPlatformTest, RegistryFileIsFoundThroughTheEnvironment) {
   setenv("SKINSETUP_REGISTRY", "/r.reg", 1);
   EXPECT_EQ(RegistryFilePath(), "/r.reg");
@@ -134,6 +159,12 @@ TEST_F(PosixPlatformTest, ExclusiveOpenTakesPlainFilesOnly) {
   EXPECT_EQ(os_.OpenExclusive(Path("sub")), nullptr);
   EXPECT_EQ(os_.OpenExclusive(Path("pipe")), nullptr);  // Without blocking.
   EXPECT_EQ(os_.OpenExclusive(Path("missing")), nullptr);
+  // The map's stream too: a pipe would block it for ever, a device (here
+  // through a link) would never end, and a folder is no map.
+  symlink("/dev/zero", Path("zero").c_str());
+  for (const char* name : {"pipe", "zero", "sub", "missing"}) {
+    EXPECT_EQ(os_.OpenStream(Path(name)), nullptr) << name;
+  }
 }
 
 TEST_F(PosixPlatformTest, FileSizeIsTheLow32Bits) {
@@ -154,6 +185,19 @@ TEST_F(PosixPlatformTest, CopyKeepsContentModeAndTimesAndReplaces) {
   }
   Write("src", content);
   chmod(Path("src").c_str(), 0640);
+  // No set-id, sticky or umask-masked bit reaches an installed file.
+  Write("setid", "x");
+  chmod(Path("setid").c_str(), 07777);
+  const mode_t mask = umask(022);
+  ASSERT_TRUE(os_.CopyFileTo(Path("setid"), Path("new"), false));
+  Write("old", "y");
+  ASSERT_TRUE(os_.CopyFileTo(Path("setid"), Path("old"), false));
+  umask(mask);
+  for (const char* name : {"new", "old"}) {
+    struct stat status;
+    ASSERT_EQ(stat(Path(name).c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0755u) << name;
+  }
   const struct timespec times[2] = {{1000000000, 0}, {1200000000, 123}};
   utimensat(AT_FDCWD, Path("src").c_str(), times, 0);
   Write("dst", "older and longer than nothing");
@@ -205,14 +249,42 @@ TEST_F(PosixPlatformTest, SameFileComparesIdentityNotText) {
   EXPECT_FALSE(os_.SameFile(Path("a"), Path("missing")));
 }
 
-TEST_F(PosixPlatformTest, RenameMovesFilesButNotFolders) {
+TEST_F(PosixPlatformTest, RenameMovesFilesAndLinksButNotFolders) {
   Write("a", "1");
   Write("b", "2");
   mkdir(Path("dir").c_str(), 0777);
-  EXPECT_TRUE(os_.RenameFile(Path("a"), Path("b")));
+  symlink("missing", Path("dangling").c_str());
+  // Without replacing, nothing at the target goes, not even a dangling link.
+  EXPECT_FALSE(os_.RenameFile(Path("a"), Path("b"), false));
+  EXPECT_EQ(os_.LastError(), static_cast<std::uint32_t>(EEXIST));
+  EXPECT_FALSE(os_.RenameFile(Path("a"), Path("dangling"), false));
+  EXPECT_EQ(Read(Path("b")), "2");
+  EXPECT_TRUE(os_.RenameFile(Path("a"), Path("b"), true));
   EXPECT_EQ(Read(Path("b")), "1");
-  EXPECT_FALSE(os_.RenameFile(Path("dir"), Path("moved")));
+  // A link is moved itself, not what it points to.
+  EXPECT_TRUE(os_.RenameFile(Path("dangling"), Path("moved"), false));
+  char target[16] = {};
+  EXPECT_EQ(readlink(Path("moved").c_str(), target, sizeof target - 1), 7);
+  EXPECT_FALSE(os_.RenameFile(Path("dir"), Path("moved2"), true));
   EXPECT_EQ(os_.LastError(), static_cast<std::uint32_t>(EISDIR));
+}
+
+TEST_F(PosixPlatformTest, EntriesAreJudgedWithoutFollowingLinks) {
+  Write("file", "1");
+  mkdir(Path("dir").c_str(), 0777);
+  symlink(Path("dir").c_str(), Path("to-dir").c_str());
+  symlink(".", Path("to-here").c_str());
+  EXPECT_EQ(os_.QueryEntry(Path("dir")), EntryType::kFolder);
+  EXPECT_EQ(os_.QueryEntry(Path("file")), EntryType::kOther);
+  EXPECT_EQ(os_.QueryEntry(Path("to-dir")), EntryType::kOther);
+  EXPECT_EQ(os_.QueryEntry(Path("to-here")), EntryType::kOther);
+  EXPECT_EQ(os_.QueryEntry(Path("missing")), EntryType::kNone);
+  // A link is not the file it points to.
+  symlink(Path("file").c_str(), Path("to-file").c_str());
+  EXPECT_FALSE(os_.SameFile(Path("file"), Path("to-file")));
+  EXPECT_TRUE(os_.IsAbsolutePath("/opt"));
+  EXPECT_FALSE(os_.IsAbsolutePath("opt/q"));
+  EXPECT_FALSE(os_.IsAbsolutePath(""));
 }
 
 TEST_F(PosixPlatformTest, RenameFolderMovesFoldersButNeverMergesThem) {

@@ -74,17 +74,50 @@ TEST(RegFileTest, LaterLinesReplaceAndDelete) {
       "REGEDIT4\n"
       "[HKCU\\A]\n\"x\"=dword:1\n\"y\"=dword:2\n\"x\"=dword:3\n\"y\"=-\n"
       "[HKCU\\B\\C]\n\"z\"=dword:4\n"
-      "[-HKCU\\B]\n");
+      "[HKCU\\B C]\n[HKCU\\D\\E]\n"
+      "[-HKCU\\B]\n[-HKCU\\D\\E]\n");
+  // A deleted key's parent stays; a key that merely starts alike too.
+  EXPECT_NE(data.Find("HKEY_CURRENT_USER\\B C"), nullptr);
+  EXPECT_NE(data.Find("HKEY_CURRENT_USER\\D"), nullptr);
+  EXPECT_EQ(data.Find("HKEY_CURRENT_USER\\D\\E"), nullptr);
   EXPECT_EQ(Value(data, "HKEY_CURRENT_USER\\A", "x"), (Bytes{3, 0, 0, 0}));
   EXPECT_EQ(Value(data, "HKEY_CURRENT_USER\\A", "y"), Bytes{0xDD});
   EXPECT_EQ(data.Find("HKEY_CURRENT_USER\\B\\C"), nullptr);
   EXPECT_EQ(data.Find("HKEY_CURRENT_USER\\B"), nullptr);
 }
 
-TEST(RegFileTest, UnderstandsAByteOrderMark) {
-  const RegistryData data =
-      Parse("\xEF\xBB\xBFWindows Registry Editor Version 5.00\n[HKCU\\K]\n");
-  EXPECT_NE(data.Find("HKEY_CURRENT_USER\\K"), nullptr);
+// The registry editor's own export of the 5.00 format is UTF-16LE; it
+// reads as the same text in UTF-8 would.
+std::string Utf16(const std::string& ascii_or_latin1) {
+  std::string text = "\xFF\xFE";
+  for (char c : ascii_or_latin1) {
+    const auto unit = static_cast<unsigned char>(c);
+    text += static_cast<char>(unit);
+    text += '\0';
+  }
+  return text;
+}
+
+TEST(RegFileTest, UnderstandsByteOrderMarks) {
+  auto text = [](const std::string& a_grave) {
+    return "Windows Registry Editor Version 5.00\r\n[HKCU\\K]\r\n"
+           "\"Install Directory\"=\"C:\\\\Citt" +
+           a_grave + "\"\r\n";
+  };
+  for (const std::string& file :
+       {"\xEF\xBB\xBF" + text("\xC3\xA0"), Utf16(text("\xE0"))}) {
+    const RegistryData data = Parse(file);
+    EXPECT_EQ(Value(data, "HKEY_CURRENT_USER\\K", "Install Directory"),
+              (Bytes{'C', ':', '\\', 'C', 'i', 't', 't', 0xC3, 0xA0, 0}));
+  }
+  // A lone surrogate on the third line.
+  RegistryData data;
+  std::string message;
+  int line = 0;
+  EXPECT_FALSE(ParseRegFile(Utf16("REGEDIT4\n[HKCU\\K]\n\"x\"=\"") +
+                                std::string("\x00\xD8", 2),
+                            &data, &message, &line));
+  EXPECT_EQ(line, 3);
 }
 
 TEST(RegFileTest, ReportsTheLineOfAMalformedFileAndKeepsNoKeys) {
