@@ -177,9 +177,9 @@ std::unique_ptr<RegistryData> ReadRegistry() {
   if (fd < 0) {
     // A missing file is a registry without keys.
     if (errno != ENOENT) {
-      std::fprintf(stderr, "%s: %s; the registry file is not used.\n",
-                   path.c_str(),
-                   errno == EINVAL ? "not a regular file" : std::strerror(errno));
+      std::fprintf(
+          stderr, "%s: %s; the registry file is not used.\n", path.c_str(),
+          errno == EINVAL ? "not a regular file" : std::strerror(errno));
     }
     return registry;
   }

@@ -46,8 +46,8 @@ using FileInfoExFn = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID,
 // The volume and file id of an open file: the 128-bit id where the system
 // has one, else the 64-bit index, widened.
 bool FileIdentity(HANDLE handle, std::uint64_t* volume, BYTE id[16]) {
-  static const FileInfoExFn query = reinterpret_cast<FileInfoExFn>(
-      reinterpret_cast<void*>(GetProcAddress(
+  static const FileInfoExFn query =
+      reinterpret_cast<FileInfoExFn>(reinterpret_cast<void*>(GetProcAddress(
           GetModuleHandleA("KERNEL32.DLL"), "GetFileInformationByHandleEx")));
   FILE_ID_INFO info;
   if (query != nullptr && query(handle, FileIdInfo, &info, sizeof info) != 0) {
@@ -74,8 +74,8 @@ bool EvenIfReadOnly(const std::string& path, Action action) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
-      SetFileAttributesA(path.c_str(),
-                         attributes & ~FILE_ATTRIBUTE_READONLY) == 0) {
+      SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) ==
+          0) {
     SetLastError(error);
     return false;
   }
@@ -388,8 +388,8 @@ bool SystemPlatform::SameFile(const std::string& a, const std::string& b) {
     const HANDLE handle = CreateFileA(
         paths[i]->c_str(), 0,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-        nullptr);
+        OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     const bool ok = FileIdentity(handle, &volume[i], id[i]);
     CloseHandle(handle);

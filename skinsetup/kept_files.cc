@@ -33,8 +33,8 @@ void ForEachEntry(platform::Platform& os, const std::string& folder,
 // True when neither the skin folder nor the package has an entry named as
 // one of slot `slot`'s working folders.
 bool SlotIsFree(platform::Platform& os, const SkinSetupRun& run, int slot) {
-  for (const std::string& name : {KeptFolderName(slot),
-                                  DiscardFolderName(slot)}) {
+  for (const std::string& name :
+       {KeptFolderName(slot), DiscardFolderName(slot)}) {
     if (os.QueryEntry(InFolder(os, run.tmp2, name)) !=
             platform::EntryType::kNone ||
         os.QueryEntry(run.szCurDir + name) != platform::EntryType::kNone) {

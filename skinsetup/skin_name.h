@@ -13,9 +13,10 @@ namespace skinsetup {
 inline constexpr char kWorkingPrefix[] = ".skinsetup-";
 
 // True when `name` names exactly one folder directly inside the Skins
-// folder, and none of the installer's own. The name becomes the last element of the skin folder path, and
-// the copy and a rollback act on that folder; a name that could reach any
-// other folder is refused before anything is read or written.
+// folder, and none of the installer's own. The name becomes the last element of
+// the skin folder path, and the copy and a rollback act on that folder; a name
+// that could reach any other folder is refused before anything is read or
+// written.
 bool IsAcceptableSkinName(const platform::Platform& os,
                           const std::string& name);
 

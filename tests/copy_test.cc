@@ -96,8 +96,7 @@ TEST_F(CopyTest, ReinstallAnsweredYesReplacesPackageFilesAndKeepsOthers) {
   EXPECT_EQ(os.files[InSkin("notes.txt")].content, "mine");
   // Nothing of the kept earlier files remains.
   EXPECT_FALSE(os.HasDir(InSkin(skinsetup::KeptFolderName(0))));
-  EXPECT_FALSE(
-      os.HasFile(InSkin(skinsetup::KeptFolderName(0) + "\\a.bmp")));
+  EXPECT_FALSE(os.HasFile(InSkin(skinsetup::KeptFolderName(0) + "\\a.bmp")));
 }
 
 TEST_F(CopyTest, AnyAnswerButNoGoesOn) {
@@ -166,8 +165,7 @@ TEST_F(CopyTest, FolderInPlaceOfAPackageFileFailsAndStays) {
 
 TEST_F(CopyTest, EarlierFileThatCannotBeKeptIsNotOverwritten) {
   InstallEarlierSkin();
-  os.fail_rename_to.insert(
-      InSkin(skinsetup::KeptFolderName(0) + "\\a.bmp"));
+  os.fail_rename_to.insert(InSkin(skinsetup::KeptFolderName(0) + "\\a.bmp"));
   os.yes_no_answers = {platform::kIdYes};
   const auto before = os.Tree(kSkins);
   EXPECT_EQ(RunSetup(os, "Blue"), 0);
@@ -181,8 +179,7 @@ TEST_F(CopyTest, RestoreThatFailsKeepsTheEarlierFileAside) {
   os.fail_rename_to.insert(InSkin("a.bmp"));  // Putting it back fails.
   os.yes_no_answers = {platform::kIdYes};
   EXPECT_EQ(RunSetup(os, "Blue"), 0);
-  const std::string kept =
-      InSkin(skinsetup::KeptFolderName(0) + "\\a.bmp");
+  const std::string kept = InSkin(skinsetup::KeptFolderName(0) + "\\a.bmp");
   ASSERT_TRUE(os.HasFile(kept));
   EXPECT_EQ(os.files[kept].content, "old a");
 }
@@ -265,9 +262,8 @@ TEST_F(CopyTest, EarlierFilesGoThroughTheDiscardFolderOnSuccess) {
   EXPECT_EQ(RunSetup(os, "Blue"), 1);
   EXPECT_TRUE(Happened("RenameFolder " + InSkin(skinsetup::KeptFolderName(0)) +
                        " -> " + InSkin(skinsetup::DiscardFolderName(0))));
-  EXPECT_TRUE(
-      Happened("RemoveFile " +
-               InSkin(skinsetup::DiscardFolderName(0) + "\\a.bmp")));
+  EXPECT_TRUE(Happened("RemoveFile " +
+                       InSkin(skinsetup::DiscardFolderName(0) + "\\a.bmp")));
   EXPECT_FALSE(os.HasDir(InSkin(skinsetup::DiscardFolderName(0))));
 }
 

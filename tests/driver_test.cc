@@ -23,9 +23,9 @@ TEST_F(InstallerTest, EmptySkinNameFailsBeforeAnyRegistryAccess) {
 }
 
 TEST_F(InstallerTest, NamesThatLeaveTheSkinsFolderAreRefusedAtTheStart) {
-  const char* names[] = {"..",  ".",       "a\\b",   "..\\x",  "a/b", "/",
-                         "\\",  "C:Blue",  "Blue:s", "..  ",   ". .", "...",
-                         "CON", "nul.txt", "Com1",   "LPT9 .x",
+  const char* names[] = {"..", ".", "a\\b", "..\\x", "a/b", "/", "\\", "C:Blue",
+                         "Blue:s", "..  ", ". .", "...", "CON", "nul.txt",
+                         "Com1", "LPT9 .x",
                          // The installer's own names in the Skins folder.
                          ".skinsetup-lock", ".SkinSetup-Kept"};
   for (const char* name : names) {

@@ -290,7 +290,8 @@ int FakePlatform::MakeDir(const std::string& path) {
     return -1;
   }
   if (HasFile(path) || HasDir(path) || !HasDir(Parent(path))) {
-    last_error = HasDir(Parent(path)) ? kErrorAlreadyExists : kErrorPathNotFound;
+    last_error =
+        HasDir(Parent(path)) ? kErrorAlreadyExists : kErrorPathNotFound;
     return -1;
   }
   dirs.insert(path);
@@ -309,7 +310,8 @@ int FakePlatform::RemoveDir(const std::string& path) {
 platform::EntryType FakePlatform::QueryEntry(const std::string& path) {
   Log("QueryEntry " + path);
   if (HasDir(path)) return platform::EntryType::kFolder;
-  return HasFile(path) ? platform::EntryType::kOther : platform::EntryType::kNone;
+  return HasFile(path) ? platform::EntryType::kOther
+                       : platform::EntryType::kNone;
 }
 
 platform::Lock FakePlatform::LockFolder(const std::string& folder) {

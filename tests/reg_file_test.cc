@@ -114,9 +114,9 @@ TEST(RegFileTest, UnderstandsByteOrderMarks) {
   RegistryData data;
   std::string message;
   int line = 0;
-  EXPECT_FALSE(ParseRegFile(Utf16("REGEDIT4\n[HKCU\\K]\n\"x\"=\"") +
-                                std::string("\x00\xD8", 2),
-                            &data, &message, &line));
+  EXPECT_FALSE(ParseRegFile(
+      Utf16("REGEDIT4\n[HKCU\\K]\n\"x\"=\"") + std::string("\x00\xD8", 2),
+      &data, &message, &line));
   EXPECT_EQ(line, 3);
 }
 

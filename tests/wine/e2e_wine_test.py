@@ -87,7 +87,9 @@ def snapshot(folder):
         for name in dirs + files:
             path = os.path.join(root, name)
             rel = os.path.relpath(path, folder)
-            if os.path.isdir(path):
+            if os.path.islink(path):
+                tree[rel] = ("link", os.readlink(path))
+            elif os.path.isdir(path):
                 tree[rel] = "dir"
             else:
                 # Windows keeps times to 100 ns.
@@ -415,6 +417,70 @@ class CopyTest(unittest.TestCase):
         self.assertEqual(boxes[-2], (" delete file dir",
                                      windows_path(box.skins) + '\\"Blue"\\*'))
         self.assertEqual(os.listdir(box.skins), [])
+
+
+class HostileFileSystemTest(unittest.TestCase):
+    QUESTION_BOX = (TITLE, QUESTION)
+
+    def test_read_only_files_are_reinstalled_and_put_back(self):
+        box = Sandbox(self)
+        os.chmod(os.path.join(box.pkg, "b.txt"), 0o444)  # Read-only.
+        self.assertEqual(box.run(), (1, [SUCCESS]))
+        installed = os.path.join(box.skin(), "b.txt")
+        self.assertEqual(os.stat(installed).st_mode & 0o222, 0)
+        for _ in range(2):
+            self.assertEqual(box.run(keys=("y", "Return")),
+                             (1, [self.QUESTION_BOX, SUCCESS]))
+            self.assertEqual(sorted(os.listdir(box.skin())),
+                             ["a.bmp", "b.txt", "cliver.map"])
+        # A failed reinstall puts the read-only file back, read-only.
+        box.add("c.txt", b"c")
+        os.mkdir(os.path.join(box.skin(), "c.txt"))
+        before = snapshot(box.skins)
+        status, boxes = box.run(keys=("y",))
+        self.assertEqual((status, boxes[-1]), (0, failure(CANNOT_COPY, 1)))
+        self.assertEqual(snapshot(box.skins), before)
+        self.assertEqual(os.stat(installed).st_mode & 0o222, 0)
+
+    def test_names_differing_in_case_never_replace_a_kept_file(self):
+        box = Sandbox(self)
+        box.add("A.BMP", b"capital")
+        os.mkdir(box.skin())
+        with open(os.path.join(box.skin(), "a.bmp"), "wb") as f:
+            f.write(b"earlier")
+        # The earlier file comes back, perhaps under the other case.
+        def folded():
+            return {k.lower(): v for k, v in snapshot(box.skins).items()}
+        before = folded()
+        status, boxes = box.run(keys=("y",))
+        self.assertEqual((status, boxes[-1]), (0, failure(CANNOT_COPY, 1)))
+        self.assertEqual(folded(), before)
+
+    def test_package_inside_its_own_skin_folder_stays_whole(self):
+        box = Sandbox(self)
+        self.assertEqual(box.run(), (1, [SUCCESS]))
+        shutil.copy2(os.path.join(box.pkg, "setup.exe"), box.skin())
+        before = snapshot(box.skins)
+        self.assertEqual(WINE.run(".\\setup.exe Blue", box.skin(), ("y",)),
+                         (1, [self.QUESTION_BOX, SUCCESS]))
+        self.assertEqual(snapshot(box.skins), before)
+
+    def test_links_standing_as_working_folders_are_never_followed(self):
+        box = Sandbox(self)
+        self.assertEqual(box.run(), (1, [SUCCESS]))
+        outside = os.path.join(box.root, "outside")
+        os.mkdir(outside)
+        with open(os.path.join(outside, "a.bmp"), "wb") as f:
+            f.write(b"the user's")
+        os.symlink(outside, os.path.join(box.skin(), ".skinsetup-discard"))
+        os.symlink(".", os.path.join(box.skin(), ".skinsetup-kept"))
+        before = snapshot(outside)
+        self.assertEqual(box.run(keys=("y", "Return")),
+                         (1, [self.QUESTION_BOX, SUCCESS]))
+        self.assertEqual(snapshot(outside), before)
+        self.assertEqual(sorted(os.listdir(box.skin())),
+                         [".skinsetup-discard", ".skinsetup-kept", "a.bmp",
+                          "b.txt", "cliver.map"])
 
 
 def setUpModule():
