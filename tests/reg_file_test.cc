@@ -86,6 +86,17 @@ TEST(RegFileTest, LaterLinesReplaceAndDelete) {
   EXPECT_EQ(data.Find("HKEY_CURRENT_USER\\B"), nullptr);
 }
 
+TEST(RegFileTest, KeepsNoMoreThanTheFileHolds) {
+  // Every level of a deep key held as a path of its own would take 1.6 GB.
+  std::string text = "REGEDIT4\n[HKEY_CURRENT_USER";
+  for (int level = 0; level < 40000; ++level) text += "\\k";
+  const RegistryData data = Parse(text + "]\n");
+  std::size_t held = 0;
+  for (const auto& key : data.keys) held += key.first.size();
+  EXPECT_LE(held, text.size());
+  EXPECT_NE(data.Find("HKCU\\k\\k"), nullptr);
+}
+
 // The registry editor's own export of the 5.00 format is UTF-16LE; it
 // reads as the same text in UTF-8 would.
 std::string Utf16(const std::string& ascii_or_latin1) {

@@ -1,0 +1,61 @@
+#!/usr/bin/env python3
+"""Times the POSIX installer reading registry files that grow, to see that
+its reading grows linearly: a binary value exported as the registry editor
+lays it out (hex bytes over lines that end in a backslash), and a key many
+levels deep. Each size doubles the last; for a linear reader, so does the
+time. Run by hand, from the repository:
+
+    cmake --preset posix && cmake --build --preset posix --target setup
+    python3 bench/registry_benchmark.py
+"""
+
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def binary_value(size):
+    lines = ["REGEDIT4", "[HKEY_CURRENT_USER\\Bench]"]
+    data = ",".join("%02x" % (i & 0xFF) for i in range(size))
+    # 25 bytes a line, as the editor exports them.
+    step = 25 * 3
+    chunks = [data[i:i + step] for i in range(0, len(data), step)]
+    lines.append('"v"=hex:' + ",\\\n  ".join(c.rstrip(",") for c in chunks))
+    return "\n".join(lines) + "\n"
+
+
+def deep_key(levels):
+    return "REGEDIT4\n[HKEY_CURRENT_USER" + "\\k" * levels + "]\n"
+
+
+def measure(setup, text, work):
+    path = os.path.join(work, "registry.reg")
+    with open(path, "w") as f:
+        f.write(text)
+    env = dict(os.environ, SKINSETUP_REGISTRY=path, SKINSETUP_ANSWER="no")
+    started = time.monotonic()
+    subprocess.run([setup, "Blue"], cwd=work, env=env,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return time.monotonic() - started
+
+
+def main():
+    setup = os.path.join(REPO, "build", "posix", "setup")
+    with tempfile.TemporaryDirectory() as work:
+        for name, make, sizes in (
+                ("binary value, bytes", binary_value,
+                 [1 << 18, 1 << 19, 1 << 20, 1 << 21]),
+                ("key depth, levels", deep_key,
+                 [10000, 20000, 40000, 80000])):
+            print(name)
+            for size in sizes:
+                seconds = measure(setup, make(size), work)
+                print("  %9d  %7.3f s" % (size, seconds))
+
+
+if __name__ == "__main__":
+    sys.exit(main())
