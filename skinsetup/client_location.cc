@@ -1,10 +1,11 @@
 // Finds the client through the current user's registry and forms the path
 // of its Skins folder; later, notes whether that folder exists yet.
 
+#include "skinsetup/client_location.h"
+
 #include <cstring>
 
 #include "skinsetup/messages.h"
-#include "skinsetup/skinsetup.h"
 
 namespace skinsetup {
 namespace {
@@ -13,12 +14,16 @@ constexpr char kClientKey[] = "SOFTWARE\\QV CLIENT";
 constexpr char kInstallDirValue[] = "Install Directory";
 constexpr std::uint32_t kValueSize = 256;
 
+// The codes of "Quintavo non \xE8 installato" (non è installato).
+constexpr int kNoClientKey = 2;
+constexpr int kNoInstallDirectory = 1;
+
 }  // namespace
 
 void LocateClient(platform::Platform& os, SkinSetupRun& run) {
   platform::RegKey key = nullptr;
   if (os.OpenUserKey(kClientKey, platform::kKeyRead, &key) != 0) {
-    FailAndExit(os, kNotInstalled, 2);
+    FailAndExit(os, kNotInstalled, kNoClientKey);
   }
 
   // The value's type is ignored and the system adds no terminating zero to
@@ -31,7 +36,7 @@ void LocateClient(platform::Platform& os, SkinSetupRun& run) {
   if (os.QueryKeyValue(key, kInstallDirValue, value, &size) != 0 ||
       std::memchr(value, 0, kValueSize) == nullptr ||
       !os.IsAbsolutePath(reinterpret_cast<const char*>(value))) {
-    ShowFailure(os, kNotInstalled, 1);
+    ShowFailure(os, kNotInstalled, kNoInstallDirectory);
     os.CloseKey(key);
     os.Exit(0);
   }

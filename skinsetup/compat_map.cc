@@ -2,11 +2,12 @@
 // checks the client's revision against it and, for an accepted skin, creates
 // a missing Skins folder.
 
+#include "skinsetup/compat_map.h"
+
 #include <cstring>
 
 #include "skinsetup/map_parser.h"
 #include "skinsetup/messages.h"
-#include "skinsetup/skinsetup.h"
 #include "skinsetup/text_reader.h"
 
 namespace skinsetup {
@@ -17,6 +18,18 @@ constexpr char kMaxName[] = "SKIN-COMPATIBILITY-MAX";
 constexpr char kRevisionKey[] = "SOFTWARE\\QV CLIENT\\NEWREVISION";
 constexpr char kRevisionValue[] = "SKIN-COMPATIBILITY";
 constexpr int kLineSize = 512;
+
+// The codes of "Impossibile installare la skin".
+constexpr int kLineWithoutName = 5;
+constexpr int kLineWithoutValue = 6;
+constexpr int kNoRange = 7;
+constexpr int kMapNotOpened = 10;  // As a package without a map.
+// The codes of "La skin non \xE8 compatibile..." (non è compatibile).
+constexpr int kNoRevisionKey = 2;
+constexpr int kNoRevision = 1;
+constexpr int kRevisionOutsideRange = 3;
+// The code of "Impossibile creare la cartella Skins".
+constexpr int kSkinsNotCreated = 1;
 
 // Reads the map's lines into the range bounds, or ends the run.
 void ReadRange(platform::Platform& os, SkinSetupRun& run,
@@ -34,16 +47,18 @@ void ReadRange(platform::Platform& os, SkinSetupRun& run,
 
     const MapLine parsed = ParseMapLine(line);
     if (parsed.kind == MapLine::kBlank) continue;
-    if (parsed.kind == MapLine::kNoName) FailAndExit(os, kCannotInstall, 5);
+    if (parsed.kind == MapLine::kNoName)
+      FailAndExit(os, kCannotInstall, kLineWithoutName);
     ShowTrace(os, parsed.name, kTraceName);
-    if (parsed.kind == MapLine::kNoValue) FailAndExit(os, kCannotInstall, 6);
+    if (parsed.kind == MapLine::kNoValue)
+      FailAndExit(os, kCannotInstall, kLineWithoutValue);
     ShowTrace(os, parsed.value, kTraceMapValue);
     if (parsed.name == kMinName) run.nCompatMin = ParseInteger(parsed.value);
     if (parsed.name == kMaxName) run.nCompatMax = ParseInteger(parsed.value);
   }
   if (run.nCompatMin > run.nCompatMax || run.nCompatMin < 0 ||
       run.nCompatMax < 0) {
-    FailAndExit(os, kCannotInstall, 7);
+    FailAndExit(os, kCannotInstall, kNoRange);
   }
 }
 
@@ -51,13 +66,13 @@ void ReadRange(platform::Platform& os, SkinSetupRun& run,
 void ReadClientRevision(platform::Platform& os, SkinSetupRun& run) {
   platform::RegKey key = nullptr;
   if (os.OpenUserKey(kRevisionKey, platform::kKeyRead, &key) != 0) {
-    FailAndExit(os, kIncompatible, 2);
+    FailAndExit(os, kIncompatible, kNoRevisionKey);
   }
   // A shorter value leaves the remaining bytes zero.
   unsigned char bytes[4] = {};
   std::uint32_t size = sizeof bytes;
   if (os.QueryKeyValue(key, kRevisionValue, bytes, &size) != 0) {
-    ShowFailure(os, kIncompatible, 1);
+    ShowFailure(os, kIncompatible, kNoRevision);
     os.CloseKey(key);
     os.Exit(0);
   }
@@ -75,7 +90,7 @@ void ProcessMap(platform::Platform& os, SkinSetupRun& run,
                 const std::string& path, platform::Stream* pfCfg) {
   *pfCfg = os.OpenStream(path);
   // A map that is listed but cannot be opened is no map at all.
-  if (*pfCfg == nullptr) FailAndExit(os, kCannotInstall, 10);
+  if (*pfCfg == nullptr) FailAndExit(os, kCannotInstall, kMapNotOpened);
   ShowTrace(os, path, kTraceFileOpened);
 
   ReadRange(os, run, *pfCfg);
@@ -84,7 +99,7 @@ void ProcessMap(platform::Platform& os, SkinSetupRun& run,
   // plain inclusive range test.
   if (static_cast<std::uint32_t>(run.nCompatMin) > run.dwClientRevision ||
       run.dwClientRevision > static_cast<std::uint32_t>(run.nCompatMax)) {
-    FailAndExit(os, kIncompatible, 3);
+    FailAndExit(os, kIncompatible, kRevisionOutsideRange);
   }
   os.CloseStream(*pfCfg);
 
@@ -93,7 +108,7 @@ void ProcessMap(platform::Platform& os, SkinSetupRun& run,
     // Another installer may have made it meanwhile: a folder that is there
     // when its creation fails is no failure.
     if (os.MakeDir(run.szValue) != 0 && os.Stat(run.szValue) != 0) {
-      FailAndExit(os, kCannotCreateSkins, 1);
+      FailAndExit(os, kCannotCreateSkins, kSkinsNotCreated);
     }
   }
 }

@@ -1,15 +1,24 @@
 // Checks the space, asks before overwriting an installed skin, and copies
 // every package file into the skin folder in a second walk of the package.
 
+#include "skinsetup/copy.h"
+
 #include <cstdio>
 
 #include "skinsetup/kept_files.h"
 #include "skinsetup/messages.h"
+#include "skinsetup/rollback.h"
+#include "skinsetup/scan.h"
 #include "skinsetup/skin_name.h"
-#include "skinsetup/skinsetup.h"
 
 namespace skinsetup {
 namespace {
+
+// The code of "Spazio su disco insufficiente".
+constexpr int kNotEnoughSpace = 1;
+// The code of "Impossibile installare la skin" for a skin name that would
+// lead out of the Skins folder, as at the start of the run.
+constexpr int kBadSkinName = 0;
 
 // Shows the system's text for the error of a failed copy.
 void ShowCopyError(platform::Platform& os, std::uint32_t error) {
@@ -54,7 +63,7 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
 int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   const char sep = os.Separator();
   ShowTrace(os, run.szRoot, kTraceDisk);
-  if (run.FreeSpace < run.mem_nec) FailAndExit(os, kNoSpace, 1);
+  if (run.FreeSpace < run.mem_nec) FailAndExit(os, kNoSpace, kNotEnoughSpace);
 
   run.szSkinsDir = run.szValue;
   run.szValue += sep + run.szSkinName;
@@ -62,7 +71,7 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   // The name was checked at the start; nothing is ever written outside the
   // Skins folder, whatever a later change might let through.
   if (!IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
-    FailAndExit(os, kCannotInstall, 0);
+    FailAndExit(os, kCannotInstall, kBadSkinName);
   }
   // One installer at a time changes the Skins folder: a second one started
   // meanwhile waits here, then finds the skin installed and asks as usual.
@@ -99,7 +108,7 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
       run.tmp4 = run.szCurDir + name;
       run.szDestFile = run.tmp2 + sep + name;
       run.szRelName = std::string(".") + sep + name;
-      if (IsInstallerOrDots(run, name)) continue;
+      if (IsInstallerOrDots(run.szRelName, run.szExeName, name)) continue;
       ShowTrace(os, run.szDestFile, kTraceDestination);
       ShowTrace(os, run.tmp4, kTraceSource);
       std::uint32_t error = 0;

@@ -1,9 +1,10 @@
 // Learns how many bytes are free on the drive that holds the client.
 
+#include "skinsetup/free_space.h"
+
 #include <cstring>
 
 #include "skinsetup/messages.h"
-#include "skinsetup/skinsetup.h"
 
 namespace skinsetup {
 namespace {
@@ -12,6 +13,12 @@ constexpr std::uint32_t kPlatformConsumer = 1;  // The 9x family.
 constexpr std::uint32_t kPlatformNt = 2;
 // The first consumer build whose kernel has the extended query.
 constexpr std::uint32_t kLastBuildWithoutEx = 1000;
+
+// The codes of "Impossibile installare la skin".
+constexpr int kNoKernel = 1;
+constexpr int kNoExtendedQuery = 2;
+constexpr int kExtendedQueryFailed = 3;
+constexpr int kClassicQueryFailed = 4;
 
 bool HasExtendedQuery(const platform::OsVersionInfo& version) {
   if (version.dwPlatformId == kPlatformNt) return true;
@@ -31,15 +38,15 @@ void ProbeFreeSpace(platform::Platform& os, SkinSetupRun& run) {
   if (HasExtendedQuery(version)) {
     // The library stays loaded until the process ends.
     platform::Library kernel = os.LoadLibraryByName("KERNEL32.DLL");
-    if (kernel == nullptr) FailAndExit(os, kCannotInstall, 1);
+    if (kernel == nullptr) FailAndExit(os, kCannotInstall, kNoKernel);
     platform::Proc entry = os.FindLibraryEntry(kernel, "GetDiskFreeSpaceExA");
-    if (entry == nullptr) FailAndExit(os, kCannotInstall, 2);
+    if (entry == nullptr) FailAndExit(os, kCannotInstall, kNoExtendedQuery);
     std::uint64_t free_to_caller = 0;
     std::uint64_t total_bytes = 0;
     std::uint64_t total_free = 0;
     if (!os.CallFreeSpaceEx(entry, run.szRoot, &free_to_caller, &total_bytes,
                             &total_free)) {
-      FailAndExit(os, kCannotInstall, 3);
+      FailAndExit(os, kCannotInstall, kExtendedQueryFailed);
     }
     // All free bytes count, not only the caller's quota.
     run.FreeSpace = static_cast<float>(total_free);
@@ -50,7 +57,7 @@ void ProbeFreeSpace(platform::Platform& os, SkinSetupRun& run) {
     std::uint32_t total_clusters = 0;
     if (!os.QueryFreeSpace(run.szRoot, &sectors_per_cluster, &bytes_per_sector,
                            &free_clusters, &total_clusters)) {
-      FailAndExit(os, kCannotInstall, 4);
+      FailAndExit(os, kCannotInstall, kClassicQueryFailed);
     }
     // The classic counts multiply in 32 bits and wrap, as they always have.
     const std::uint32_t bytes =

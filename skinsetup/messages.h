@@ -1,5 +1,8 @@
 // Every text, caption and button set the installer shows, in code page
-// 1252, and the two ways of showing a fatal failure and a trace point.
+// 1252 (an accented letter is one byte, written as an escape: \xE8 is "è",
+// \xE0 is "à"; each such text has its readable form in a comment above
+// it), and the two ways of showing a fatal failure and a trace point. The
+// tests read their texts from here too.
 
 #ifndef SKINSETUP_SKINSETUP_MESSAGES_H_
 #define SKINSETUP_SKINSETUP_MESSAGES_H_
@@ -22,7 +25,9 @@ inline constexpr char kProgramTitle[] = "Quintavo Skins Installer";
 
 // Texts of the fatal errors; FailAndExit adds " CODICE ERRORE:" and a code.
 inline constexpr char kCannotInstall[] = "Impossibile installare la skin";
+// "Quintavo non è installato".
 inline constexpr char kNotInstalled[] = "Quintavo non \xE8 installato";
+// "La skin non è compatibile con questa versione di client".
 inline constexpr char kIncompatible[] =
     "La skin non \xE8 compatibile con questa versione di client";
 inline constexpr char kCannotCreateSkins[] =
@@ -33,6 +38,7 @@ inline constexpr char kCannotCopy[] = "Impossibile copiare i files su disco";
 // The other boxes.
 inline constexpr char kInvalid[] = "NON VALIDO";
 inline constexpr char kInvalidCaption[] = " Installazione Fallita";
+// "La skin è già presente." and "Si vuole procedere ugualmente?".
 inline constexpr char kAlreadyPresent[] =
     "La skin \xE8 gi\xE0 presente.\nSi vuole procedere ugualmente?";
 inline constexpr char kCopyErrorCaption[] = "Quintavo";

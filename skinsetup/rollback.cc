@@ -2,12 +2,19 @@
 // the files it replaced come back, and a skin folder it created is removed
 // once empty.
 
+#include "skinsetup/rollback.h"
+
 #include "skinsetup/kept_files.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/skin_name.h"
-#include "skinsetup/skinsetup.h"
 
 namespace skinsetup {
+namespace {
+
+// The code of "Impossibile copiare i files su disco".
+constexpr int kCopyFailed = 1;
+
+}  // namespace
 
 int DeleteFiles(platform::Platform& os, SkinSetupRun& run,
                 const std::string& folder) {
@@ -40,7 +47,7 @@ void Rollback(platform::Platform& os, SkinSetupRun& run) {
     // path). A folder that held anything before the run stays.
     if (run.bSkinDirCreated) os.RemoveDir(run.szValue);
   }
-  FailAndExit(os, kCannotCopy, 1);
+  FailAndExit(os, kCannotCopy, kCopyFailed);
 }
 
 }  // namespace skinsetup

@@ -1,11 +1,22 @@
 // The run driver: takes the skin name and the invocation name, then walks
 // the phases in their fixed order.
 
+#include "skinsetup/client_location.h"
+#include "skinsetup/copy.h"
+#include "skinsetup/free_space.h"
 #include "skinsetup/messages.h"
+#include "skinsetup/scan.h"
 #include "skinsetup/skin_name.h"
 #include "skinsetup/skinsetup.h"
 
 namespace skinsetup {
+namespace {
+
+// The code of "Impossibile installare la skin" for an empty or unacceptable
+// skin name.
+constexpr int kBadSkinName = 0;
+
+}  // namespace
 
 int WinMain(platform::Platform& os, void* /*hInstance*/,
             void* /*hPrevInstance*/, const char* lpCmdLine, int /*nShowCmd*/) {
@@ -16,7 +27,7 @@ int WinMain(platform::Platform& os, void* /*hInstance*/,
   SkinSetupRun run;
   run.szSkinName = lpCmdLine != nullptr ? lpCmdLine : "";
   if (!IsAcceptableSkinName(os, run.szSkinName)) {
-    FailAndExit(os, kCannotInstall, 0);
+    FailAndExit(os, kCannotInstall, kBadSkinName);
   }
 
   // The installer recognises its own file only through the name it was

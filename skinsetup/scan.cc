@@ -2,25 +2,32 @@
 // every file can be opened, and has the compatibility map processed when the
 // listing reaches it.
 
+#include "skinsetup/scan.h"
+
+#include "skinsetup/compat_map.h"
 #include "skinsetup/messages.h"
-#include "skinsetup/skinsetup.h"
 
 namespace skinsetup {
 namespace {
 
 constexpr char kMapName[] = "cliver.map";
 
+// The codes of "Impossibile installare la skin".
+constexpr int kFileNotOpened = 8;
+constexpr int kSizeNotRead = 9;
+constexpr int kNoMap = 10;
+
 // Opens, measures and counts one package file, or ends the run.
 void CountFile(platform::Platform& os, SkinSetupRun& run) {
   platform::File file = os.OpenExclusive(run.lpFileName);
   if (file == nullptr) {
-    ShowFailure(os, kCannotInstall, 8);
+    ShowFailure(os, kCannotInstall, kFileNotOpened);
     ShowTrace(os, run.szRelName, kTraceBadFile);
     os.Exit(0);
   }
   const std::uint32_t size = os.FileSize(file);
   if (size == platform::kInvalidFileSize) {
-    ShowFailure(os, kCannotInstall, 9);
+    ShowFailure(os, kCannotInstall, kSizeNotRead);
     ShowTrace(os, kTraceSizeFailedText, kTraceSizeFailed);
     os.Exit(0);
   }
@@ -34,8 +41,9 @@ void CountFile(platform::Platform& os, SkinSetupRun& run) {
 
 }  // namespace
 
-bool IsInstallerOrDots(const SkinSetupRun& run, const std::string& name) {
-  return run.szRelName == run.szExeName || name == "." || name == "..";
+bool IsInstallerOrDots(const std::string& rel_name, const std::string& exe_name,
+                       const std::string& name) {
+  return rel_name == exe_name || name == "." || name == "..";
 }
 
 void ScanPackage(platform::Platform& os, SkinSetupRun& run,
@@ -59,11 +67,13 @@ void ScanPackage(platform::Platform& os, SkinSetupRun& run,
         run.bMapFound = true;
         ProcessMap(os, run, run.lpFileName, pfCfg);
       }
-      if (!IsInstallerOrDots(run, name)) CountFile(os, run);
+      if (!IsInstallerOrDots(run.szRelName, run.szExeName, name)) {
+        CountFile(os, run);
+      }
     } while (os.NextEntry(listing, &name));
     os.CloseListing(listing);
   }
-  if (!run.bMapFound) FailAndExit(os, kCannotInstall, 10);
+  if (!run.bMapFound) FailAndExit(os, kCannotInstall, kNoMap);
 }
 
 }  // namespace skinsetup

@@ -1,8 +1,10 @@
 // The skin installer: one run, from the command tail to the installed skin.
 //
-// WinMain walks the phases below in a fixed order. Every phase either
-// completes or ends the process itself through FailAndExit; no failure is
-// returned up the call chain.
+// WinMain walks the phases in a fixed order: client_location.h,
+// free_space.h, scan.h (which calls compat_map.h), copy.h (which ends in
+// rollback.h when a copy failed). Every phase either completes or ends the
+// process itself through FailAndExit; no failure is returned up the call
+// chain.
 
 #ifndef SKINSETUP_SKINSETUP_SKINSETUP_H_
 #define SKINSETUP_SKINSETUP_SKINSETUP_H_
@@ -54,36 +56,10 @@ struct SkinSetupRun {
 
 // The installer's entry. Only the command tail is used; the invocation name
 // comes from the platform's argument vector. Returns the process status.
+// An empty or unacceptable skin name ends the run at once: "Impossibile
+// installare la skin" with code 0.
 int WinMain(platform::Platform& os, void* hInstance, void* hPrevInstance,
             const char* lpCmdLine, int nShowCmd);
-
-// The phases, in the order in which WinMain calls them.
-void LocateClient(platform::Platform& os, SkinSetupRun& run);
-void ProbeFreeSpace(platform::Platform& os, SkinSetupRun& run);
-void TestSkinsFolder(platform::Platform& os, SkinSetupRun& run);
-void ScanPackage(platform::Platform& os, SkinSetupRun& run,
-                 platform::Stream* pfCfg);
-int CopyPackage(platform::Platform& os, SkinSetupRun& run);
-
-// True for the entries that are never counted nor copied: the installer's
-// own file (run.szRelName, already formed for `name`, equals the invocation
-// name) and the "." and ".." entries.
-bool IsInstallerOrDots(const SkinSetupRun& run, const std::string& name);
-
-// Called by the scan when it meets the compatibility map at `path`; returns
-// when the skin is accepted and the Skins folder exists.
-void ProcessMap(platform::Platform& os, SkinSetupRun& run,
-                const std::string& path, platform::Stream* pfCfg);
-
-// Ends a run whose copies failed: takes back what the run wrote into the
-// skin folder, then reports the failure. Never returns.
-[[noreturn]] void Rollback(platform::Platform& os, SkinSetupRun& run);
-
-// Deletes the files that this run wrote directly in `folder`, after showing
-// the folder's listing pattern. Returns 0 when the folder was listed, 1 when
-// it could not be.
-int DeleteFiles(platform::Platform& os, SkinSetupRun& run,
-                const std::string& folder);
 
 }  // namespace skinsetup
 

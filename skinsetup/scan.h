@@ -1,0 +1,28 @@
+// The package scan: one walk of the package folder.
+
+#ifndef SKINSETUP_SKINSETUP_SCAN_H_
+#define SKINSETUP_SKINSETUP_SCAN_H_
+
+#include <string>
+
+#include "platform/platform.h"
+#include "skinsetup/skinsetup.h"
+
+namespace skinsetup {
+
+// Counts the bytes of every package file into run.mem_nec, has the
+// compatibility map processed when the walk meets it (into *pfCfg), or ends
+// the run: "Impossibile installare la skin" with code 8 (a file that cannot
+// be opened), 9 (its size cannot be read) or 10 (no map).
+void ScanPackage(platform::Platform& os, SkinSetupRun& run,
+                 platform::Stream* pfCfg);
+
+// True for the entries that are never counted nor copied: the installer's
+// own file (`rel_name`, "." and the separator and the entry's `name`,
+// equals `exe_name`, the name it was started under) and "." and "..".
+bool IsInstallerOrDots(const std::string& rel_name, const std::string& exe_name,
+                       const std::string& name);
+
+}  // namespace skinsetup
+
+#endif  // SKINSETUP_SKINSETUP_SCAN_H_
