@@ -7,11 +7,10 @@ cd "$(dirname "$0")/.."
 seconds=${1:-20}
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
-for target in map reg_file command_tail; do
+for target in map reg_file; do
   case $target in
     map) seeds=fuzz/corpus/map ;;
     reg_file) seeds=fuzz/corpus/reg ;;
-    command_tail) seeds=fuzz/corpus/tail ;;
   esac
   # New inputs go to a corpus in the build folder; the seeds stay as they are.
   work=build/fuzz/corpus/$target

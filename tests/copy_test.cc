@@ -1,7 +1,5 @@
-// The copy: the space check, the overwrite question, the copies, and a
-// failed run that leaves the skin folder as it was.
-
-#include <gtest/gtest.h>
+// The copy: the overwrite question, the lock, the copies, and a failed run
+// that leaves the skin folder as it was, earlier files included.
 
 #include "skinsetup/kept_files.h"
 #include "tests/test_support.h"
@@ -9,312 +7,230 @@
 namespace fake {
 namespace {
 
-using skinsetup::kAlreadyPresent;
-using skinsetup::kCannotCopy;
-using skinsetup::kNoSpace;
-using skinsetup::kProgramTitle;
-using skinsetup::kSuccess;
+const Box kPathError{"Errore di sistema 3", kCopyErrorCaption,
+                     platform::kBoxOkInformation};
 
-const Box kQuestion{kAlreadyPresent, kProgramTitle, platform::kBoxYesNo};
-const Box kSuccessBox{kSuccess, kProgramTitle, platform::kBoxOk};
-const Box kDeleteBox{"D:\\Apps\\Client\\Skins\\Blue\\*", " delete file dir",
-                     platform::kBoxOk};
-const Box kCopyErrorBox{"Accesso negato.\r\n", "Quintavo",
-                        platform::kBoxOkInformation};
-const Box kCopyFailure{"Impossibile copiare i files su disco CODICE ERRORE:1",
-                       kProgramTitle, platform::kBoxOk};
+std::string Kept(int slot, const std::string& name = "") {
+  return InSkin(KeptFolderName(slot)) + (name.empty() ? "" : "\\" + name);
+}
 
-using CopyTest = InstallerTest;
-
-TEST_F(CopyTest, FreshInstallCopiesEveryPackageFileButTheInstaller) {
-  EXPECT_EQ(RunSetup(os, "Blue"), 1);
-  EXPECT_EQ(os.boxes, std::vector<Box>{kSuccessBox});
+TEST(CopyTest, FreshInstallCopiesEveryPackageFileButTheInstaller) {
+  FakePlatform os = Installation();
+  EXPECT_EQ(RunSetup(os), 1);
   EXPECT_EQ(os.Tree(kSkin),
             (std::map<std::string, std::string>{
                 {kSkin, "<dir>"},
                 {InSkin("a.bmp"), "aaaa@1"},
                 {InSkin("b.bmp"), "bb@1"},
-                {InSkin("cliver.map"),
-                 "SKIN-COMPATIBILITY-MIN=3\nSKIN-COMPATIBILITY-MAX=7\n@1"}}));
-  // The copies replace, in listing order, "." and ".." left out.
-  EXPECT_EQ(os.copies.size(), 3u);
-  EXPECT_EQ(os.copies[0],
-            std::make_pair(std::string("C:\\Pkg\\a.bmp"), InSkin("a.bmp")));
+                {InSkin("cliver.map"), std::string(kMap) + "@1"}}));
 }
 
-TEST_F(CopyTest, SkinsFolderIsLockedFromTheQuestionToTheSuccessBox) {
-  InstallEarlierSkin();
-  os.yes_no_answers = {platform::kIdYes};
-  EXPECT_EQ(RunSetup(os, "Blue"), 1);
+TEST(CopyTest, ReinstallAsksAndNoChangesNothing) {
+  for (int answer : {platform::kIdNo, platform::kIdYes, 0}) {
+    SCOPED_TRACE(answer);
+    FakePlatform os = Installation();
+    InstallEarlierSkin(os);
+    os.answers = {answer};
+    const auto before = os.Tree(kSkins);
+    EXPECT_EQ(RunSetup(os), answer == platform::kIdNo ? 0 : 1);
+    if (answer == platform::kIdNo) {
+      EXPECT_EQ(os.boxes, std::vector<Box>{kQuestion});
+      EXPECT_EQ(os.Tree(kSkins), before);
+      continue;
+    }
+    // Any answer but No goes on: package files replaced, the user's kept,
+    // nothing left of the earlier files.
+    EXPECT_EQ(os.boxes, (std::vector<Box>{kQuestion, kSuccessBox}));
+    EXPECT_EQ(os.files[InSkin("a.bmp")].content, "aaaa");
+    EXPECT_EQ(os.files[InSkin("notes.txt")].content, "mine");
+    EXPECT_FALSE(os.HasDir(Kept(0)));
+    EXPECT_FALSE(os.HasDir(InSkin(DiscardFolderName(0))));
+    // Kept aside without replacing, then discarded through the discard
+    // folder, the moment the new installation takes over.
+    EXPECT_TRUE(os.Happened("RenameNoReplace " + InSkin("a.bmp") + " -> " +
+                            Kept(0, "a.bmp")));
+    EXPECT_TRUE(
+        os.Happened("RemoveFile " + InSkin(DiscardFolderName(0)) + "\\a.bmp"));
+  }
+}
+
+TEST(CopyTest, SkinsFolderIsLockedFromTheQuestionToTheSuccessBox) {
+  FakePlatform os = Installation();
+  InstallEarlierSkin(os);
+  EXPECT_EQ(RunSetup(os), 1);
   auto at = [&](const std::string& prefix) {
     for (std::size_t i = 0; i < os.events.size(); ++i) {
       if (os.events[i].rfind(prefix, 0) == 0) return i;
     }
     return os.events.size();
   };
-  EXPECT_LT(at("Lock D:\\Apps\\Client\\Skins"),
-            at("Stat D:\\Apps\\Client\\Skins\\Blue"));
+  EXPECT_LT(at(std::string("Lock ") + kSkins), at("Box " + kQuestion.caption));
   EXPECT_LT(at("Copy"), at("Unlock"));
-  EXPECT_EQ(at("Unlock") + 1, at("Box Quintavo Skins Installer: Install"));
-  EXPECT_EQ(os.held_locks, 0);
+  EXPECT_EQ(at("Unlock") + 1,
+            at("Box " + kSuccessBox.caption + ": " + kSuccess));
+  // Where no lock can be taken, the run goes on.
+  os = Installation();
+  os.FailCall("Lock");
+  EXPECT_EQ(RunSetup(os), 1);
 }
 
-TEST_F(CopyTest, RunGoesOnWhereNoLockCanBeTaken) {
-  os.fail_lock = true;
-  EXPECT_EQ(RunSetup(os, "Blue"), 1);
-  EXPECT_TRUE(os.HasFile(InSkin("a.bmp")));
-}
-
-TEST_F(CopyTest, SpaceCheckPassesAtEqualityAndFailsOneByteShort) {
-  // The package needs 4 + 2 + 50 bytes.
-  os.total_free = 56;
-  EXPECT_EQ(RunSetup(os, "Blue"), 1);
-
-  Installation fresh;
-  fresh.os.total_free = 55;
-  fresh.ExpectFailure("Blue", kNoSpace, 1);
-  EXPECT_TRUE(fresh.os.copies.empty());
-  EXPECT_FALSE(fresh.os.HasDir(kSkin));
-}
-
-TEST_F(CopyTest, ReinstallAnsweredNoChangesNothingAndShowsNothingMore) {
-  InstallEarlierSkin();
-  const auto before = os.Tree(kSkins);
-  os.yes_no_answers = {platform::kIdNo};
-  EXPECT_EQ(RunSetup(os, "Blue"), 0);
-  EXPECT_EQ(os.boxes, std::vector<Box>{kQuestion});
-  EXPECT_EQ(os.Tree(kSkins), before);
-  EXPECT_FALSE(Happened("MakeDir"));
-}
-
-TEST_F(CopyTest, ReinstallAnsweredYesReplacesPackageFilesAndKeepsOthers) {
-  InstallEarlierSkin();
-  os.yes_no_answers = {platform::kIdYes};
-  EXPECT_EQ(RunSetup(os, "Blue"), 1);
-  EXPECT_EQ(os.boxes, (std::vector<Box>{kQuestion, kSuccessBox}));
-  EXPECT_EQ(os.files[InSkin("a.bmp")].content, "aaaa");
-  EXPECT_EQ(os.files[InSkin("notes.txt")].content, "mine");
-  // Nothing of the kept earlier files remains.
-  EXPECT_FALSE(os.HasDir(InSkin(skinsetup::KeptFolderName(0))));
-  EXPECT_FALSE(os.HasFile(InSkin(skinsetup::KeptFolderName(0) + "\\a.bmp")));
-}
-
-TEST_F(CopyTest, AnyAnswerButNoGoesOn) {
-  InstallEarlierSkin();
-  os.yes_no_answers = {0};  // The box could not be shown.
-  EXPECT_EQ(RunSetup(os, "Blue"), 1);
-}
-
-TEST_F(CopyTest, FileStandingAsTheSkinFolderIsAskedAbout) {
-  os.AddFile(kSkin, "a file");
-  os.yes_no_answers = {platform::kIdYes};
-  EXPECT_EQ(RunSetup(os, "Blue"), 0);
-  EXPECT_EQ(os.boxes.front(), kQuestion);
-  EXPECT_EQ(os.boxes.back(), kCopyFailure);
-  EXPECT_EQ(os.files[kSkin].content, "a file");
-}
-
-// A copy failing at each position of the package, on a first installation
-// and on a reinstall, leaves the Skins folder exactly as it was.
-TEST_F(CopyTest, FailedCopyAtAnyPositionLeavesTheSkinFolderAsItWas) {
-  const std::vector<std::string> names = {"a.bmp", "b.bmp", "c.bmp",
-                                          "cliver.map", "d.bmp"};
+// A copy failing at each position, on a first installation and on a
+// reinstall: every other file is still copied, one rollback follows, and
+// the Skins folder is exactly as it was.
+TEST(CopyTest, FailedCopyAtAnyPositionLeavesTheSkinsFolderAsItWas) {
   for (bool reinstall : {false, true}) {
-    for (std::size_t k = 0; k < names.size(); ++k) {
-      SCOPED_TRACE(testing::Message() << reinstall << " " << names[k]);
-      Installation test;
-      FakePlatform& fake = test.os;
-      fake.AddFile("C:\\Pkg\\c.bmp", "cc");
-      fake.AddFile("C:\\Pkg\\d.bmp", "dd");
-      if (reinstall) {
-        test.InstallEarlierSkin();
-        fake.AddFile(test.InSkin("c.bmp"), "old c", 9);
-        fake.yes_no_answers = {platform::kIdYes};
-      }
-      const auto before = fake.Tree(kSkins);
-      fake.fail_copy_to.insert(test.InSkin(names[k]));
-
-      EXPECT_EQ(RunSetup(fake, "Blue"), 0);
-      EXPECT_EQ(fake.Tree(kSkins), before);
-      // Every other file was still copied.
-      EXPECT_EQ(fake.copies.size(), names.size() - 1);
-      std::vector<Box> expected = {kCopyErrorBox, kDeleteBox, kCopyFailure};
-      if (reinstall) expected.insert(expected.begin(), kQuestion);
-      EXPECT_EQ(fake.boxes, expected);
-      EXPECT_EQ(fake.HasDir(kSkin), reinstall);
+    for (int failing = 1; failing <= 3; ++failing) {
+      SCOPED_TRACE(testing::Message() << reinstall << " " << failing);
+      FakePlatform os = Installation();
+      if (reinstall) InstallEarlierSkin(os);
+      os.FailCall("Copy", failing);
+      const auto before = os.Tree(kSkins);
+      EXPECT_EQ(RunSetup(os), 0);
+      EXPECT_EQ(os.Tree(kSkins), before);
+      std::vector<Box> boxes = {kCopyErrorBox, kDeleteBox,
+                                Failure(kCannotCopy, 1)};
+      if (reinstall) boxes.insert(boxes.begin(), kQuestion);
+      EXPECT_EQ(os.boxes, boxes);
+      EXPECT_TRUE(os.Happened("Copy C:\\Pkg\\cliver.map"));
     }
   }
 }
 
-TEST_F(CopyTest, EveryFailedCopyHasItsBoxAndOneRollbackFollows) {
-  os.fail_copy_to = {InSkin("a.bmp"), InSkin("b.bmp")};
-  EXPECT_EQ(RunSetup(os, "Blue"), 0);
-  EXPECT_EQ(os.boxes, (std::vector<Box>{kCopyErrorBox, kCopyErrorBox,
-                                        kDeleteBox, kCopyFailure}));
-}
-
-TEST_F(CopyTest, FolderInPlaceOfAPackageFileFailsAndStays) {
-  InstallEarlierSkin();
-  os.AddDir(InSkin("b.bmp"));
-  os.yes_no_answers = {platform::kIdYes};
-  const auto before = os.Tree(kSkins);
-  EXPECT_EQ(RunSetup(os, "Blue"), 0);
-  EXPECT_EQ(os.Tree(kSkins), before);
-  EXPECT_EQ(os.boxes[1], kCopyErrorBox);
-}
-
-TEST_F(CopyTest, EarlierFileThatCannotBeKeptIsNotOverwritten) {
-  InstallEarlierSkin();
-  os.fail_rename_to.insert(InSkin(skinsetup::KeptFolderName(0) + "\\a.bmp"));
-  os.yes_no_answers = {platform::kIdYes};
-  const auto before = os.Tree(kSkins);
-  EXPECT_EQ(RunSetup(os, "Blue"), 0);
-  EXPECT_EQ(os.Tree(kSkins), before);
-  EXPECT_FALSE(Happened("Copy C:\\Pkg\\a.bmp"));
-}
-
-TEST_F(CopyTest, RestoreThatFailsKeepsTheEarlierFileAside) {
-  InstallEarlierSkin();
-  os.fail_copy_to.insert(InSkin("b.bmp"));
-  os.fail_rename_to.insert(InSkin("a.bmp"));  // Putting it back fails.
-  os.yes_no_answers = {platform::kIdYes};
-  EXPECT_EQ(RunSetup(os, "Blue"), 0);
-  const std::string kept = InSkin(skinsetup::KeptFolderName(0) + "\\a.bmp");
-  ASSERT_TRUE(os.HasFile(kept));
-  EXPECT_EQ(os.files[kept].content, "old a");
-}
-
-TEST_F(CopyTest, CopyListingThatCannotBeOpenedIsAFailedRun) {
-  const Box invalid{"NON VALIDO", " Installazione Fallita", platform::kBoxOk};
-  for (bool reinstall : {false, true}) {
-    SCOPED_TRACE(reinstall);
-    Installation test;
-    if (reinstall) test.InstallEarlierSkin();
-    test.os.yes_no_answers = {platform::kIdYes};
-    // The scan's listing opens; the copy's does not.
-    test.os.fail_listing_from["C:\\Pkg\\*"] = 2;
-    const auto before = test.os.Tree(kSkins);
-    EXPECT_EQ(RunSetup(test.os, "Blue"), 0);
-    std::vector<Box> expected = {invalid, kDeleteBox, kCopyFailure};
-    if (reinstall) expected.insert(expected.begin(), kQuestion);
-    EXPECT_EQ(test.os.boxes, expected);
-    EXPECT_EQ(test.os.Tree(kSkins), before);
+TEST(CopyTest, FailuresAroundTheCopyAreRolledBackToo) {
+  const struct {
+    const char* what;
+    void (*setup)(FakePlatform&);
+    std::vector<Box> boxes;
+  } cases[] = {
+      {"every copy fails, each has its box",
+       [](FakePlatform& os) { os.FailCall("Copy", 1, true); },
+       {kCopyErrorBox, kCopyErrorBox, kCopyErrorBox, kDeleteBox}},
+      {"a folder stands where a file goes",
+       [](FakePlatform& os) { os.dirs.insert(InSkin("b.bmp")); },
+       {kCopyErrorBox, kDeleteBox}},
+      {"an earlier file cannot be kept aside, so it is not replaced",
+       [](FakePlatform& os) { os.FailCall("RenameNoReplace"); },
+       {kCopyErrorBox, kDeleteBox}},
+      {"the copy's listing cannot be opened",
+       [](FakePlatform& os) { os.FailCall("OpenListing", 2); },
+       {kInvalidBox, kDeleteBox}},
+      {"a file stands as the skin folder",
+       [](FakePlatform& os) {
+         os.dirs.erase(kSkin);
+         os.files.erase(InSkin("a.bmp"));
+         os.files.erase(InSkin("notes.txt"));
+         os.AddFile(kSkin, "a file");
+       },
+       {kPathError, kPathError, kPathError, kDeleteBox}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakePlatform os = Installation();
+    InstallEarlierSkin(os);
+    c.setup(os);
+    const auto before = os.Tree(kSkins);
+    EXPECT_EQ(RunSetup(os), 0);
+    std::vector<Box> boxes = c.boxes;
+    boxes.insert(boxes.begin(), kQuestion);
+    boxes.push_back(Failure(kCannotCopy, 1));
+    EXPECT_EQ(os.boxes, boxes);
+    EXPECT_EQ(os.Tree(kSkins), before);
   }
 }
 
-TEST_F(CopyTest, ErrorWithoutSystemTextShowsItsNumber) {
-  os.error_texts.clear();
-  os.fail_copy_to.insert(InSkin("a.bmp"));
-  EXPECT_EQ(RunSetup(os, "Blue"), 0);
-  EXPECT_EQ(os.boxes[0], (Box{"Errore di sistema 5", "Quintavo",
-                              platform::kBoxOkInformation}));
+TEST(CopyTest, CopyErrorBoxTellsTheRealReason) {
+  const struct {
+    void (*setup)(FakePlatform&);
+    Box box;
+  } cases[] = {
+      // No text for the error: its number.
+      {[](FakePlatform& os) {
+         os.error_texts.clear();
+         os.FailCall("Copy");
+       },
+       {"Errore di sistema 5", kCopyErrorCaption, platform::kBoxOkInformation}},
+      // A skin folder that cannot be made: its making's error, not the
+      // copies' missing path.
+      {[](FakePlatform& os) { os.FailCall("MakeDir"); }, kCopyErrorBox},
+      // A working folder that cannot be made, likewise.
+      {[](FakePlatform& os) {
+         InstallEarlierSkin(os);
+         os.FailCall("MakeDir", 2);
+       },
+       kCopyErrorBox},
+  };
+  for (const auto& c : cases) {
+    FakePlatform os = Installation();
+    c.setup(os);
+    EXPECT_EQ(RunSetup(os), 0);
+    EXPECT_EQ(os.boxes[os.boxes.size() - 3], c.box);
+  }
 }
 
-TEST_F(CopyTest, PackageInsideItsOwnSkinFolderIsNotTouched) {
-  InstallEarlierSkin();
-  os.AddFile(InSkin("cliver.map"),
-             "SKIN-COMPATIBILITY-MIN=3\nSKIN-COMPATIBILITY-MAX=7\n");
+TEST(CopyTest, RestoreThatFailsKeepsTheEarlierFileAside) {
+  FakePlatform os = Installation();
+  InstallEarlierSkin(os);
+  os.FailCall("Copy", 2);
+  os.FailCall("Rename");  // Putting it back.
+  EXPECT_EQ(RunSetup(os), 0);
+  EXPECT_EQ(os.files[Kept(0, "a.bmp")].content, "old a");
+}
+
+TEST(CopyTest, FileIsNeverCopiedOntoItself) {
+  // A package inside its own skin folder, and a file linked into it.
+  FakePlatform os = Installation();
+  InstallEarlierSkin(os);
+  os.AddFile(InSkin("cliver.map"), kMap);
   os.current_dir = kSkin;
-  os.yes_no_answers = {platform::kIdYes};
   const auto before = os.Tree(kSkins);
-  EXPECT_EQ(RunSetup(os, "Blue"), 1);
+  EXPECT_EQ(RunSetup(os), 1);
   EXPECT_EQ(os.Tree(kSkins), before);
-  EXPECT_TRUE(os.copies.empty());
-}
 
-TEST_F(CopyTest, FileLinkedIntoTheSkinFolderIsNotCopiedOntoItself) {
-  InstallEarlierSkin();
-  os.same_files.insert({"C:\\Pkg\\a.bmp", InSkin("a.bmp")});
-  os.yes_no_answers = {platform::kIdYes};
-  EXPECT_EQ(RunSetup(os, "Blue"), 1);
+  os = Installation();
+  InstallEarlierSkin(os);
+  os.same_files.insert({InPkg("a.bmp"), InSkin("a.bmp")});
+  EXPECT_EQ(RunSetup(os), 1);
   EXPECT_EQ(os.files[InSkin("a.bmp")].content, "old a");
-  EXPECT_FALSE(Happened("Copy C:\\Pkg\\a.bmp"));
+  EXPECT_FALSE(os.Happened("Copy C:\\Pkg\\a.bmp"));
 }
 
-TEST_F(CopyTest, FilesLeftAsideByAnInterruptedRunArePutBackFirst) {
-  InstallEarlierSkin();
-  const std::string kept_dir = InSkin(skinsetup::KeptFolderName(0));
-  os.AddDir(kept_dir);
-  os.AddFile(kept_dir + "\\notes.txt", "mine before", 3);
-  os.fail_copy_to.insert(InSkin("b.bmp"));
-  os.yes_no_answers = {platform::kIdYes};
-  EXPECT_EQ(RunSetup(os, "Blue"), 0);
-  EXPECT_EQ(os.files[InSkin("notes.txt")].content, "mine before");
-  EXPECT_EQ(os.files[InSkin("a.bmp")].content, "old a");
-  EXPECT_FALSE(os.HasDir(kept_dir));
+TEST(CopyTest, InterruptedRunsAreFinishedFirst) {
+  // A run stopped before its copy was whole left earlier files aside, in
+  // two slots; one stopped after left a discard folder.
+  FakePlatform os = Installation();
+  InstallEarlierSkin(os);
+  os.dirs.insert({Kept(0), Kept(1), InSkin(DiscardFolderName(0))});
+  os.AddFile(Kept(0, "notes.txt"), "mine before", 3);
+  os.AddFile(Kept(1, "notes.txt"), "mine later", 4);
+  os.AddFile(InSkin(DiscardFolderName(0)) + "\\b.bmp", "older b", 2);
+  os.FailCall("Copy", 2);
+  EXPECT_EQ(RunSetup(os), 0);
+  EXPECT_EQ(os.Tree(kSkin), (std::map<std::string, std::string>{
+                                {kSkin, "<dir>"},
+                                {InSkin("a.bmp"), "old a@7"},
+                                {InSkin("notes.txt"), "mine before@3"}}));
 }
 
-TEST_F(CopyTest, DiscardFolderOfARunStoppedAfterItsCopyIsDeleted) {
-  InstallEarlierSkin();
-  const std::string discard = InSkin(skinsetup::DiscardFolderName(0));
-  os.AddDir(discard);
-  os.AddFile(discard + "\\a.bmp", "older a", 2);
-  os.yes_no_answers = {platform::kIdYes};
-  EXPECT_EQ(RunSetup(os, "Blue"), 1);
-  EXPECT_FALSE(os.HasDir(discard));
-  EXPECT_FALSE(os.HasFile(discard + "\\a.bmp"));
-  EXPECT_EQ(os.files[InSkin("a.bmp")].content, "aaaa");
-}
-
-TEST_F(CopyTest, EarlierFilesGoThroughTheDiscardFolderOnSuccess) {
-  InstallEarlierSkin();
-  os.yes_no_answers = {platform::kIdYes};
-  EXPECT_EQ(RunSetup(os, "Blue"), 1);
-  EXPECT_TRUE(Happened("RenameFolder " + InSkin(skinsetup::KeptFolderName(0)) +
-                       " -> " + InSkin(skinsetup::DiscardFolderName(0))));
-  EXPECT_TRUE(Happened("RemoveFile " +
-                       InSkin(skinsetup::DiscardFolderName(0) + "\\a.bmp")));
-  EXPECT_FALSE(os.HasDir(InSkin(skinsetup::DiscardFolderName(0))));
-}
-
-TEST_F(CopyTest, CopyErrorIntoASkinFolderThatCannotBeMadeTellsWhy) {
-  os.fail_mkdir.insert(kSkin);
-  EXPECT_EQ(RunSetup(os, "Blue"), 0);
-  // Access denied, the making's error, not the copies' missing path.
-  EXPECT_EQ(os.boxes[0], kCopyErrorBox);
-}
-
-TEST_F(CopyTest, WorkingFolderThatCannotBeMadeTellsWhy) {
-  InstallEarlierSkin();
-  os.fail_mkdir.insert(InSkin(skinsetup::KeptFolderName(0)));
-  os.yes_no_answers = {platform::kIdYes};
-  const auto before = os.Tree(kSkins);
-  EXPECT_EQ(RunSetup(os, "Blue"), 0);
-  EXPECT_EQ(os.boxes[1], kCopyErrorBox);
-  EXPECT_EQ(os.Tree(kSkins), before);
-}
-
-// A package may hold files named as the installer's working folders, and
-// the skin folder entries of those names that are no folders of its own:
+// A package may hold files named as the working folders, and the skin
+// folder entries of those names that are no folders of the installer's:
 // reinstalls still work, and those entries are left as they are.
-TEST_F(CopyTest, WorkingFoldersTakeNamesThatNothingElseHas) {
-  InstallEarlierSkin();
-  os.AddFile("C:\\Pkg\\" + skinsetup::KeptFolderName(0), "pkg kept");
-  os.AddFile("C:\\Pkg\\" + skinsetup::DiscardFolderName(0), "pkg discard");
-  os.AddFile(InSkin(skinsetup::KeptFolderName(1)), "user's own");
+TEST(CopyTest, WorkingFoldersTakeNamesThatNothingElseHas) {
+  FakePlatform os = Installation();
+  InstallEarlierSkin(os);
+  os.AddFile(InPkg(KeptFolderName(0)), "pkg kept");
+  os.AddFile(InPkg(DiscardFolderName(0)), "pkg discard");
+  os.AddFile(Kept(1), "user's own");
   for (int run = 0; run < 3; ++run) {
     SCOPED_TRACE(run);
-    os.yes_no_answers = {platform::kIdYes};
-    EXPECT_EQ(RunSetup(os, "Blue"), 1);
-    EXPECT_EQ(os.files[InSkin(skinsetup::KeptFolderName(0))].content,
-              "pkg kept");
-    EXPECT_EQ(os.files[InSkin(skinsetup::KeptFolderName(1))].content,
-              "user's own");
-    EXPECT_FALSE(os.HasDir(InSkin(skinsetup::KeptFolderName(2))));
+    os.answers = {platform::kIdYes};
+    EXPECT_EQ(RunSetup(os), 1);
+    EXPECT_EQ(os.files[Kept(0)].content, "pkg kept");
+    EXPECT_EQ(os.files[Kept(1)].content, "user's own");
+    EXPECT_FALSE(os.HasDir(Kept(2)));
   }
-  // The first reinstall could not know the package's names in the skin
-  // folder; the later ones keep them aside too, in the third slot.
-  EXPECT_TRUE(Happened("RenameNoReplace " +
-                       InSkin(skinsetup::KeptFolderName(0)) + " -> " +
-                       InSkin(skinsetup::KeptFolderName(2)) + "\\"));
-}
-
-TEST_F(CopyTest, KeepingAsideNeverReplaces) {
-  InstallEarlierSkin();
-  os.yes_no_answers = {platform::kIdYes};
-  EXPECT_EQ(RunSetup(os, "Blue"), 1);
-  EXPECT_TRUE(Happened("RenameNoReplace " + InSkin("a.bmp")));
-  EXPECT_FALSE(Happened("Rename " + InSkin("a.bmp")));
+  // Once installed, the package's own such file is kept aside too.
+  EXPECT_TRUE(os.Happened("RenameNoReplace " + Kept(0) + " -> " +
+                          Kept(2, KeptFolderName(0))));
 }
 
 }  // namespace

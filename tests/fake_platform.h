@@ -1,10 +1,9 @@
-// An in-memory system for the installer's unit tests.
-//
-// The state is plain maps that a test fills through the setup helpers; the
-// public logs record what the installer did (every box with its caption,
-// text and buttons, every copy, deletion, folder made or removed, and the
-// exit status); switches make one operation fail. Paths look like Windows
-// paths, with backslashes and drive letters.
+// An in-memory system for the installer's unit tests, in the manner of a
+// virtual file system: plain maps that a test fills, logs of what the
+// installer did (every operation with its arguments, every box, the exit
+// status), and one way to make an operation fail: call N of it, once or
+// from then on. Paths look like Windows paths. It knows the system only
+// through platform/platform.h.
 
 #ifndef SKINSETUP_TESTS_FAKE_PLATFORM_H_
 #define SKINSETUP_TESTS_FAKE_PLATFORM_H_
@@ -21,23 +20,23 @@
 
 namespace fake {
 
-// What FakePlatform::Exit throws, so that a test sees the process end.
+// What Exit throws, so that a test sees the process end.
 struct ExitCalled {
   int status;
 };
 
 struct File {
   std::string content;
-  std::uint64_t size = 0;  // The size reported, normally content.size().
-  int mtime = 0;           // Stands in for every time a copy keeps.
+  std::uint64_t size;  // The size reported, normally content.size().
+  int mtime;           // Stands in for every time a copy keeps.
 };
 
 struct Box {
   std::string text;
   std::string caption;
   unsigned type;
-  bool operator==(const Box& other) const {
-    return text == other.text && caption == other.caption && type == other.type;
+  bool operator==(const Box& o) const {
+    return text == o.text && caption == o.caption && type == o.type;
   }
   friend void PrintTo(const Box& box, std::ostream* out) {
     *out << "{\"" << box.text << "\", \"" << box.caption << "\", " << box.type
@@ -49,96 +48,71 @@ class FakePlatform : public platform::Platform {
  public:
   FakePlatform();
 
-  // --- Setup helpers ---
+  // --- Setup ---
   void AddFile(const std::string& path, const std::string& content,
-               int mtime = 1);
-  void AddFileOfSize(const std::string& path, std::uint64_t size);
-  void AddDir(const std::string& path);
-  void AddKey(const std::string& key);
+               int mtime = 1) {
+    files[path] = File{content, content.size(), mtime};
+  }
   void SetValue(const std::string& key, const std::string& name,
-                const std::vector<unsigned char>& bytes);
-  void SetText(const std::string& key, const std::string& name,
-               const std::string& text);
+                const std::vector<unsigned char>& bytes) {
+    registry[Fold(key)][Fold(name)] = bytes;
+  }
   void SetDword(const std::string& key, const std::string& name,
                 std::uint32_t value);
-  // A client installed in `dir` with revision `revision`.
-  void InstallClient(const std::string& dir, std::uint32_t revision);
-  // Everything below `folder`, files and folders, with their contents.
-  std::map<std::string, std::string> Tree(const std::string& folder) const;
+  // Makes call `nth` (from 1) of operation `op`, as the events name it,
+  // fail with access denied: once, or every time from then on.
+  void FailCall(const std::string& op, int nth = 1, bool from_then_on = false) {
+    faults_[op].push_back({nth, from_then_on});
+  }
+
+  // --- Queries ---
   bool HasFile(const std::string& path) const { return files.count(path) != 0; }
   bool HasDir(const std::string& path) const { return dirs.count(path) != 0; }
-  // The boxes' texts, in order.
-  std::vector<std::string> BoxTexts() const;
+  // Whether an event starting with `prefix` happened.
+  bool Happened(const std::string& prefix) const;
+  // Everything below `folder` (and itself), with contents and times.
+  std::map<std::string, std::string> Tree(const std::string& folder) const;
+  static std::string Fold(std::string text);
 
   // --- State ---
-  char separator = '\\';
-  std::string exe_suffix = ".exe";
   std::string invocation_name = ".\\setup.exe";
   std::string current_dir = "C:\\Pkg";
   std::map<std::string, File> files;
-  std::set<std::string> dirs;
-  // A folder's listing in this order instead of ".", ".." and the sorted
-  // names.
+  std::set<std::string> dirs = {"C:", "D:"};
+  // A folder's listing in this order, instead of ".", ".." and the names.
   std::map<std::string, std::vector<std::string>> listing_order;
-  // Keys by path (case folded), values by name (case folded).
+  // Keys and value names case folded, as the registry matches them.
   std::map<std::string, std::map<std::string, std::vector<unsigned char>>>
       registry;
-  platform::OsVersionInfo version{};
+  platform::OsVersionInfo version{148, 5, 1, 2600, 2, ""};
   std::uint64_t free_to_caller = 1u << 30;
-  std::uint64_t total_bytes = 1ull << 40;
   std::uint64_t total_free = 1u << 30;
   std::uint32_t sectors_per_cluster = 8;
   std::uint32_t bytes_per_sector = 512;
   std::uint32_t free_clusters = 1u << 18;
-  std::uint32_t total_clusters = 1u << 20;
-  std::map<std::uint32_t, std::string> error_texts;
-  // Pairs of paths that name one file (a link, another spelling).
-  std::set<std::pair<std::string, std::string>> same_files;
-  std::deque<int> yes_no_answers;   // Scripted; No when none is left.
+  std::map<std::uint32_t, std::string> error_texts = {
+      {5, "Accesso negato.\r\n"}};
+  std::set<std::pair<std::string, std::string>> same_files;  // One file.
+  std::deque<int> answers;          // To Yes/No boxes; No when none is left.
   int ok_result = platform::kIdOk;  // What OK boxes return.
-
-  // --- Injected faults ---
-  // Makes the `nth` call (from 1) of operation `op` (the name the events
-  // log gives it) fail, once or, with `from_then_on`, every time after.
-  void FailCall(const std::string& op, int nth, bool from_then_on = false);
-
-  // --- Switches that make one operation fail ---
-  bool fail_version = false;
-  bool fail_load_library = false;
-  bool fail_find_entry = false;
-  bool fail_free_space_ex = false;
-  bool fail_free_space = false;
-  std::set<std::string> fail_listing;  // Patterns.
-  // Patterns whose n-th and later openings fail.
-  std::map<std::string, int> fail_listing_from;
-  std::set<std::string> locked;          // Paths OpenExclusive refuses.
-  std::set<std::string> fail_size;       // Paths whose size query fails.
-  std::set<std::string> fail_stream;     // Paths OpenStream refuses.
-  std::set<std::string> fail_copy_to;    // Destinations.
-  std::set<std::string> fail_rename_to;  // Rename targets.
-  std::set<std::string> fail_remove;     // Files RemoveFile refuses.
-  std::set<std::string> fail_mkdir;      // Folders MakeDir refuses.
-  bool fail_lock = false;                // No lock can be taken.
-  long stream_chunk = 1 << 20;           // Most bytes one read returns.
-  long stream_error_after = -1;          // A read error past this offset.
 
   // --- Logs ---
   std::vector<Box> boxes;
-  std::vector<std::string> events;  // Every operation, in order.
-  std::vector<std::pair<std::string, std::string>> copies;
-  std::vector<std::string> deleted;
-  std::vector<std::string> made_dirs;
-  std::vector<std::string> removed_dirs;
-  std::vector<std::string> opened_keys;
-  std::vector<std::string> free_space_roots;
-  int exit_status = -1;
+  std::vector<std::string> events;
+  int open_handles = 0;  // Keys, listings, files and streams not closed.
 
   // --- The interface ---
-  char Separator() const override { return separator; }
-  const char* ExeSuffix() const override { return exe_suffix.c_str(); }
-  std::string RootOf(const std::string& skins_folder) const override;
-  bool IsPlainEntryName(const std::string& name) const override;
-  bool IsAbsolutePath(const std::string& path) const override;
+  char Separator() const override { return '\\'; }
+  const char* ExeSuffix() const override { return ".exe"; }
+  std::string RootOf(const std::string& skins) const override {
+    return skins.substr(0, 3);
+  }
+  bool IsPlainEntryName(const std::string& name) const override {
+    return name.find(':') == std::string::npos;  // "C:x" names a drive.
+  }
+  bool IsAbsolutePath(const std::string& path) const override {
+    return (path.size() > 1 && path[1] == ':') || path.rfind("\\\\", 0) == 0;
+  }
   std::string InvocationName() override { return invocation_name; }
   std::string CurrentDirectory() override { return current_dir; }
   [[noreturn]] void Exit(int status) override;
@@ -178,7 +152,7 @@ class FakePlatform : public platform::Platform {
   void CloseStream(platform::Stream stream) override;
   bool CopyFileTo(const std::string& source, const std::string& destination,
                   bool fail_if_exists) override;
-  std::uint32_t LastError() override { return last_error; }
+  std::uint32_t LastError() override { return last_error_; }
   bool ErrorText(std::uint32_t code, std::string* text) override;
   bool RemoveFile(const std::string& path) override;
   bool RenameFile(const std::string& from, const std::string& to,
@@ -186,51 +160,28 @@ class FakePlatform : public platform::Platform {
   bool RenameFolder(const std::string& from, const std::string& to) override;
   bool SameFile(const std::string& a, const std::string& b) override;
 
-  std::uint32_t last_error = 0;
-  // Handles still open: a run that ends normally leaves none.
-  int open_keys = 0;
-  int open_listings = 0;
-  int open_files = 0;
-  int open_streams = 0;
-  int held_locks = 0;
-
  private:
+  // Logs the call and counts it; true (with the error set) when it fails.
+  bool Call(const std::string& op, const std::string& args = "");
+  // Sets the error of a failed call; returns false, the call's result.
+  bool Fail(std::uint32_t error);
   std::string Parent(const std::string& path) const;
   std::vector<std::string> Children(const std::string& folder) const;
-  void Log(const std::string& event) { events.push_back(event); }
-  // Counts a call of `op`; true when an injected fault makes it fail.
-  bool Injected(const std::string& op);
 
-  struct Listing {
-    std::vector<std::string> names;
-    std::size_t next;
-  };
-  struct Stream {
-    std::string content;
-    long offset;
-  };
-  struct Key {
-    std::string path;
-  };
-  std::vector<Listing> listings_;
-  std::vector<Stream> streams_;
-  std::vector<Key> keys_;
-  std::map<std::string, int> listings_opened_;
-  std::vector<std::string> open_file_paths_;
   struct Fault {
     int nth;
     bool from_then_on;
   };
   std::map<std::string, std::vector<Fault>> faults_;
   std::map<std::string, int> calls_;
+  std::uint32_t last_error_ = 0;
+  // Open handles: a key's path, a listing's names, a file's path, a
+  // stream's unread bytes.
+  std::vector<std::string> keys_;
+  std::vector<std::pair<std::vector<std::string>, std::size_t>> listings_;
+  std::vector<std::string> open_files_;
+  std::vector<std::string> streams_;
 };
-
-// Runs the installer with `tail` and returns the exit status, whether it
-// came back from WinMain or through Exit.
-int RunSetup(FakePlatform& os, const std::string& tail);
-
-// Folds ASCII case, as the registry matches names.
-std::string Fold(const std::string& text);
 
 }  // namespace fake
 
