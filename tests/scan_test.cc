@@ -194,15 +194,16 @@ TEST(MapTest, RevisionIsInTheRangeInclusiveAndUnsigned) {
     os.AddFile(InPkg("cliver.map"), c.map);
     os.SetValue(kRevisionKey, "SKIN-COMPATIBILITY", c.revision);
     EXPECT_EQ(RunSetup(os), c.accepted ? 1 : 0) << c.map << int{c.revision[0]};
-    if (!c.accepted) EXPECT_EQ(os.boxes.back(), Failure(kIncompatible, 3));
+    if (!c.accepted) {
+      EXPECT_EQ(os.boxes.back(), Failure(kIncompatible, 3));
+    }
   }
 }
 
 // The bytes the scan counted, as the space check measures them: the run
 // passes with exactly that many free bytes and fails with one fewer.
-void ExpectTotal(const std::vector<std::uint64_t>& sizes, float total) {
-  for (std::uint64_t free : {static_cast<std::uint64_t>(total),
-                             static_cast<std::uint64_t>(total) - 1}) {
+void ExpectTotal(const std::vector<std::uint64_t>& sizes, std::uint64_t total) {
+  for (std::uint64_t free : {total, total - 1}) {
     FakePlatform os = Installation();
     os.files.erase(InPkg("a.bmp"));
     os.files.erase(InPkg("b.bmp"));
