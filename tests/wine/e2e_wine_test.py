@@ -1,21 +1,19 @@
 #!/usr/bin/env python3
-"""A Windows installer, build/win32 or build/win64 setup.exe, end to end
-under Wine of the same width.
+"""A Windows installer, build/win32 or build/win64 setup.exe, under Wine of
+the same width, for what only Windows shows: real boxes, raw command lines,
+the registry, Win32 copies, attributes, names in any case and links.
 
-Each message box is a real window on a private X display: the suite reads
-its caption from the window, its text from Wine's message-box trace, and
-answers it with the keyboard.
+Each box is a real window on a private X display: the suite reads its
+caption from the window, its text from Wine's message-box trace, and
+answers it with the keyboard. The 32-bit suite is skipped (exit status 77)
+on a machine that runs no 32-bit programs, where 32-bit Wine cannot start.
 
 Usage: e2e_wine_test.py BUILD_DIR WORK_DIR win32|win64
-
-The 32-bit suite is skipped (exit status 77) on a machine that runs no
-32-bit programs, where 32-bit Wine cannot start.
 """
 
 import os
 import re
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -24,32 +22,16 @@ import unittest
 
 import probe32
 
-BUILD_DIR = None
-WORK_DIR = None
-ARCH = None
-WINE = None  # The suite's Wine session, made once.
-# Each width has its own Wine loader and its own prefix.
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), ".."))
+from catalogue import TEXTS, failure  # noqa: E402
+
+BUILD_DIR = WINE = None
 LOADERS = {"win32": "/usr/lib/wine/wine", "win64": "/usr/lib/wine/wine64"}
-SKIPPED = 77
-
-TITLE = "Quintavo Skins Installer"
-NOT_INSTALLED = "Quintavo non \u00e8 installato"
-INCOMPATIBLE = "La skin non \u00e8 compatibile con questa versione di client"
-CANNOT_INSTALL = "Impossibile installare la skin"
-CANNOT_COPY = "Impossibile copiare i files su disco"
-QUESTION = "La skin \u00e8 gi\u00e0 presente.\nSi vuole procedere ugualmente?"
-SUCCESS = (TITLE, "Installazione effettuata correttamente")
-MAP = b"SKIN-COMPATIBILITY-MIN=3\r\nSKIN-COMPATIBILITY-MAX=7\r\n"
+TITLE = TEXTS["kProgramTitle"]
+SUCCESS = (TITLE, TEXTS["kSuccess"])
+QUESTION = (TITLE, TEXTS["kAlreadyPresent"])
 CLIENT_KEY = "HKCU\\SOFTWARE\\QV CLIENT"
-REVISION_KEY = CLIENT_KEY + "\\NEWREVISION"
-
-DESKTOP_SUFFIX = "Wine desktop"
-BOX_WAIT = 30  # Seconds a box may take to appear or to go away.
-RUN_WAIT = 120  # Seconds a whole run may take.
-
-
-def failure(text, code):
-    return (TITLE, "%s CODICE ERRORE:%d" % (text, code))
+WAIT = 60  # Seconds a box may take to come or go.
 
 
 def windows_path(path):
@@ -57,242 +39,163 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def decode_debugstr(text):
-    """Reads back a wide string as Wine's debug channel prints it."""
-    out = []
-    i = 0
-    while i < len(text):
-        c = text[i]
-        if c != "\\":
-            out.append(c)
-            i += 1
-            continue
-        nxt = text[i + 1]
-        if nxt in "nrt":
-            out.append({"n": "\n", "r": "\r", "t": "\t"}[nxt])
-            i += 2
-        elif re.match(r"[0-9a-fA-F]{4}", text[i + 1:i + 5]):
-            out.append(chr(int(text[i + 1:i + 5], 16)))
-            i += 5
-        else:
-            out.append(nxt)
-            i += 2
-    return "".join(out)
-
-
-def snapshot(folder):
-    """Every entry below `folder`: kind, content and modification time."""
+def snapshot(folder, fold=False):
+    """Every entry below `folder`: a link's target, a folder, or a file's
+    content and time (Windows keeps times to 100 ns)."""
     tree = {}
     for root, dirs, files in os.walk(folder):
         for name in dirs + files:
             path = os.path.join(root, name)
             rel = os.path.relpath(path, folder)
             if os.path.islink(path):
-                tree[rel] = ("link", os.readlink(path))
+                entry = os.readlink(path)
             elif os.path.isdir(path):
-                tree[rel] = "dir"
+                entry = "dir"
             else:
-                # Windows keeps times to 100 ns.
                 with open(path, "rb") as f:
-                    tree[rel] = (f.read(), os.stat(path).st_mtime_ns // 100)
+                    entry = (f.read(), os.stat(path).st_mtime_ns // 100)
+            tree[rel.lower() if fold else rel] = entry
     return tree
 
 
 class WineSession:
-    """A private Wine prefix and X display for the whole suite."""
+    """A private Wine prefix of the build's width and an X display."""
 
-    def __init__(self, work_dir, arch):
-        self.work = work_dir
-        self.loader = LOADERS[arch]
-        shutil.rmtree(work_dir, ignore_errors=True)
-        os.makedirs(work_dir)
-        self.env = dict(os.environ)
-        self.env.update({
-            "WINEPREFIX": os.path.join(work_dir, "prefix"),
-            "WINEARCH": arch,
-            "WINEDEBUG": "-all",
-            # No Mono or Gecko installer dialogs in the fresh prefix.
-            "WINEDLLOVERRIDES": "mscoree,mshtml=",
-        })
-        self.xvfb = None
-        self.start_display()
-        self.wine(["wineboot", "-i"], timeout=300)
-        # One server for all runs, so that each run starts quickly.
-        subprocess.Popen(["wineserver", "-p"], env=self.env)
-
-    def start_display(self):
+    def __init__(self, work, arch):
+        self.work, self.loader = work, LOADERS[arch]
+        shutil.rmtree(work, ignore_errors=True)
+        os.makedirs(work)
         read, write = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
              "-nolisten", "tcp"], pass_fds=[write],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
-        number = b""
-        deadline = time.time() + 30
-        while not number.endswith(b"\n"):
-            if time.time() > deadline:
-                raise RuntimeError("Xvfb did not start")
+        display = b""
+        while not display.endswith(b"\n"):
             chunk = os.read(read, 16)
-            if not chunk:
-                raise RuntimeError("Xvfb exited")
-            number += chunk
+            assert chunk, "Xvfb did not start"
+            display += chunk
         os.close(read)
-        self.env["DISPLAY"] = ":" + number.decode().strip()
+        # No Mono or Gecko installer dialogs in the fresh prefix.
+        self.env = dict(os.environ, WINEPREFIX=os.path.join(work, "prefix"),
+                        WINEARCH=arch, WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=",
+                        DISPLAY=":" + display.decode().strip())
+        self.wine("wineboot", "-i", timeout=300)
+        # One server for all runs, so that each run starts quickly.
+        subprocess.Popen(["wineserver", "-p"], env=self.env)
 
-    def wine(self, args, timeout=60, **kwargs):
-        command = args if args[0] == "wineserver" else [self.loader] + args
-        return subprocess.run(command, env=self.env, timeout=timeout,
-                              stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL, **kwargs)
-
-    def reg_add(self, key, name, kind, data):
-        result = self.wine(["reg", "add", key, "/v", name, "/t", kind,
-                            "/d", str(data), "/f"])
-        assert result.returncode == 0, (key, name)
-
-    def reg_delete(self, key):
-        self.wine(["reg", "delete", key, "/f"])
+    def wine(self, *args, timeout=60):
+        return subprocess.run([self.loader] + list(args), env=self.env,
+                              timeout=timeout, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode
 
     def xdotool(self, *args):
         result = subprocess.run(["xdotool"] + list(args), env=self.env,
-                                capture_output=True, timeout=30)
-        return result.returncode, result.stdout.decode("utf-8", "replace")
+                                capture_output=True, text=True, timeout=30)
+        return result.stdout.strip() if result.returncode == 0 else ""
 
-    def visible_box(self):
-        """The message box on screen, or None."""
-        code, out = self.xdotool("search", "--onlyvisible", "--name", ".")
-        if code != 0:
-            return None
-        for window in out.split():
-            code, name = self.xdotool("getwindowname", window)
-            name = name.rstrip("\n")
-            if code == 0 and name and not name.endswith(DESKTOP_SUFFIX):
-                return window, name
+    def box(self):
+        """The window and caption of the box on screen, or None."""
+        for window in self.xdotool("search", "--onlyvisible", "--name",
+                                   ".").split():
+            caption = self.xdotool("getwindowname", window)
+            if caption and not caption.endswith("Wine desktop"):
+                return window, caption
         return None
 
-    def screenshot(self, path):
-        """Takes a picture of the virtual desktop."""
-        code, out = self.xdotool("search", "--onlyvisible", "--name",
-                                 DESKTOP_SUFFIX)
-        assert code == 0, "no virtual desktop on screen"
-        subprocess.run(["import", "-window", out.split()[0], path],
-                       env=self.env, timeout=30, check=True)
-
     def run(self, command_line, cwd, keys=(), screenshot=None):
-        """Runs the installer with `command_line` in `cwd`; answers the boxes
-        with `keys` in turn (Return once they run out). Returns the exit
-        status and the boxes as (caption, text).
-
-        With `screenshot`, the run takes place in a small virtual desktop,
-        where Wine draws the boxes' frames and title bars as Windows does,
-        and a picture of the overwrite question is saved there; the exit
-        status is then the desktop's, not the installer's."""
-        trace_path = os.path.join(self.work, "msgbox-trace.txt")
-        env = dict(self.env)
-        env["WINEDEBUG"] = "-all,trace+msgbox"
-        env["SKINSETUP_COMMAND_LINE"] = command_line
-        if screenshot:
-            # The picture shows an Italian Windows, as the installer's users
-            # have; its answer, N, is the same in both languages.
-            env["LC_ALL"] = "it_IT.UTF-8"
-        keys = list(keys)
-        boxes = []
+        """Runs the installer through the launcher with an exact command
+        line; answers the boxes with `keys` (Return once they run out).
+        Returns the status and the boxes as (caption, text). With
+        `screenshot`, the run takes place in a small Italian desktop, and a
+        picture of the overwrite question is saved (the status is then the
+        desktop's)."""
+        env = dict(self.env, WINEDEBUG="-all,trace+msgbox",
+                   SKINSETUP_COMMAND_LINE=command_line)
         command = [self.loader, os.path.join(BUILD_DIR, "launch.exe")]
         if screenshot:
+            env["LC_ALL"] = "it_IT.UTF-8"
             command[1:1] = ["explorer", "/desktop=Quintavo,480x200"]
-        with open(trace_path, "w") as trace:
-            process = subprocess.Popen(command, cwd=cwd, env=env,
-                                       stdout=subprocess.DEVNULL, stderr=trace)
-        deadline = time.time() + RUN_WAIT
+        trace = tempfile.TemporaryFile(dir=self.work)
+        process = subprocess.Popen(command, cwd=cwd, env=env, stderr=trace,
+                                   stdout=subprocess.DEVNULL)
+        keys, boxes, deadline = list(keys), [], time.time() + 2 * WAIT
         try:
             while True:
-                texts = self.box_texts(trace_path)
+                trace.seek(0)
+                # Wine prints the text as a wide string: \n, \t, \\, \xxxx.
+                texts = [re.sub(r"\\(u?[0-9a-fA-F]{4}|.)", lambda m: {
+                    "n": "\n", "r": "\r", "t": "\t"}.get(m.group(1)) or (
+                    chr(int(m.group(1)[-4:], 16)) if len(m.group(1)) >= 4
+                    else m.group(1)), text) for text in re.findall(
+                    r'trace:msgbox:MSGBOX_OnInit L"(.*)"\n',
+                    trace.read().decode("utf-8", "replace"))]
                 if len(texts) > len(boxes):
-                    window, caption = self.wait_for_box(boxes)
+                    window, caption = self.wait(lambda: self.box(), boxes)
                     boxes.append((caption, texts[len(boxes)]))
-                    if screenshot and boxes[-1][1] == QUESTION:
-                        self.screenshot(screenshot)
-                    self.answer(window, keys.pop(0) if keys else "Return",
-                                boxes)
-                    continue
-                if process.poll() is not None:
-                    # A last box may have been traced as the process ended.
-                    if len(self.box_texts(trace_path)) == len(boxes):
-                        break
-                    continue
-                if time.time() > deadline:
-                    raise AssertionError("the run did not end; boxes so far: %r"
-                                         % boxes)
+                    if screenshot and boxes[-1] == QUESTION:
+                        desktop = self.xdotool("search", "--onlyvisible",
+                                               "--name", "Wine desktop")
+                        subprocess.run(["import", "-window", desktop,
+                                        screenshot], env=self.env, check=True)
+                    key = keys.pop(0) if keys else "Return"
+                    self.wait(lambda: self.answer(window, key), boxes)
+                elif process.poll() is not None:
+                    break
+                assert time.time() < deadline, "no end; boxes: %r" % boxes
                 time.sleep(0.05)
         finally:
-            if process.poll() is None:
-                # The installer, and any box it still shows, go too.
+            if process.poll() is None:  # The installer and its box go.
                 process.kill()
                 process.wait()
-                self.restart_server()
+                subprocess.run(["wineserver", "-k"], env=self.env)
+                subprocess.Popen(["wineserver", "-p"], env=self.env)
         return process.returncode, boxes
 
-    def restart_server(self):
-        subprocess.run(["wineserver", "-k"], env=self.env, timeout=60)
-        subprocess.Popen(["wineserver", "-p"], env=self.env)
+    def answer(self, window, key):
+        self.xdotool("windowfocus", "--sync", window)
+        self.xdotool("key", key)
+        time.sleep(0.2)
+        found = self.box()
+        return found is None or found[0] != window
 
     @staticmethod
-    def box_texts(trace_path):
-        with open(trace_path, encoding="utf-8", errors="replace") as f:
-            return [decode_debugstr(m.group(1)) for m in
-                    re.finditer(r'trace:msgbox:MSGBOX_OnInit L"(.*)"\n', f.read())]
-
-    def wait_for_box(self, boxes):
-        deadline = time.time() + BOX_WAIT
+    def wait(condition, boxes):
+        deadline = time.time() + WAIT
         while time.time() < deadline:
-            found = self.visible_box()
-            if found:
-                return found
+            result = condition()
+            if result:
+                return result
             time.sleep(0.05)
-        raise AssertionError("no box appeared; boxes so far: %r" % boxes)
-
-    def answer(self, window, key, boxes):
-        deadline = time.time() + BOX_WAIT
-        while time.time() < deadline:
-            self.xdotool("windowfocus", "--sync", window)
-            self.xdotool("key", key)
-            for _ in range(20):
-                found = self.visible_box()
-                if found is None or found[0] != window:
-                    return
-                time.sleep(0.05)
-        raise AssertionError("the box did not close on %s; boxes so far: %r"
-                             % (key, boxes))
-
-    def close(self):
-        subprocess.run(["wineserver", "-k"], env=self.env, timeout=60)
-        if self.xvfb:
-            self.xvfb.terminate()
-            self.xvfb.wait(timeout=30)
+        raise AssertionError("a box did not come or go; boxes: %r" % boxes)
 
 
 class Sandbox:
-    """A client folder and a package folder, and the registry set for
-    them."""
+    """A client folder, a package folder with the installer, and the
+    registry set for them."""
 
-    def __init__(self, test, revision=5):
+    def __init__(self, test):
         self.root = tempfile.mkdtemp(prefix="case-", dir=WINE.work)
         test.addCleanup(shutil.rmtree, self.root, True)
-        self.client = os.path.join(self.root, "client")
-        self.skins = os.path.join(self.client, "Skins")
+        self.skins = os.path.join(self.root, "client", "Skins")
         self.pkg = os.path.join(self.root, "pkg")
         os.makedirs(self.skins)
         os.makedirs(self.pkg)
         self.add("a.bmp", b"BM" + bytes(range(256)) * 20)
         self.add("b.txt", b"blue\r\n")
-        self.add("cliver.map", MAP)
+        self.add("cliver.map", b"SKIN-COMPATIBILITY-MIN=3\r\n"
+                               b"SKIN-COMPATIBILITY-MAX=7\r\n")
         shutil.copy2(os.path.join(BUILD_DIR, "setup.exe"), self.pkg)
-        WINE.reg_delete(CLIENT_KEY)
-        WINE.reg_add(CLIENT_KEY, "Install Directory", "REG_SZ",
-                     windows_path(self.client))
-        if revision is not None:
-            WINE.reg_add(REVISION_KEY, "SKIN-COMPATIBILITY", "REG_DWORD",
-                         revision)
+        WINE.wine("reg", "delete", CLIENT_KEY, "/f")
+        self.reg("", "Install Directory", "REG_SZ",
+                 windows_path(os.path.dirname(self.skins)))
+        self.reg("\\NEWREVISION", "SKIN-COMPATIBILITY", "REG_DWORD", 5)
+
+    def reg(self, subkey, name, kind, data):
+        assert WINE.wine("reg", "add", CLIENT_KEY + subkey, "/v", name, "/t",
+                         kind, "/d", str(data), "/f") == 0
 
     def add(self, name, content):
         with open(os.path.join(self.pkg, name), "wb") as f:
@@ -301,146 +204,91 @@ class Sandbox:
     def skin(self, name="Blue"):
         return os.path.join(self.skins, name)
 
-    def run(self, tail=" Blue", keys=(), program=".\\setup.exe", **kwargs):
-        return WINE.run(program + tail, self.pkg, keys, **kwargs)
+    def run(self, tail=" Blue", keys=(), program=".\\setup.exe", cwd=None,
+            **kwargs):
+        return WINE.run(program + tail, cwd or self.pkg, keys, **kwargs)
 
 
-class StartTest(unittest.TestCase):
-    def test_empty_tails_are_code_0(self):
+class WineTest(unittest.TestCase):
+    def assert_rolled_back(self, box, tail=" Blue", keys=("y",)):
+        """Runs the installer (a reinstall answered Yes, by default) and
+        checks that it ended with the rollback's two boxes."""
+        status, boxes = box.run(tail, keys)
+        pattern = windows_path(box.skin(tail.lstrip(" \t"))) + "\\*"
+        self.assertEqual((status, boxes[-2:]), (0, [
+            (TEXTS["kDeleteDirCaption"], pattern),
+            (TITLE, failure("kCannotCopy", 1))]))
+        return boxes
+
+    def test_command_lines_reach_the_installer_as_typed(self):
         box = Sandbox(self)
         for tail in ("", " \t  "):
             self.assertEqual(box.run(tail),
-                             (0, [failure(CANNOT_INSTALL, 0)]), repr(tail))
+                             (0, [(TITLE, failure("kCannotInstall", 0))]))
+        # Windows drops a trailing blank from the folder it makes but not
+        # from the paths of the copies, which fail; a quoted name keeps its
+        # quotes, which no file name may hold. Nothing stays behind.
+        self.assert_rolled_back(box, " \tMy Skin ", keys=())
+        self.assert_rolled_back(box, ' "Blue"', keys=())
+        self.assertEqual(os.listdir(box.skins), [])
 
-    def test_name_with_a_separator_is_refused(self):
+    def test_registry_tells_a_missing_client_from_a_missing_directory(self):
         box = Sandbox(self)
-        before = snapshot(box.root)
-        for tail in (" ..\\x", " a/b", " ..", " C:x"):
-            self.assertEqual(box.run(tail),
-                             (0, [failure(CANNOT_INSTALL, 0)]), tail)
-        self.assertEqual(snapshot(box.root), before)
+        WINE.wine("reg", "delete", CLIENT_KEY, "/v", "Install Directory", "/f")
+        self.assertEqual(box.run(),
+                         (0, [(TITLE, failure("kNotInstalled", 1))]))
+        WINE.wine("reg", "delete", CLIENT_KEY, "/f")
+        self.assertEqual(box.run(),
+                         (0, [(TITLE, failure("kNotInstalled", 2))]))
 
-
-class ClientTest(unittest.TestCase):
-    def test_missing_client_key_is_code_2(self):
-        box = Sandbox(self)
-        WINE.reg_delete(CLIENT_KEY)
-        self.assertEqual(box.run(), (0, [failure(NOT_INSTALLED, 2)]))
-
-    def test_missing_install_directory_is_code_1(self):
-        box = Sandbox(self)
-        WINE.wine(["reg", "delete", CLIENT_KEY, "/v", "Install Directory",
-                   "/f"])
-        WINE.reg_add(CLIENT_KEY, "Other", "REG_SZ", "x")
-        self.assertEqual(box.run(), (0, [failure(NOT_INSTALLED, 1)]))
-
-    def test_incompatible_revision_is_code_3(self):
-        box = Sandbox(self, revision=8)
-        self.assertEqual(box.run(), (0, [failure(INCOMPATIBLE, 3)]))
-
-    def test_package_without_its_map_is_code_10(self):
-        box = Sandbox(self)
-        os.remove(os.path.join(box.pkg, "cliver.map"))
-        self.assertEqual(box.run(), (0, [failure(CANNOT_INSTALL, 10)]))
-
-
-class CopyTest(unittest.TestCase):
-    def test_full_install(self):
+    def test_install_itself_and_the_question_before_overwriting(self):
         box = Sandbox(self)
         self.assertEqual(box.run(), (1, [SUCCESS]))
         package = snapshot(box.pkg)
         del package["setup.exe"]  # Started as .\setup.exe: itself.
         self.assertEqual(snapshot(box.skin()), package)
-
-    def test_started_through_its_full_path_it_copies_itself(self):
-        box = Sandbox(self)
+        # Started through its full path, it opens and copies itself.
         program = windows_path(os.path.join(box.pkg, "setup.exe"))
-        self.assertEqual(box.run(program=program), (1, [SUCCESS]))
-        self.assertTrue(os.path.isfile(os.path.join(box.skin(), "setup.exe")))
-
-    def test_reinstall_asks_first(self):
-        box = Sandbox(self)
-        self.assertEqual(box.run(), (1, [SUCCESS]))
-        with open(os.path.join(box.skin(), "mine.txt"), "w") as f:
-            f.write("mine")
+        self.assertEqual(box.run(program=program, keys=("y", "Return")),
+                         (1, [QUESTION, SUCCESS]))
+        self.assertIn("setup.exe", os.listdir(box.skin()))
         before = snapshot(box.skins)
-        question = (TITLE, QUESTION)
-        self.assertEqual(box.run(keys=("n",)), (0, [question]))
-        self.assertEqual(snapshot(box.skins), before)
-
+        self.assertEqual(box.run(keys=("n",)), (0, [QUESTION]))
         # The question once more, as a user sees it, for the README.
-        screenshot = os.path.join(WINE.work, "overwrite-question.png")
-        self.assertEqual(box.run(keys=("n",), screenshot=screenshot)[1],
-                         [question])
-        self.assertTrue(os.path.getsize(screenshot) > 0)
+        picture = os.path.join(WINE.work, "overwrite-question.png")
+        self.assertEqual(box.run(keys=("n",), screenshot=picture)[1],
+                         [QUESTION])
+        self.assertGreater(os.path.getsize(picture), 0)
         self.assertEqual(snapshot(box.skins), before)
 
-        box.add("b.txt", b"new blue\r\n")
-        self.assertEqual(box.run(keys=("y", "Return")), (1, [question, SUCCESS]))
-        with open(os.path.join(box.skin(), "b.txt"), "rb") as f:
-            self.assertEqual(f.read(), b"new blue\r\n")
-        self.assertEqual(sorted(os.listdir(box.skin())),
-                         ["a.bmp", "b.txt", "cliver.map", "mine.txt"])
-
-    def test_failed_copy_is_rolled_back_and_restored(self):
+    def test_failed_copy_shows_the_system_text_and_is_rolled_back(self):
         box = Sandbox(self)
         os.makedirs(os.path.join(box.skin(), "b.txt"))  # Cannot be replaced.
         with open(os.path.join(box.skin(), "a.bmp"), "wb") as f:
             f.write(b"old a")
-        os.utime(os.path.join(box.skin(), "a.bmp"), ns=(10 ** 9, 10 ** 9))
         before = snapshot(box.skins)
-        status, boxes = box.run(keys=("y",))
-        self.assertEqual(status, 0)
-        self.assertEqual(len(boxes), 4, boxes)
-        self.assertEqual(boxes[0], (TITLE, QUESTION))
-        # The system's own text for the error, from FormatMessage.
-        self.assertEqual(boxes[1][0], "Quintavo")
-        self.assertRegex(boxes[1][1], r"^[A-Z].*\.\r\n$")
-        self.assertNotIn("Errore di sistema", boxes[1][1])
-        self.assertEqual(boxes[2], (" delete file dir",
-                                    windows_path(box.skin()) + "\\*"))
-        self.assertEqual(boxes[3], failure(CANNOT_COPY, 1))
+        boxes = self.assert_rolled_back(box)
+        self.assertEqual(boxes[0], QUESTION)
+        self.assertEqual(boxes[1][0], TEXTS["kCopyErrorCaption"])
+        self.assertRegex(boxes[1][1], r"^[A-Z].*\.\r\n$")  # FormatMessage's.
         self.assertEqual(snapshot(box.skins), before)
-
-    def test_tail_keeps_its_trailing_blank_and_its_quotes(self):
-        box = Sandbox(self)
-        # Windows drops the blank from the folder it creates but not from
-        # the paths of the copies, which then fail; nothing stays behind.
-        status, boxes = box.run(" \tMy Skin ")
-        self.assertEqual(status, 0)
-        self.assertEqual(boxes[-2], (" delete file dir",
-                                     windows_path(box.skins) + "\\My Skin \\*"))
-        self.assertEqual(boxes[-1], failure(CANNOT_COPY, 1))
-        # A quoted name keeps its quotes, which no file name may hold.
-        status, boxes = box.run(' "Blue"')
-        self.assertEqual(status, 0)
-        self.assertEqual(boxes[-2], (" delete file dir",
-                                     windows_path(box.skins) + '\\"Blue"\\*'))
-        self.assertEqual(os.listdir(box.skins), [])
-
-
-class HostileFileSystemTest(unittest.TestCase):
-    QUESTION_BOX = (TITLE, QUESTION)
 
     def test_read_only_files_are_reinstalled_and_put_back(self):
         box = Sandbox(self)
         os.chmod(os.path.join(box.pkg, "b.txt"), 0o444)  # Read-only.
         self.assertEqual(box.run(), (1, [SUCCESS]))
-        installed = os.path.join(box.skin(), "b.txt")
-        self.assertEqual(os.stat(installed).st_mode & 0o222, 0)
         for _ in range(2):
             self.assertEqual(box.run(keys=("y", "Return")),
-                             (1, [self.QUESTION_BOX, SUCCESS]))
+                             (1, [QUESTION, SUCCESS]))
             self.assertEqual(sorted(os.listdir(box.skin())),
                              ["a.bmp", "b.txt", "cliver.map"])
-        # A failed reinstall puts the read-only file back, read-only.
         box.add("c.txt", b"c")
         os.mkdir(os.path.join(box.skin(), "c.txt"))
         before = snapshot(box.skins)
-        status, boxes = box.run(keys=("y",))
-        self.assertEqual((status, boxes[-1]), (0, failure(CANNOT_COPY, 1)))
+        self.assert_rolled_back(box)
         self.assertEqual(snapshot(box.skins), before)
-        self.assertEqual(os.stat(installed).st_mode & 0o222, 0)
+        installed = os.stat(os.path.join(box.skin(), "b.txt"))
+        self.assertEqual(installed.st_mode & 0o222, 0)  # Read-only again.
 
     def test_names_differing_in_case_never_replace_a_kept_file(self):
         box = Sandbox(self)
@@ -449,21 +297,9 @@ class HostileFileSystemTest(unittest.TestCase):
         with open(os.path.join(box.skin(), "a.bmp"), "wb") as f:
             f.write(b"earlier")
         # The earlier file comes back, perhaps under the other case.
-        def folded():
-            return {k.lower(): v for k, v in snapshot(box.skins).items()}
-        before = folded()
-        status, boxes = box.run(keys=("y",))
-        self.assertEqual((status, boxes[-1]), (0, failure(CANNOT_COPY, 1)))
-        self.assertEqual(folded(), before)
-
-    def test_package_inside_its_own_skin_folder_stays_whole(self):
-        box = Sandbox(self)
-        self.assertEqual(box.run(), (1, [SUCCESS]))
-        shutil.copy2(os.path.join(box.pkg, "setup.exe"), box.skin())
-        before = snapshot(box.skins)
-        self.assertEqual(WINE.run(".\\setup.exe Blue", box.skin(), ("y",)),
-                         (1, [self.QUESTION_BOX, SUCCESS]))
-        self.assertEqual(snapshot(box.skins), before)
+        before = snapshot(box.skins, fold=True)
+        self.assert_rolled_back(box)
+        self.assertEqual(snapshot(box.skins, fold=True), before)
 
     def test_links_standing_as_working_folders_are_never_followed(self):
         box = Sandbox(self)
@@ -474,32 +310,33 @@ class HostileFileSystemTest(unittest.TestCase):
             f.write(b"the user's")
         os.symlink(outside, os.path.join(box.skin(), ".skinsetup-discard"))
         os.symlink(".", os.path.join(box.skin(), ".skinsetup-kept"))
-        before = snapshot(outside)
+        before = snapshot(box.root)  # The same files come again.
         self.assertEqual(box.run(keys=("y", "Return")),
-                         (1, [self.QUESTION_BOX, SUCCESS]))
-        self.assertEqual(snapshot(outside), before)
-        self.assertEqual(sorted(os.listdir(box.skin())),
-                         [".skinsetup-discard", ".skinsetup-kept", "a.bmp",
-                          "b.txt", "cliver.map"])
+                         (1, [QUESTION, SUCCESS]))
+        self.assertEqual(snapshot(box.root), before)
 
-
-def setUpModule():
-    global WINE
-    WINE = WineSession(WORK_DIR, ARCH)
-
-
-def tearDownModule():
-    if WINE:
-        WINE.close()
+    def test_package_inside_its_own_skin_folder_stays_whole(self):
+        box = Sandbox(self)
+        self.assertEqual(box.run(), (1, [SUCCESS]))
+        shutil.copy2(os.path.join(box.pkg, "setup.exe"), box.skin())
+        before = snapshot(box.skins)
+        self.assertEqual(box.run(keys=("y", "Return"), cwd=box.skin()),
+                         (1, [QUESTION, SUCCESS]))
+        self.assertEqual(snapshot(box.skins), before)
 
 
 if __name__ == "__main__":
-    BUILD_DIR = os.path.abspath(sys.argv.pop(1))
-    WORK_DIR = os.path.abspath(sys.argv.pop(1))
-    ARCH = sys.argv.pop(1)
-    if ARCH == "win32":
-        reason = probe32.why_not(WORK_DIR)
-        if reason:
-            print("SKIPPED: 32-bit Wine cannot start here: " + reason)
-            sys.exit(SKIPPED)
-    unittest.main(verbosity=2)
+    BUILD_DIR, work, arch = [os.path.abspath(a) for a in sys.argv[1:3]] + [
+        sys.argv[3]]
+    del sys.argv[1:4]
+    reason = arch == "win32" and probe32.why_not(work)
+    if reason:
+        print("SKIPPED: 32-bit Wine cannot start here: " + reason)
+        sys.exit(77)
+    WINE = WineSession(work, arch)
+    try:
+        passed = unittest.main(verbosity=2, exit=False).result.wasSuccessful()
+    finally:
+        subprocess.run(["wineserver", "-k"], env=WINE.env)
+        WINE.xvfb.terminate()
+    sys.exit(0 if passed else 1)
