@@ -136,27 +136,6 @@ TEST(RunTest, SkinNamesThatLeaveTheSkinsFolderAreRefusedFirst) {
   }
 }
 
-TEST(RunTest, PhasesRunInTheirFixedOrder) {
-  FakePlatform os = Installation();
-  RunSetup(os);
-  std::vector<std::string> milestones;
-  for (const std::string& event : os.events) {
-    for (const char* prefix :
-         {"OpenUserKey", "QueryVersion", "Access", "OpenListing", "OpenStream",
-          "Stat D:\\Apps\\Client\\Skins\\Blue", "Copy"}) {
-      if (event.rfind(prefix, 0) == 0 &&
-          (milestones.empty() || milestones.back() != prefix)) {
-        milestones.push_back(prefix);
-      }
-    }
-  }
-  EXPECT_EQ(milestones,
-            (std::vector<std::string>{
-                "OpenUserKey", "QueryVersion", "Access", "OpenListing",
-                "OpenStream", "OpenUserKey",
-                "Stat D:\\Apps\\Client\\Skins\\Blue", "OpenListing", "Copy"}));
-}
-
 // The installer takes a package file for itself only by the name it was
 // started under, with ".exe" added where that name has none.
 TEST(RunTest, InstallerRecognisesItsOwnFileOnlyAsDotBackslashName) {
