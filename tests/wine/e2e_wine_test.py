@@ -94,7 +94,7 @@ class WineSession:
     def xdotool(self, *args):
         result = subprocess.run(["xdotool"] + list(args), env=self.env,
                                 capture_output=True, text=True, timeout=30)
-        return result.stdout.strip() if result.returncode == 0 else ""
+        return result.stdout.rstrip("\n") if result.returncode == 0 else ""
 
     def box(self):
         """The window and caption of the box on screen, or None."""
