@@ -1,6 +1,8 @@
 // The copy: the overwrite question, the lock, the copies, and a failed run
 // that leaves the skin folder as it was, earlier files included.
 
+#include <algorithm>
+
 #include "skinsetup/kept_files.h"
 #include "tests/test_support.h"
 
@@ -23,6 +25,10 @@ TEST(CopyTest, FreshInstallCopiesEveryPackageFileButTheInstaller) {
                 {InSkin("a.bmp"), "aaaa@1"},
                 {InSkin("b.bmp"), "bb@1"},
                 {InSkin("cliver.map"), std::string(kMap) + "@1"}}));
+  // A copy replaces whatever stands at its destination by then.
+  EXPECT_EQ(std::count(os.events.begin(), os.events.end(),
+                       "Copy C:\\Pkg\\a.bmp -> " + InSkin("a.bmp")),
+            1);
 }
 
 TEST(CopyTest, ReinstallAsksAndNoChangesNothing) {
@@ -31,6 +37,9 @@ TEST(CopyTest, ReinstallAsksAndNoChangesNothing) {
     FakePlatform os = Installation();
     InstallEarlierSkin(os);
     os.answers = {answer};
+    // What a run stopped after its copy left, to be deleted first.
+    os.dirs.insert(InSkin(DiscardFolderName(0)));
+    os.AddFile(InSkin(DiscardFolderName(0)) + "\\b.bmp", "older b", 2);
     const auto before = os.Tree(kSkins);
     EXPECT_EQ(RunSetup(os), answer == platform::kIdNo ? 0 : 1);
     if (answer == platform::kIdNo) {
@@ -45,6 +54,7 @@ TEST(CopyTest, ReinstallAsksAndNoChangesNothing) {
     EXPECT_EQ(os.files[InSkin("notes.txt")].content, "mine");
     EXPECT_FALSE(os.HasDir(Kept(0)));
     EXPECT_FALSE(os.HasDir(InSkin(DiscardFolderName(0))));
+    EXPECT_EQ(os.open_handles, 0);
     // Kept aside without replacing, then discarded through the discard
     // folder, the moment the new installation takes over.
     EXPECT_TRUE(os.Happened("RenameNoReplace " + InSkin("a.bmp") + " -> " +
@@ -209,6 +219,20 @@ TEST(CopyTest, InterruptedRunsAreFinishedFirst) {
                                 {kSkin, "<dir>"},
                                 {InSkin("a.bmp"), "old a@7"},
                                 {InSkin("notes.txt"), "mine before@3"}}));
+}
+
+// With every working name taken, the first is tried: its making fails, and
+// the run is rolled back; no name past the last is ever used.
+TEST(CopyTest, RunWithEveryWorkingNameTakenFailsSafely) {
+  FakePlatform os = Installation();
+  InstallEarlierSkin(os);
+  for (int slot = 0; slot < kWorkingSlots; ++slot) {
+    os.AddFile(InPkg(KeptFolderName(slot)), "pkg");
+  }
+  const auto before = os.Tree(kSkins);
+  EXPECT_EQ(RunSetup(os), 0);
+  EXPECT_EQ(os.Tree(kSkins), before);
+  EXPECT_TRUE(os.Happened("MakeDir " + Kept(0)));
 }
 
 // A package may hold files named as the working folders, and the skin

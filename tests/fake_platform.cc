@@ -311,7 +311,10 @@ void FakePlatform::CloseStream(platform::Stream /*stream*/) {
 bool FakePlatform::CopyFileTo(const std::string& source,
                               const std::string& destination,
                               bool fail_if_exists) {
-  if (Call("Copy", source + " -> " + destination)) return false;
+  if (Call("Copy", source + " -> " + destination +
+                       (fail_if_exists ? " unless it exists" : ""))) {
+    return false;
+  }
   if (!HasDir(Parent(destination))) return Fail(kPathNotFound);
   if (!HasFile(source) || HasDir(destination) ||
       (fail_if_exists && HasFile(destination))) {

@@ -35,7 +35,7 @@ TEST(RegFileTest, ReadsEveryValueType) {
       "@=\"default\"\r\n"
       "\"Count\"=dword:0000000a\r\n"
       "\"Short\"=dword:1\r\n"
-      "\"Raw\"=hex:01,02,ff\r\n"
+      "\"Raw\"=hex: 01 ,\tA2, Ff\r\n"
       "\"Multi\"=hex(7):41,00,\\\r\n"
       "  42,00,00\r\n"
       "\"Empty\"=hex:\r\n");
@@ -50,7 +50,7 @@ TEST(RegFileTest, ReadsEveryValueType) {
             (Bytes{'d', 'e', 'f', 'a', 'u', 'l', 't', 0}));
   EXPECT_EQ(Value(data, key, "Count"), (Bytes{10, 0, 0, 0}));
   EXPECT_EQ(Value(data, key, "Short"), (Bytes{1, 0, 0, 0}));
-  EXPECT_EQ(Value(data, key, "Raw"), (Bytes{1, 2, 0xFF}));
+  EXPECT_EQ(Value(data, key, "Raw"), (Bytes{1, 0xA2, 0xFF}));
   EXPECT_EQ(Value(data, key, "Multi"), (Bytes{0x41, 0, 0x42, 0, 0}));
   EXPECT_EQ(Value(data, key, "Empty"), Bytes{});
 }
