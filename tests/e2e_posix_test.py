@@ -44,19 +44,23 @@ def boxes_of(stderr):
     return boxes
 
 
-def snapshot(folder):
-    """Every entry below `folder`: kind, content (or link target), time."""
+def snapshot(folder, tick_ns=1, fold=False):
+    """Every entry below `folder`: kind, content (or link target), time in
+    ticks of `tick_ns`; with `fold`, names in lower case."""
     tree = {}
     for root, dirs, files in os.walk(folder):
         for name in dirs + files:
             path = os.path.join(root, name)
             rel = os.path.relpath(path, folder)
+            if fold:
+                rel = rel.lower()
             if os.path.islink(path):
                 tree[rel] = ("link", os.readlink(path))
             elif os.path.isdir(path):
                 tree[rel] = ("dir",)
             else:
-                tree[rel] = ("file", read(path), os.lstat(path).st_mtime_ns)
+                tree[rel] = ("file", read(path),
+                             os.lstat(path).st_mtime_ns // tick_ns)
     return tree
 
 

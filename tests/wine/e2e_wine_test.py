@@ -23,6 +23,7 @@ import unittest
 import probe32
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), ".."))
+import e2e_posix_test  # noqa: E402
 from catalogue import TEXTS, failure  # noqa: E402
 
 BUILD_DIR = WINE = None
@@ -40,22 +41,8 @@ def windows_path(path):
 
 
 def snapshot(folder, fold=False):
-    """Every entry below `folder`: a link's target, a folder, or a file's
-    content and time (Windows keeps times to 100 ns)."""
-    tree = {}
-    for root, dirs, files in os.walk(folder):
-        for name in dirs + files:
-            path = os.path.join(root, name)
-            rel = os.path.relpath(path, folder)
-            if os.path.islink(path):
-                entry = os.readlink(path)
-            elif os.path.isdir(path):
-                entry = "dir"
-            else:
-                with open(path, "rb") as f:
-                    entry = (f.read(), os.stat(path).st_mtime_ns // 100)
-            tree[rel.lower() if fold else rel] = entry
-    return tree
+    """The tree below `folder`, with times as Windows keeps them (100 ns)."""
+    return e2e_posix_test.snapshot(folder, 100, fold)
 
 
 class WineSession:
