@@ -226,7 +226,7 @@ TEST(CopyTest, InterruptedRunsAreFinishedFirst) {
 TEST(CopyTest, RunWithEveryWorkingNameTakenFailsSafely) {
   FakePlatform os = Installation();
   InstallEarlierSkin(os);
-  for (int slot = 0; slot < kWorkingSlots; ++slot) {
+  for (int slot = 0; slot <= kWorkingSlots; ++slot) {  // One past, too.
     os.AddFile(InPkg(KeptFolderName(slot)), "pkg");
   }
   const auto before = os.Tree(kSkins);
