@@ -143,6 +143,7 @@ TEST(RegFileTest, ReportsTheLineOfAMalformedFileAndKeepsNoKeys) {
       {"REGEDIT4\n[HKCU\\K]\n\"x\"=dword:xyz\n", 3},
       {"REGEDIT4\n[HKCU\\K]\n\"x\"=\"open\n", 3},
       {"REGEDIT4\n[HKCU\\K]\n\"x\"=hex:1,2\n", 3},
+      {"REGEDIT4\n[HKCU\\K]\n\"x\"=hex:01,2\n", 3},
       {"REGEDIT4\n[HKCU\\K]\n\"x\"=hex:01,\n", 3},
       {"REGEDIT4\n[HKCU\\K]\n\"x\"=string:abc\n", 3},
       {"REGEDIT4\n[HKCU\\K]\n\"x\" dword:1\n", 3},
