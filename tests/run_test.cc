@@ -1,5 +1,6 @@
-// One run on the fake system: the skin name, the phases' order, every
-// failure with its box and code, the client's location and the free space.
+// One run on the fake system: the skin name, every failure with its box
+// and code, the installer's own file, the client's location and the free
+// space. (The phases' order shows in the trace test.)
 
 #include <functional>
 
