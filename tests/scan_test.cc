@@ -165,29 +165,23 @@ TEST(MapTest, MapDecidesTheRange) {
 }
 
 TEST(MapTest, RevisionIsInTheRangeInclusiveAndUnsigned) {
+  const char* five = "SKIN-COMPATIBILITY-MIN=5\nSKIN-COMPATIBILITY-MAX=5\n";
+  const char* all =
+      "SKIN-COMPATIBILITY-MIN=0\nSKIN-COMPATIBILITY-MAX=2147483647\n";
   const struct {
     const char* map;
     std::vector<unsigned char> revision;
     bool accepted;
   } cases[] = {
-      {"SKIN-COMPATIBILITY-MIN=5\nSKIN-COMPATIBILITY-MAX=5\n",
-       {5, 0, 0, 0},
-       true},
-      {"SKIN-COMPATIBILITY-MIN=5\nSKIN-COMPATIBILITY-MAX=5\n",
-       {4, 0, 0, 0},
-       false},
-      {"SKIN-COMPATIBILITY-MIN=5\nSKIN-COMPATIBILITY-MAX=5\n",
-       {6, 0, 0, 0},
-       false},
-      {"SKIN-COMPATIBILITY-MIN=0\nSKIN-COMPATIBILITY-MAX=2147483647\n",
-       {0, 0, 0, 0x80},
-       false},
-      {"SKIN-COMPATIBILITY-MIN=0\nSKIN-COMPATIBILITY-MAX=2147483647\n",
-       {0xFF, 0xFF, 0xFF, 0x7F},
-       true},
-      // A shorter value: the missing bytes are zero.
-      {"SKIN-COMPATIBILITY-MIN=5\nSKIN-COMPATIBILITY-MAX=5\n", {5}, true},
-      {"SKIN-COMPATIBILITY-MIN=5\nSKIN-COMPATIBILITY-MAX=5\n", {5, 1}, false},
+      // clang-format off
+      {five, {5, 0, 0, 0}, true},
+      {five, {4, 0, 0, 0}, false},
+      {five, {6, 0, 0, 0}, false},
+      {all, {0, 0, 0, 0x80}, false},  // Compared unsigned: above the range.
+      {all, {0xFF, 0xFF, 0xFF, 0x7F}, true},
+      {five, {5}, true},  // A shorter value: the missing bytes are zero.
+      {five, {5, 1}, false},
+      // clang-format on
   };
   for (const auto& c : cases) {
     FakePlatform os = Installation();
