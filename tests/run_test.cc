@@ -1,133 +1,308 @@
-// One run on the fake system: the skin name, every failure with its box
-// and code, the installer's own file, the client's location and the free
-// space. (The phases' order shows in the trace test.)
+// Whole runs on the fake system. Most are rows of one table: what the system
+// holds, the exit status, every box in order, and what must hold afterwards.
+// (The phases' order shows in the trace test.)
 
-#include <functional>
-
+#include "skinsetup/kept_files.h"
 #include "tests/test_support.h"
 
 namespace fake {
 namespace {
 
-using Arrange = std::function<void(FakePlatform&)>;
-
-TEST(RunTest, SuccessEndsWithTheSuccessBoxItsResultAndNothingOpen) {
-  for (int ok : {platform::kIdOk, 0}) {  // 0: the box could not be shown.
-    FakePlatform os = Installation();
-    os.ok_result = ok;
-    EXPECT_EQ(RunSetup(os), ok);
-    EXPECT_EQ(os.boxes, std::vector<Box>{kSuccessBox});
-    EXPECT_EQ(os.open_handles, 0);
+// A row's setup, and its check of the system after the run against the
+// Skins folder as it was before.
+#define SET(...)                   \
+  __LINE__, [](FakePlatform& os) { \
+    (void)os;                      \
+    __VA_ARGS__;                   \
   }
-}
+#define THEN(...)                                        \
+  [](FakePlatform& os, const Tree& before) {             \
+    return (void)before, static_cast<bool>(__VA_ARGS__); \
+  }
 
-// Every fatal failure: the boxes before it, its own box, status 0, and
-// nothing after the box but the key's closing where the run has a key open.
-TEST(RunTest, EachFailureShowsItsTextAndCode) {
-  const Arrange no_value = [](FakePlatform& os) {
-    os.registry[FakePlatform::Fold(kClientKey)].clear();
-  };
-  const auto install_dir = [](std::string dir) -> Arrange {
-    return [dir](FakePlatform& os) {
-      std::vector<unsigned char> bytes(dir.begin(), dir.end());
-      os.SetValue(kClientKey, "Install Directory", bytes);
-    };
-  };
-  const auto classic = [](const char* op) -> Arrange {
-    return [op](FakePlatform& os) {
-      os.version.dwPlatformId = 1;  // The 9x family before build 1001.
-      os.version.dwBuildNumber = 950;
-      os.FailCall(op);
-    };
-  };
-  const auto map = [](const char* text) -> Arrange {
-    return [text](FakePlatform& os) { os.AddFile(InPkg("cliver.map"), text); };
-  };
-  const struct {
-    Arrange setup;
-    const char* text;
-    int code;
-    bool closes_key_after = false;
-    std::vector<Box> before = {};
-  } cases[] = {
-      {[](FakePlatform& os) { os.registry.clear(); }, kNotInstalled, 2},
-      {no_value, kNotInstalled, 1, true},
-      {install_dir(std::string(255, 'x') + '\0' + 'x'), kNotInstalled, 1, true},
-      {install_dir(std::string(256, 'x')), kNotInstalled, 1, true},
-      {install_dir(std::string("Apps", 5)), kNotInstalled, 1, true},
-      {install_dir(std::string("\\Apps", 6)), kNotInstalled, 1, true},
-      {install_dir(std::string("", 1)), kNotInstalled, 1, true},
-      {[](FakePlatform& os) { os.FailCall("LoadLibrary"); }, kCannotInstall, 1},
-      {[](FakePlatform& os) { os.FailCall("FindLibraryEntry"); },
-       kCannotInstall, 2},
-      {[](FakePlatform& os) { os.FailCall("FreeSpaceEx"); }, kCannotInstall, 3},
-      {classic("FreeSpace"), kCannotInstall, 4},
-      {map("===\n"), kCannotInstall, 5},
-      {map("AUTHOR\n"), kCannotInstall, 6},
-      {map("SKIN-COMPATIBILITY-MIN=6\nSKIN-COMPATIBILITY-MAX=5\n"),
-       kCannotInstall, 7},
-      {[](FakePlatform& os) { os.FailCall("OpenExclusive"); }, kCannotInstall,
-       8},
-      {[](FakePlatform& os) { os.FailCall("FileSize"); }, kCannotInstall, 9},
-      {[](FakePlatform& os) { os.files[InPkg("a.bmp")].size = 0xFFFFFFFF; },
-       kCannotInstall, 9},
-      {[](FakePlatform& os) { os.files.erase(InPkg("cliver.map")); },
-       kCannotInstall, 10},
-      {[](FakePlatform& os) { os.FailCall("OpenStream"); }, kCannotInstall, 10},
-      {[](FakePlatform& os) { os.FailCall("OpenListing"); },
-       kCannotInstall,
-       10,
-       false,
-       {kInvalidBox}},
-      {[](FakePlatform& os) {
-         os.registry.erase(FakePlatform::Fold(kRevisionKey));
-       },
-       kIncompatible, 2},
-      {[](FakePlatform& os) {
-         os.registry[FakePlatform::Fold(kRevisionKey)].clear();
-       },
-       kIncompatible, 1, true},
-      {[](FakePlatform& os) {
-         os.SetValue(kRevisionKey, "SKIN-COMPATIBILITY", {5, 0, 0, 0, 0});
-       },
-       kIncompatible, 1, true},
-      {[](FakePlatform& os) {
-         os.SetDword(kRevisionKey, "SKIN-COMPATIBILITY", 8);
-       },
-       kIncompatible, 3},
-      {[](FakePlatform& os) {
-         os.dirs.erase(kSkins);
-         os.dirs.erase("D:\\Apps\\Client");
-       },
-       kCannotCreateSkins, 1},
-      {[](FakePlatform& os) { os.total_free = 55; }, kNoSpace, 1},
-      {[](FakePlatform& os) { os.FailCall("Copy", 2); },
-       kCannotCopy,
-       1,
-       false,
-       {kCopyErrorBox, kDeleteBox}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(FormatFailure(c.text, c.code));
+struct Row {
+  int line;
+  void (*setup)(FakePlatform&);
+  int status;
+  std::vector<Box> boxes;
+  bool (*then)(FakePlatform&, const Tree&) = nullptr;
+};
+
+std::string Kept(int slot, const std::string& name = "") {
+  return InSkin(KeptFolderName(slot)) + (name.empty() ? "" : "\\" + name);
+}
+std::string Discard(const std::string& name = "") {
+  return InSkin(DiscardFolderName(0)) + (name.empty() ? "" : "\\" + name);
+}
+void Map(FakePlatform& os, const std::string& text) {
+  os.AddFile(InPkg("cliver.map"), text);
+}
+void Revision(FakePlatform& os, Bytes bytes) {
+  os.SetValue(kRevisionKey, "SKIN-COMPATIBILITY", bytes);
+}
+void Version(FakePlatform& os, std::uint32_t platform_id, std::uint32_t build) {
+  os.version.dwPlatformId = platform_id;
+  os.version.dwBuildNumber = build;
+}
+void Clusters(FakePlatform& os, std::uint32_t count) {  // Of 64 KiB each.
+  Version(os, 1, 0);
+  os.free_clusters = count;
+  os.sectors_per_cluster = 64;
+  os.bytes_per_sector = 1024;
+}
+// The package file the installer runs as: `invoked`, held as `file`.
+void Invoked(FakePlatform& os, const char* invoked, const char* file) {
+  os.files.erase(InPkg("setup.exe"));
+  os.AddFile(InPkg(file), "MZ");
+  os.invocation_name = invoked;
+}
+// A run stopped after its copy left a discard folder, to be emptied first.
+void Leftover(FakePlatform& os) {
+  os.dirs.insert(Discard());
+  os.AddFile(Discard("b.bmp"), "older b", 2);
+}
+// A package walked from `dir`, with a map and c.bmp.
+void WalkedFrom(FakePlatform& os, const std::string& dir) {
+  os.current_dir = dir;
+  os.dirs.insert(dir);
+  os.AddFile(dir + "\\cliver.map", kMap);
+  os.AddFile(dir + "\\c.bmp", "c");
+}
+bool Same(FakePlatform& os, const Tree& before) {
+  return os.TreeOf(kSkins) == before;
+}
+bool KeyClosedLast(FakePlatform& os) {
+  return os.events.rbegin()[1] == "CloseKey";
+}
+Tree Installed(const char* a_bmp) {
+  return {{kSkin, "<dir>"},
+          {InSkin("a.bmp"), a_bmp},
+          {InSkin("b.bmp"), "bb@1"},
+          {InSkin("cliver.map"), std::string(kMap) + "@1"}};
+}
+const std::vector<Box> kRolledBack = {CopyError(), kD, F(kCannotCopy, 1)};
+const std::vector<Box> kAskedAndRolledBack = {kQ, CopyError(), kD,
+                                              F(kCannotCopy, 1)};
+const char kAll[] =
+    "SKIN-COMPATIBILITY-MIN=0\nSKIN-COMPATIBILITY-MAX=2147483647\n";
+
+// clang-format off
+const Row kRows[] = {
+  // Success: the success box's own result is the status.
+  {SET(), 1, {kS}, THEN(os.TreeOf(kSkin) == Installed("aaaa@1") &&
+                        os.open_handles == 0)},
+  {SET(os.ok_result = 0), 0, {kS}},  // The box could not be shown.
+  // The client, its directory and its revision.
+  {SET(os.registry.clear()), 0, {F(kNotInstalled, 2)}},
+  {SET(os.registry[FakePlatform::Fold(kClientKey)].clear()), 0,
+   {F(kNotInstalled, 1)}, THEN(KeyClosedLast(os))},
+  {SET(InstallDir(os, std::string(255, 'x') + '\0' + 'x')), 0,
+   {F(kNotInstalled, 1)}, THEN(KeyClosedLast(os))},
+  {SET(InstallDir(os, std::string(256, 'x'))), 0, {F(kNotInstalled, 1)}},
+  {SET(InstallDir(os, std::string("Apps", 5))), 0, {F(kNotInstalled, 1)}},
+  {SET(InstallDir(os, std::string("\\Apps", 6))), 0, {F(kNotInstalled, 1)}},
+  {SET(InstallDir(os, std::string("", 1))), 0, {F(kNotInstalled, 1)}},
+  {SET(os.registry.erase(FakePlatform::Fold(kRevisionKey))), 0,
+   {F(kIncompatible, 2)}},
+  {SET(os.registry[FakePlatform::Fold(kRevisionKey)].clear()), 0,
+   {F(kIncompatible, 1)}, THEN(KeyClosedLast(os))},
+  {SET(Revision(os, {5, 0, 0, 0, 0})), 0, {F(kIncompatible, 1)}},
+  {SET(Revision(os, {8, 0, 0, 0})), 0, {F(kIncompatible, 3)}},
+  {SET(Revision(os, {5})), 1, {kS}},  // The missing bytes are zero.
+  {SET(Revision(os, {5, 1})), 0, {F(kIncompatible, 3)}},
+  {SET(Map(os, kAll); Revision(os, {0, 0, 0, 0x80})), 0,  // Unsigned.
+   {F(kIncompatible, 3)}},
+  {SET(Map(os, kAll); Revision(os, {0xFF, 0xFF, 0xFF, 0x7F})), 1, {kS}},
+  {SET(Map(os, "SKIN-COMPATIBILITY-MIN=5\nSKIN-COMPATIBILITY-MAX=5\n")), 1,
+   {kS}},
+  {SET(Map(os, "SKIN-COMPATIBILITY-MIN=6\nSKIN-COMPATIBILITY-MAX=7\n")), 0,
+   {F(kIncompatible, 3)}},
+  {SET(Map(os, "SKIN-COMPATIBILITY-MIN=3\nSKIN-COMPATIBILITY-MAX=4\n")), 0,
+   {F(kIncompatible, 3)}},
+  // The free space: the query the version chooses, compared with the 56
+  // bytes needed; all free bytes count, not the caller's quota.
+  {SET(os.FailCall("LoadLibrary")), 0, {F(kCannotInstall, 1)}},
+  {SET(os.FailCall("FindLibraryEntry")), 0, {F(kCannotInstall, 2)}},
+  {SET(os.FailCall("FreeSpaceEx")), 0, {F(kCannotInstall, 3)}},
+  {SET(Version(os, 1, 950); os.FailCall("FreeSpace")), 0,
+   {F(kCannotInstall, 4)}},
+  {SET(os.FailCall("QueryVersion")), 1, {kS},
+   THEN(os.Happened("FreeSpace D:\\") && !os.Happened("LoadLibrary"))},
+  {SET(Version(os, 2, 0)), 1, {kS}, THEN(os.Happened("FreeSpaceEx D:\\"))},
+  {SET(Version(os, 1, 1001)), 1, {kS}, THEN(os.Happened("FreeSpaceEx"))},
+  {SET(Version(os, 1, 0x040A03E9)), 1, {kS},  // Low 16 bits: 1001.
+   THEN(os.Happened("FreeSpaceEx"))},
+  {SET(Version(os, 1, 1000)), 1, {kS}, THEN(os.Happened("FreeSpace D:\\"))},
+  {SET(Version(os, 1, 0x000103E8)), 1, {kS},  // Low 16 bits: 1000.
+   THEN(os.Happened("FreeSpace D:\\"))},
+  {SET(Version(os, 0, 5000)), 1, {kS}, THEN(!os.Happened("FreeSpaceEx"))},
+  {SET(Version(os, 3, 5000)), 1, {kS}, THEN(!os.Happened("FreeSpaceEx"))},
+  {SET(os.total_free = 56; os.free_to_caller = 0), 1, {kS}},
+  {SET(os.total_free = 55), 0, {F(kNoSpace, 1)}},
+  {SET(Clusters(os, 65536)), 0, {F(kNoSpace, 1)}},  // 2^32 bytes: 0.
+  {SET(Clusters(os, 65535)), 1, {kS}},
+  // The scan, in listing order, and the map.
+  {SET(os.FailCall("OpenExclusive")), 0, {F(kCannotInstall, 8)}},
+  {SET(os.dirs.insert(InPkg("extra"))), 0, {F(kCannotInstall, 8)}},
+  {SET(os.FailCall("FileSize")), 0, {F(kCannotInstall, 9)}},
+  {SET(os.files[InPkg("a.bmp")].size = 0xFFFFFFFF), 0, {F(kCannotInstall, 9)}},
+  {SET(os.files.erase(InPkg("cliver.map"))), 0, {F(kCannotInstall, 10)}},
+  {SET(os.FailCall("OpenStream")), 0, {F(kCannotInstall, 10)}},
+  {SET(os.FailCall("OpenListing")), 0, {kI, F(kCannotInstall, 10)}},
+  // A read error ends the map with what was read: here, nothing.
+  {SET(os.FailCall("ReadStream", 1, true)), 0, {F(kCannotInstall, 7)}},
+  // A file that cannot be opened ahead of a bad map: no map is read; a bad
+  // map ahead of it reports its own failure.
+  {SET(Map(os, "SKIN-COMPATIBILITY-MIN=6\n"); os.FailCall("OpenExclusive");
+       os.listing_order["C:\\Pkg"] = {".", "..", "a.bmp", "cliver.map"}),
+   0, {F(kCannotInstall, 8)}, THEN(!os.Happened("OpenStream"))},
+  {SET(Map(os, "SKIN-COMPATIBILITY-MIN=6\n"); os.FailCall("OpenExclusive");
+       os.listing_order["C:\\Pkg"] = {".", "..", "cliver.map", "a.bmp"}),
+   0, {F(kCannotInstall, 7)}},
+  // A map in other letters is no map, found missing once all is counted.
+  {SET(os.files.erase(InPkg("cliver.map"));
+       os.AddFile(InPkg("CLIVER.MAP"), kMap)),
+   0, {F(kCannotInstall, 10)}, THEN(os.Happened("OpenExclusive C:\\Pkg\\b") &&
+                                    !os.Happened("OpenStream"))},
+  // The current directory is walked as the system gives it, however long;
+  // a drive root keeps its separator.
+  {SET(WalkedFrom(os, "C:\\" + std::string(300, 'p'))), 1, {kS},
+   THEN(os.HasFile(InSkin("c.bmp")))},
+  {SET(WalkedFrom(os, "E:\\")), 1, {kS},
+   THEN(os.HasFile(InSkin("c.bmp")))},
+  // The installer takes a package file for itself only by the name it was
+  // started under, with ".exe" added where that name has none.
+  {SET(), 1, {kS}, THEN(!os.HasFile(InSkin("setup.exe")))},
+  {SET(Invoked(os, ".\\setup", "setup.exe")), 1, {kS},
+   THEN(!os.HasFile(InSkin("setup.exe")))},
+  {SET(Invoked(os, "C:\\Pkg\\setup.exe", "setup.exe")), 1, {kS},
+   THEN(os.HasFile(InSkin("setup.exe")))},
+  {SET(Invoked(os, "setup", "setup.exe")), 1, {kS},
+   THEN(os.HasFile(InSkin("setup.exe")))},
+  {SET(Invoked(os, ".\\SETUP.EXE", "SETUP.EXE")), 1, {kS},
+   THEN(os.HasFile(InSkin("SETUP.EXE")))},
+  {SET(Invoked(os, ".\\setup.exe", "SETUP.EXE")), 1, {kS},
+   THEN(os.HasFile(InSkin("SETUP.EXE")))},
+  {SET(Invoked(os, "", "setup.exe")), 1, {kS},
+   THEN(os.HasFile(InSkin("setup.exe")))},
+  // The Skins folder is made only for an accepted skin, and stays.
+  {SET(os.dirs.erase(kSkins); Revision(os, {9})), 0, {F(kIncompatible, 3)},
+   THEN(!os.Happened("MakeDir"))},
+  {SET(os.dirs.erase(kSkins); os.total_free = 1), 0, {F(kNoSpace, 1)},
+   THEN(os.HasDir(kSkins))},
+  {SET(os.dirs.erase(kSkins); os.dirs.erase("D:\\Apps\\Client")), 0,
+   {F(kCannotCreateSkins, 1)}},
+  // Made meanwhile by another installer: missing when the run looks, there
+  // when it comes to make it.
+  {SET(os.FailCall("Stat"); os.FailCall("MakeDir")), 1, {kS},
+   THEN(os.Happened(std::string("MakeDir ") + kSkins))},
+  // A file named Skins counts as the folder; its copies fail.
+  {SET(os.dirs.erase(kSkins); os.AddFile(kSkins, "not a folder")), 0,
+   {CopyError("Errore di sistema 3"), CopyError("Errore di sistema 3"),
+    CopyError("Errore di sistema 3"), kD, F(kCannotCopy, 1)},
+   THEN(os.files[kSkins].content == "not a folder")},
+  // A reinstall asks first, with the Skins folder locked; No changes
+  // nothing. Any other answer goes on: package files replaced, the user's
+  // kept, the earlier ones kept aside without replacing anything, then
+  // discarded through the discard folder once the copy is whole.
+  {SET(Earlier(os); Leftover(os); os.answers = {kIdNo}), 0, {kQ}, Same},
+  {SET(Earlier(os); Leftover(os)), 1, {kQ, kS},
+   THEN(os.TreeOf(kSkin) == [] {
+          Tree tree = Installed("aaaa@1");
+          tree[InSkin("notes.txt")] = "mine@8";
+          return tree;
+        }() && os.open_handles == 0 &&
+        os.Happened("RenameNoReplace " + InSkin("a.bmp") + " -> " +
+                    Kept(0, "a.bmp")) &&
+        os.Happened("RemoveFile " + Discard("a.bmp")))},
+  {SET(Earlier(os); Leftover(os); os.answers = {0}), 1, {kQ, kS},
+   THEN(!os.HasDir(Discard()) && !os.HasDir(Kept(0)))},
+  {SET(Earlier(os); os.FailCall("Lock")), 1, {kQ, kS}},  // No lock: go on.
+  // A failed copy, at any position and of any cause: every other file is
+  // still copied, one rollback follows, and the Skins folder is exactly as
+  // it was, earlier files included.
+  {SET(os.FailCall("Copy", 1)), 0, kRolledBack, Same},
+  {SET(os.FailCall("Copy", 2)), 0, kRolledBack,
+   THEN(Same(os, before) && os.Happened("Copy C:\\Pkg\\cliver.map"))},
+  {SET(os.FailCall("Copy", 3)), 0, kRolledBack, Same},
+  {SET(Earlier(os); os.FailCall("Copy", 1)), 0, kAskedAndRolledBack, Same},
+  {SET(Earlier(os); os.FailCall("Copy", 2)), 0, kAskedAndRolledBack,
+   THEN(Same(os, before) && os.Happened("Copy C:\\Pkg\\cliver.map"))},
+  {SET(Earlier(os); os.FailCall("Copy", 3)), 0, kAskedAndRolledBack, Same},
+  {SET(Earlier(os); os.FailCall("Copy", 1, true)), 0,
+   {kQ, CopyError(), CopyError(), CopyError(), kD, F(kCannotCopy, 1)}, Same},
+  {SET(Earlier(os); os.dirs.insert(InSkin("b.bmp"))), 0, kAskedAndRolledBack,
+   Same},
+  // An earlier file that cannot be kept aside is not replaced.
+  {SET(Earlier(os); os.FailCall("RenameNoReplace")), 0, kAskedAndRolledBack,
+   Same},
+  {SET(Earlier(os); os.FailCall("OpenListing", 2)), 0,
+   {kQ, kI, kD, F(kCannotCopy, 1)}, Same},
+  // The copy error box tells the real reason: the system's text, else the
+  // number; where the skin folder or a working folder cannot be made, the
+  // making's error, not the copies' missing path.
+  {SET(Earlier(os); os.error_texts.clear(); os.FailCall("Copy")), 0,
+   {kQ, CopyError("Errore di sistema 5"), kD, F(kCannotCopy, 1)}, Same},
+  {SET(os.FailCall("MakeDir")), 0,
+   {CopyError(), CopyError(), CopyError(), kD, F(kCannotCopy, 1)}, Same},
+  {SET(Earlier(os); os.FailCall("MakeDir", 2)), 0, kAskedAndRolledBack, Same},
+  // A restore that fails keeps the earlier file aside.
+  {SET(Earlier(os); os.FailCall("Copy", 2); os.FailCall("Rename")), 0,
+   kAskedAndRolledBack, THEN(os.files[Kept(0, "a.bmp")].content == "old a")},
+  // Interrupted runs are finished first: earlier files kept aside in two
+  // slots go back, the oldest last; a discard folder is emptied.
+  {SET(Earlier(os); Leftover(os); os.dirs.insert({Kept(0), Kept(1)});
+       os.AddFile(Kept(0, "notes.txt"), "mine before", 3);
+       os.AddFile(Kept(1, "notes.txt"), "mine later", 4);
+       os.FailCall("Copy", 2)),
+   0, kAskedAndRolledBack,
+   THEN(os.TreeOf(kSkin) == Tree{{kSkin, "<dir>"}, {InSkin("a.bmp"), "old a@7"},
+                                 {InSkin("notes.txt"), "mine before@3"}})},
+  // A file is never copied onto itself: a package inside its own skin
+  // folder, and a file linked into it.
+  {SET(Earlier(os); os.AddFile(InSkin("cliver.map"), kMap);
+       os.current_dir = kSkin),
+   1, {kQ, kS}, Same},
+  {SET(Earlier(os); os.same_files.insert({InPkg("a.bmp"), InSkin("a.bmp")})),
+   1, {kQ, kS}, THEN(os.files[InSkin("a.bmp")].content == "old a" &&
+                     !os.Happened("Copy C:\\Pkg\\a.bmp"))},
+  // With every working name taken (one past the last, too), the first is
+  // tried, its making fails and the run is rolled back.
+  {SET(Earlier(os); for (int slot = 0; slot <= kWorkingSlots; ++slot) {
+         os.AddFile(InPkg(KeptFolderName(slot)), "pkg");
+       }),
+   0, {kQ, CopyError("Errore di sistema 183"), kD, F(kCannotCopy, 1)},
+   THEN(Same(os, before) && os.Happened("MakeDir " + Kept(0)))},
+};
+// clang-format on
+
+TEST(RunTest, EveryRowEndsWithItsStatusAndBoxes) {
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(testing::Message() << "row at line " << row.line);
     FakePlatform os = Installation();
-    c.setup(os);
-    EXPECT_EQ(RunSetup(os), 0);
-    std::vector<Box> boxes = c.before;
-    boxes.push_back(Failure(c.text, c.code));
-    EXPECT_EQ(os.boxes, boxes);
-    const std::size_t n = os.events.size();
-    EXPECT_EQ(os.events[n - 1], "Exit 0");
-    EXPECT_EQ(os.events[n - 2] == "CloseKey", c.closes_key_after);
+    row.setup(os);
+    const Tree before = os.TreeOf(kSkins);
+    EXPECT_EQ(RunSetup(os), row.status);
+    EXPECT_EQ(os.boxes, row.boxes);
+    if (row.then != nullptr) {
+      EXPECT_TRUE(row.then(os, before));
+    }
+    // A fatal failure's box is the last thing the run does, but for
+    // closing the key it holds.
+    if (os.events.back() != "Exit 0") continue;
+    auto box = std::find_if(os.events.rbegin(), os.events.rend(),
+                            [](auto& e) { return e.rfind("Box ", 0) == 0; });
+    EXPECT_TRUE(std::all_of(os.events.rbegin() + 1, box,
+                            [](auto& e) { return e == "CloseKey"; }));
   }
 }
 
 TEST(RunTest, SkinNamesThatLeaveTheSkinsFolderAreRefusedFirst) {
   for (const char* name : {"", "..", ".", "a\\b", "..\\x", "a/b", "/", "\\",
                            "C:Blue", ".skinsetup-lock", ".SkinSetup-Kept"}) {
-    SCOPED_TRACE(name);
     FakePlatform os = Installation();
-    EXPECT_EQ(RunSetup(os, name), 0);
-    EXPECT_EQ(os.boxes, std::vector<Box>{Failure(kCannotInstall, 0)});
+    EXPECT_EQ(RunSetup(os, name), 0) << name;
+    EXPECT_EQ(os.boxes, std::vector<Box>{F(kCannotInstall, 0)});
     EXPECT_EQ(os.events.size(), 2u);  // The box and the exit.
   }
   for (const char* name : {"My Skin ", "\"Blue\"", "..Blue", "Blue.skin"}) {
@@ -137,39 +312,10 @@ TEST(RunTest, SkinNamesThatLeaveTheSkinsFolderAreRefusedFirst) {
   }
 }
 
-// The installer takes a package file for itself only by the name it was
-// started under, with ".exe" added where that name has none.
-TEST(RunTest, InstallerRecognisesItsOwnFileOnlyAsDotBackslashName) {
-  const struct {
-    const char* invocation;
-    const char* file;
-    bool skipped;
-  } cases[] = {
-      {".\\setup.exe", "setup.exe", true},
-      {".\\setup", "setup.exe", true},
-      {"C:\\Pkg\\setup.exe", "setup.exe", false},
-      {"setup", "setup.exe", false},
-      {".\\SETUP.EXE", "SETUP.EXE", false},
-      {".\\setup.exe", "SETUP.EXE", false},
-      {"", "setup.exe", false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.invocation);
-    FakePlatform os = Installation();
-    os.files.erase(InPkg("setup.exe"));
-    os.AddFile(InPkg(c.file), "MZ");
-    os.invocation_name = c.invocation;
-    EXPECT_EQ(RunSetup(os), 1);
-    EXPECT_EQ(os.HasFile(InSkin(c.file)), !c.skipped);
-  }
-}
-
 TEST(RunTest, InstallDirectoryGivesTheSkinsFolderAndTheRoot) {
   const std::string longest = "E:\\" + std::string(252, 'x');
   const struct {
-    std::string value;
-    std::string dir;
-    const char* root;
+    std::string stored, dir, root;
   } cases[] = {
       {longest + '\0', longest, "E:\\"},
       {"E:\\B", "E:\\B", "E:\\"},  // Stored without a terminating zero.
@@ -177,99 +323,112 @@ TEST(RunTest, InstallDirectoryGivesTheSkinsFolderAndTheRoot) {
       {std::string("\\\\s\\q\0", 6), "\\\\s\\q", "\\\\s"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.dir);
     FakePlatform os = Installation();
-    os.SetValue(kClientKey, "Install Directory",
-                {c.value.begin(), c.value.end()});
-    const std::string skins = c.dir + "\\Skins";
-    os.dirs.insert({c.dir, skins});
-    EXPECT_EQ(RunSetup(os), 1);
-    EXPECT_TRUE(os.HasFile(skins + "\\Blue\\a.bmp"));
-    EXPECT_TRUE(os.Happened(std::string("FreeSpaceEx ") + c.root));
+    InstallDir(os, c.stored);
+    os.dirs.insert({c.dir, c.dir + "\\Skins"});
+    EXPECT_EQ(RunSetup(os), 1) << c.dir;
+    EXPECT_TRUE(os.HasFile(c.dir + "\\Skins\\Blue\\a.bmp"));
+    EXPECT_TRUE(os.Happened("FreeSpaceEx " + c.root));
   }
 }
 
-TEST(RunTest, SkinsFolderIsMadeOnlyForAnAcceptedSkinAndStays) {
-  FakePlatform os = Installation();
-  os.dirs.erase(kSkins);
-  os.SetDword(kRevisionKey, "SKIN-COMPATIBILITY", 9);
-  EXPECT_EQ(RunSetup(os), 0);
-  EXPECT_FALSE(os.Happened("MakeDir"));
-
-  os = Installation();
-  os.dirs.erase(kSkins);
-  os.total_free = 1;  // A later failure.
-  EXPECT_EQ(RunSetup(os), 0);
-  EXPECT_TRUE(os.HasDir(kSkins));
-
-  // Made meanwhile by another installer: missing when the run looks, there
-  // when it comes to make it.
-  os = Installation();
-  os.FailCall("Stat");
-  os.FailCall("MakeDir");
-  EXPECT_EQ(RunSetup(os), 1);
-  EXPECT_TRUE(os.Happened(std::string("MakeDir ") + kSkins));
-
-  // A file named Skins counts as the folder; its copies fail.
-  os = Installation();
-  os.dirs.erase(kSkins);
-  os.AddFile(kSkins, "not a folder");
-  EXPECT_EQ(RunSetup(os), 0);
-  EXPECT_EQ(os.boxes.back(), Failure(kCannotCopy, 1));
-  EXPECT_EQ(os.files[kSkins].content, "not a folder");
-}
-
-TEST(RunTest, VersionChoosesTheFreeSpaceQuery) {
-  const struct {
-    std::uint32_t platform_id;
-    std::uint32_t build;
-    bool extended;
-  } cases[] = {
-      {2, 0, true},     {1, 1000, false},       {1, 1001, true},
-      {0, 5000, false}, {1, 0x040A03E9, true},   // Low 16 bits 1001.
-      {3, 5000, false}, {1, 0x000103E8, false},  // Low 16 bits 1000.
+// The map's lines and what becomes of the run (-1: accepted); nothing is
+// read from the registry before the map has given a range.
+TEST(RunTest, MapDecidesTheRange) {
+  const std::string min3 = "SKIN-COMPATIBILITY-MIN=3\n";
+  const std::string max7 = "SKIN-COMPATIBILITY-MAX=7\n";
+  // clang-format off
+  const std::pair<std::string, int> cases[] = {
+      {"SKIN-COMPATIBILITY-MIN = 3\n", 6}, {" =\n", 6}, {"AUTHOR\n", 6},
+      {"= A\n", 5}, {"===\n", 5}, {"", 7}, {"\n\n  \n", 7}, {min3, 7},
+      {max7, 7}, {"SKIN-COMPATIBILITY-MIN=-3\n" + max7, 7},
+      {"  " + min3 + max7, 7}, {"skin-compatibility-min=3\n" + max7, 7},
+      {"SKIN-COMPATIBILITY-MIN=6\nSKIN-COMPATIBILITY-MAX=5\n", 7},
+      {min3 + max7.substr(0, max7.size() - 1), -1},  // No final line feed.
+      {"AUTHOR=me\r\nSKIN-COMPATIBILITY-MAX=7 words\r\n"
+       "SKIN-COMPATIBILITY-MIN==3\r\n", -1},
+      {"SKIN-COMPATIBILITY-MIN=9\n" + max7 + "SKIN-COMPATIBILITY-MIN=5\n", -1},
+      {"SKIN-COMPATIBILITY-MIN=0\nSKIN-COMPATIBILITY-MAX=99999999999\n", -1},
+      {min3 + max7 + "\x1A" "AUTHOR\n", -1},
+      // A long line is two: 511 characters, then a name without a value.
+      {"X=" + std::string(598, 'x') + "\n" + min3 + max7, 6},
+      {"X=" + std::string(509, 'x') + "\n" + min3 + max7, -1},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.platform_id << " " << c.build);
+  // clang-format on
+  for (const auto& [map, code] : cases) {
     FakePlatform os = Installation();
-    os.version.dwPlatformId = c.platform_id;
-    os.version.dwBuildNumber = c.build;
-    EXPECT_EQ(RunSetup(os), 1);
-    EXPECT_EQ(os.Happened("FreeSpaceEx D:\\"), c.extended);
-    EXPECT_EQ(os.Happened("FreeSpace D:\\"), !c.extended);
+    Map(os, map);
+    EXPECT_EQ(RunSetup(os), code < 0 ? 1 : 0) << map;
+    if (code < 0) continue;
+    EXPECT_EQ(os.boxes.back(), F(kCannotInstall, code)) << map;
+    EXPECT_FALSE(os.Happened(std::string("OpenUserKey ") + kRevisionKey));
   }
-  // A failed version query means the classic one.
-  FakePlatform os = Installation();
-  os.FailCall("QueryVersion");
-  EXPECT_EQ(RunSetup(os), 1);
-  EXPECT_TRUE(os.Happened("FreeSpace D:\\"));
-  EXPECT_FALSE(os.Happened("LoadLibrary"));
 }
 
-// The package needs 4 + 2 + 50 bytes: with the extended query, all free
-// bytes count, not the caller's quota; the classic product wraps at 2^32.
-TEST(RunTest, FreeSpaceIsComparedWithTheBytesNeeded) {
-  const struct {
-    std::uint64_t free;
-    std::uint32_t clusters;
-    bool classic;
-    bool fits;
-  } cases[] = {
-      {56, 0, false, true},
-      {55, 0, false, false},
-      {0, 65536, true, false},  // 65,536 clusters of 64 KiB: 2^32, so 0.
-      {0, 65535, true, true},
+// The bytes the scan counted, added as floats before each rounding: the run
+// passes with exactly `total` free bytes and fails with one fewer.
+TEST(RunTest, SizesAreAddedAsFloats) {
+  const std::pair<std::vector<std::uint64_t>, float> cases[] = {
+      {{1, 16777217}, 16777218.0f},  // Rounding first would lose 1.
+      {{16777216, 1}, 16777216.0f},  // At 2^24 one byte is nothing.
+      {{1, 16777216}, 16777216.0f},
+      {{1, 4294967296ull}, 1.0f},  // 4 GiB adds 0.
+      {{3, 5, 7}, 15.0f},
   };
-  for (const auto& c : cases) {
-    FakePlatform os = Installation();
-    os.free_to_caller = 0;
-    os.total_free = c.free;
-    os.version = {148, 4, 10, 1000, c.classic ? 1u : 2u, ""};
-    os.free_clusters = c.clusters;
-    os.sectors_per_cluster = 64;
-    os.bytes_per_sector = 1024;
-    EXPECT_EQ(RunSetup(os), c.fits ? 1 : 0) << c.free << " " << c.clusters;
+  for (const auto& [sizes, total] : cases) {
+    const auto needed = static_cast<std::uint64_t>(total);
+    for (std::uint64_t free : {needed, needed - 1}) {
+      FakePlatform os = Installation();
+      auto& order = os.listing_order["C:\\Pkg"] = {".", ".."};
+      os.files.clear();
+      for (std::size_t i = 0; i < sizes.size(); ++i) {
+        order.push_back(i == 0 ? "cliver.map" : "f" + std::to_string(i));
+        os.AddFile(InPkg(order.back()), i == 0 ? kMap : "");
+        os.files[InPkg(order.back())].size = sizes[i];
+      }
+      os.total_free = free;
+      EXPECT_EQ(RunSetup(os), free == needed ? 1 : 0) << total << " " << free;
+    }
   }
+}
+
+TEST(RunTest, SkinsFolderIsLockedFromTheQuestionToTheSuccessBox) {
+  FakePlatform os = Installation();
+  Earlier(os);
+  EXPECT_EQ(RunSetup(os), 1);
+  auto at = [&](const std::string& prefix) {
+    return std::find_if(os.events.begin(), os.events.end(),
+                        [&](auto& e) { return e.rfind(prefix, 0) == 0; }) -
+           os.events.begin();
+  };
+  EXPECT_LT(at(std::string("Lock ") + kSkins), at("Box " + kQ.caption));
+  EXPECT_LT(at("Copy"), at("Unlock"));
+  EXPECT_EQ(at("Unlock") + 1, at("Box " + kS.caption + ": " + kSuccess));
+  // A copy replaces whatever stands at its destination by then.
+  EXPECT_EQ(std::count(os.events.begin(), os.events.end(),
+                       "Copy C:\\Pkg\\a.bmp -> " + InSkin("a.bmp")),
+            1);
+}
+
+// A package may hold files named as the working folders, and the skin
+// folder entries of those names that are no folders of the installer's:
+// reinstalls still work, and those entries are left as they are.
+TEST(RunTest, WorkingFoldersTakeNamesThatNothingElseHas) {
+  FakePlatform os = Installation();
+  Earlier(os);
+  os.AddFile(InPkg(KeptFolderName(0)), "pkg kept");
+  os.AddFile(InPkg(DiscardFolderName(0)), "pkg discard");
+  os.AddFile(Kept(1), "user's own");
+  for (int run = 0; run < 3; ++run) {
+    os.answers = {kIdYes};
+    EXPECT_EQ(RunSetup(os), 1);
+    EXPECT_EQ(os.files[Kept(0)].content, "pkg kept");
+    EXPECT_EQ(os.files[Kept(1)].content, "user's own");
+    EXPECT_FALSE(os.HasDir(Kept(2)));
+  }
+  // Once installed, the package's own such file is kept aside too.
+  EXPECT_TRUE(os.Happened("RenameNoReplace " + Kept(0) + " -> " +
+                          Kept(2, KeptFolderName(0))));
 }
 
 }  // namespace

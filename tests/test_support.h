@@ -15,6 +15,7 @@
 namespace fake {
 
 using namespace skinsetup;  // The catalogue's texts.
+using platform::kIdNo, platform::kIdYes;
 
 constexpr char kClientKey[] = "SOFTWARE\\QV CLIENT";
 constexpr char kRevisionKey[] = "SOFTWARE\\QV CLIENT\\NEWREVISION";
@@ -27,15 +28,21 @@ inline std::string InSkin(const std::string& name) {
 }
 inline std::string InPkg(const std::string& name) { return "C:\\Pkg\\" + name; }
 
-inline Box Failure(const char* text, int code) {
+inline Box F(const char* text, int code) {  // A fatal failure's box.
   return {FormatFailure(text, code), kProgramTitle, platform::kBoxOk};
 }
-const Box kSuccessBox{kSuccess, kProgramTitle, platform::kBoxOk};
-const Box kQuestion{kAlreadyPresent, kProgramTitle, platform::kBoxYesNo};
-const Box kInvalidBox{kInvalid, kInvalidCaption, platform::kBoxOk};
-const Box kDeleteBox{InSkin("*"), kDeleteDirCaption, platform::kBoxOk};
-const Box kCopyErrorBox{"Accesso negato.\r\n", kCopyErrorCaption,
-                        platform::kBoxOkInformation};
+const Box kS{kSuccess, kProgramTitle, platform::kBoxOk};
+const Box kQ{kAlreadyPresent, kProgramTitle, platform::kBoxYesNo};
+const Box kI{kInvalid, kInvalidCaption, platform::kBoxOk};
+const Box kD{InSkin("*"), kDeleteDirCaption, platform::kBoxOk};
+inline Box CopyError(const std::string& text = "Accesso negato.\r\n") {
+  return {text, kCopyErrorCaption, platform::kBoxOkInformation};
+}
+
+// The client's directory as stored, byte for byte.
+inline void InstallDir(FakePlatform& os, const std::string& bytes) {
+  os.SetValue(kClientKey, "Install Directory", {bytes.begin(), bytes.end()});
+}
 
 // A client in D:\Apps\Client at revision 5 with its Skins folder, and a
 // package in C:\Pkg of a.bmp, b.bmp, a map accepting 3 to 7 and the
@@ -43,9 +50,7 @@ const Box kCopyErrorBox{"Accesso negato.\r\n", kCopyErrorCaption,
 inline FakePlatform Installation() {
   FakePlatform os;
   os.dirs.insert({"D:\\Apps", "D:\\Apps\\Client", kSkins, "C:\\Pkg"});
-  os.SetValue(kClientKey, "Install Directory",
-              {'D', ':', '\\', 'A', 'p', 'p', 's', '\\', 'C', 'l', 'i', 'e',
-               'n', 't', 0});
+  InstallDir(os, std::string("D:\\Apps\\Client", 15));
   os.SetDword(kRevisionKey, "SKIN-COMPATIBILITY", 5);
   os.AddFile(InPkg("a.bmp"), "aaaa");
   os.AddFile(InPkg("b.bmp"), "bb");
@@ -56,11 +61,11 @@ inline FakePlatform Installation() {
 
 // An earlier installation of Blue: an older a.bmp and a file of its own,
 // and a Yes to the question.
-inline void InstallEarlierSkin(FakePlatform& os) {
+inline void Earlier(FakePlatform& os) {
   os.dirs.insert(kSkin);
   os.AddFile(InSkin("a.bmp"), "old a", 7);
   os.AddFile(InSkin("notes.txt"), "mine", 8);
-  os.answers = {platform::kIdYes};
+  os.answers = {kIdYes};
 }
 
 // Runs the installer with `tail`; returns the exit status, whether it came

@@ -1,0 +1,106 @@
+// The compatibility map's lines, as the text mode reads them and as the
+// parser splits and converts them.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "skinsetup/map_parser.h"
+#include "skinsetup/text_reader.h"
+
+namespace skinsetup {
+namespace {
+
+TEST(MapParserTest, ParsesEveryKindOfLine) {
+  const struct {
+    const char* line;
+    MapLine::Kind kind;
+    const char *name, *value;
+  } cases[] = {
+      {"SKIN-COMPATIBILITY-MIN=3", MapLine::kEntry, "SKIN-COMPATIBILITY-MIN",
+       "3"},
+      {"MAX=7 some words", MapLine::kEntry, "MAX", "7"},
+      {"MIN = 3", MapLine::kNoValue, "MIN", ""},
+      {"  MIN=3", MapLine::kEntry, "  MIN", "3"},
+      {"\tMIN=3", MapLine::kEntry, "\tMIN", "3"},
+      {"MIN==3", MapLine::kEntry, "MIN", "3"},
+      {"MIN=3=4", MapLine::kEntry, "MIN", "3"},
+      {"==MIN=3", MapLine::kEntry, "MIN", "3"},
+      {"MIN=", MapLine::kNoValue, "MIN", ""},
+      {"AUTHOR", MapLine::kNoValue, "AUTHOR", ""},
+      {"=5", MapLine::kNoValue, "5", ""},
+      {"===", MapLine::kNoName, "", ""},
+      {"= A", MapLine::kNoName, "", ""},
+      {" =", MapLine::kNoValue, " ", ""},
+      {"# comment", MapLine::kNoValue, "#", ""},
+      {"#MIN=3", MapLine::kEntry, "#MIN", "3"},
+      {"", MapLine::kBlank, "", ""},
+      {" \t  ", MapLine::kBlank, "", ""},
+      {"A=1\tB=2", MapLine::kEntry, "A", "1"},
+      {"A=1\r", MapLine::kEntry, "A", "1\r"},
+  };
+  for (const auto& c : cases) {
+    const MapLine parsed = ParseMapLine(c.line);
+    EXPECT_EQ(parsed.kind, c.kind) << c.line;
+    EXPECT_EQ(parsed.name, c.name) << c.line;
+    EXPECT_EQ(parsed.value, c.value) << c.line;
+  }
+}
+
+TEST(MapParserTest, ConvertsValuesAsAtoiWithClampedBounds) {
+  const std::pair<const char*, std::int32_t> cases[] = {
+      {"3", 3},
+      {"abc", 0},
+      {"3abc", 3},
+      {"-3", -3},
+      {"+42", 42},
+      {"\r\v 12", 12},
+      {"-", 0},
+      {"007", 7},
+      {"2147483647", 2147483647},
+      {"2147483648", 2147483647},
+      {"99999999999999999999999", 2147483647},
+      {"-2147483648", -2147483647 - 1},
+      {"-2147483649", -2147483647 - 1},
+  };
+  for (const auto& [text, number] : cases)
+    EXPECT_EQ(ParseInteger(text), number) << text;
+}
+
+TEST(TextReaderTest, ReadsAsTheWindowsTextModeDoes) {
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"A\r\nB\r\n", {"A\n", "B\n"}},
+      {"A\rB\n", {"A\rB\n"}},
+      {"A\r\r\nB", {"A\r\n", "B"}},
+      {"A\n\x1A"
+       "B\n",
+       {"A\n"}},
+      {"A\r\x1A", {"A\r"}},
+      {"A\r", {"A\r"}},
+      {"", {}},
+      {std::string("A\0B\n", 4), {"A"}},
+      {std::string(600, 'x') + "\n",
+       {std::string(511, 'x'), std::string(89, 'x') + "\n"}},
+  };
+  for (const auto& [bytes, expected] : cases) {
+    for (std::size_t chunk : {1, 2, 4096}) {  // Bytes per read.
+      std::size_t offset = 0;
+      TextReader reader([&](char* buffer, long size) {
+        const std::size_t count = std::min(
+            {bytes.size() - offset, static_cast<std::size_t>(size), chunk});
+        std::memcpy(buffer, bytes.data() + offset, count);
+        offset += count;
+        return static_cast<long>(count);
+      });
+      std::vector<std::string> lines;
+      char line[512];
+      while (!reader.AtEnd()) {
+        if (reader.GetLine(line, sizeof line)) lines.push_back(line);
+      }
+      EXPECT_EQ(lines, expected) << chunk << " " << bytes;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace skinsetup
