@@ -39,7 +39,7 @@ ctest --preset posix
 
 echo "== Windows builds run under Wine"
 echo "build/win64/setup.exe: tested under 64-bit Wine"
-if why=$(python3 tests/wine/probe32.py build/posix); then
+if why=$(python3 tests/wine/e2e_wine_test.py --probe); then
   echo "build/win32/setup.exe: tested under 32-bit Wine"
 else
   echo "build/win32/setup.exe: SKIPPED under Wine: $why"

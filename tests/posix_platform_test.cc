@@ -1,6 +1,6 @@
-// The POSIX backend on real folders.
+// The POSIX backend on real folders: a file, a folder, a pipe and links,
+// made fresh for each test.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -24,28 +24,26 @@ class PosixPlatformTest : public ::testing::Test {
   PosixPlatformTest() : os_("./setup") {
     char pattern[] = "/tmp/skinsetup-test-XXXXXX";
     dir_ = mkdtemp(pattern);
+    Sh("printf 12345 >file; mkdir sub; mkfifo pipe; ln -s /dev/zero zero;"
+       "ln -s sub to-sub; ln -s . to-here; ln -s missing dangling");
   }
   ~PosixPlatformTest() override {
     unsetenv("SKINSETUP_REGISTRY");
-    std::system(("rm -rf '" + dir_ + "'").c_str());
+    Sh("cd /; rm -rf " + dir_);
   }
-
+  void Sh(const std::string& command) {
+    ASSERT_EQ(std::system(("cd " + dir_ + " && " + command).c_str()), 0);
+  }
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-
-  void Write(const std::string& name, const std::string& content) {
-    std::ofstream(Path(name), std::ios::binary) << content;
-  }
-
-  std::string Read(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+  std::string Read(const std::string& name) {
     std::ostringstream content;
-    content << file.rdbuf();
+    content << std::ifstream(Path(name), std::ios::binary).rdbuf();
     return content.str();
   }
-
-  void UseRegistry(const std::string& text) {
-    Write("registry.reg", text);
-    setenv("SKINSETUP_REGISTRY", Path("registry.reg").c_str(), 1);
+  mode_t Mode(const std::string& name) {
+    struct stat status {};
+    lstat(Path(name).c_str(), &status);
+    return status.st_mode & 07777;
   }
 
   SystemPlatform os_;
@@ -53,64 +51,50 @@ class PosixPlatformTest : public ::testing::Test {
 };
 
 TEST_F(PosixPlatformTest, RegistryQueryKeepsTheSizeRule) {
-  UseRegistry(
-      "Windows Registry Editor Version 5.00\n"
-      "[HKEY_CURRENT_USER\\SOFTWARE\\QV CLIENT]\n"
-      "\"Install Directory\"=\"/opt/q\"\n"
-      "\"Long\"=hex:01,02,03,04,05\n");
+  Sh("printf '%s\\n' REGEDIT4 '[HKEY_CURRENT_USER\\SOFTWARE\\QV CLIENT]'"
+     " '\"Install Directory\"=\"/opt/q\"' '\"Long\"=hex:01,02,03,04,05'"
+     " >r.reg");
+  setenv("SKINSETUP_REGISTRY", Path("r.reg").c_str(), 1);
   RegKey key = nullptr;
   ASSERT_EQ(os_.OpenUserKey("Software\\QV Client", kKeyRead, &key), 0);
   unsigned char data[8];
   std::memset(data, 0x77, sizeof data);
   std::uint32_t size = 7;
   EXPECT_EQ(os_.QueryKeyValue(key, "install directory", data, &size), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), 8),
+            std::string("/opt/q\0\x77", 8));
   EXPECT_EQ(size, 7u);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), 7),
-            std::string("/opt/q\0", 7));
-  EXPECT_EQ(data[7], 0x77);
-
-  std::memset(data, 0x77, sizeof data);
-  size = 4;
+  size = 4;  // Too small: nothing is written.
   EXPECT_NE(os_.QueryKeyValue(key, "Long", data, &size), 0);
-  EXPECT_EQ(data[0], 0x77);  // Nothing written on failure.
-  size = 4;
   EXPECT_NE(os_.QueryKeyValue(key, "Missing", data, &size), 0);
+  EXPECT_EQ(data[0], '/');
   os_.CloseKey(key);
-
   EXPECT_NE(os_.OpenUserKey("SOFTWARE\\OTHER", kKeyRead, &key), 0);
 }
 
 // A registry file that cannot be used has no keys, and the reason is
 // reported, but for a missing one.
 TEST_F(PosixPlatformTest, RegistryFileThatCannotBeUsedHasNoKeys) {
-  Write("bad.reg", "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\QV CLIENT]\nbad\n");
-  mkfifo(Path("pipe.reg").c_str(), 0666);
-  const int fd = open(Path("big.reg").c_str(), O_CREAT | O_WRONLY, 0644);
-  ASSERT_EQ(ftruncate(fd, (64 << 20) + 1), 0);  // Sparse.
-  close(fd);
-  const struct {
-    std::string path;
-    std::string report;
-  } cases[] = {
+  Sh("printf 'REGEDIT4\\n[HKCU\\\\K]\\nbad\\n' >bad.reg;"
+     "truncate -s 67108865 big.reg");  // 64 MiB and a byte, sparse.
+  const std::pair<std::string, std::string> cases[] = {
       {Path("none.reg"), ""},
       {Path("bad.reg"), Path("bad.reg") + ":3: expected"},
-      {Path("pipe.reg"), "not a regular file"},  // Would block for ever.
-      {"/dev/zero", "not a regular file"},       // Would never end.
+      {Path("pipe"), "not a regular file"},  // Would block for ever.
+      {"/dev/zero", "not a regular file"},   // Would never end.
       {Path("big.reg"), "larger than 64 MiB"},
   };
-  for (const auto& test : cases) {
-    setenv("SKINSETUP_REGISTRY", test.path.c_str(), 1);
+  for (const auto& [path, report] : cases) {
+    setenv("SKINSETUP_REGISTRY", path.c_str(), 1);
     SystemPlatform os("./setup");
     RegKey key = nullptr;
     testing::internal::CaptureStderr();
     EXPECT_NE(os.OpenUserKey("SOFTWARE\\QV CLIENT", kKeyRead, &key), 0);
-    const std::string report = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(report.find(test.report) == std::string::npos, false) << report;
-    EXPECT_EQ(report.empty(), test.report.empty()) << report;
+    const std::string shown = testing::internal::GetCapturedStderr();
+    EXPECT_NE(shown.find(report), std::string::npos) << shown;
+    EXPECT_EQ(shown.empty(), report.empty()) << shown;
   }
-}
-
-TEST_F(PosixPlatformTest, RegistryFileIsFoundThroughTheEnvironment) {
+  // Where the file is looked for.
   setenv("SKINSETUP_REGISTRY", "/r.reg", 1);
   EXPECT_EQ(RegistryFilePath(), "/r.reg");
   unsetenv("SKINSETUP_REGISTRY");
@@ -123,170 +107,120 @@ TEST_F(PosixPlatformTest, RegistryFileIsFoundThroughTheEnvironment) {
 }
 
 TEST_F(PosixPlatformTest, ListingHasDotsAndEveryEntry) {
-  Write("a", "1");
-  mkdir(Path("sub").c_str(), 0777);
   std::string name;
   Listing listing = os_.OpenListing(dir_ + "/*", &name);
   ASSERT_NE(listing, nullptr);
   std::multiset<std::string> names = {name};
   while (os_.NextEntry(listing, &name)) names.insert(name);
   os_.CloseListing(listing);
-  EXPECT_EQ(names, (std::multiset<std::string>{".", "..", "a", "sub"}));
-
+  EXPECT_EQ(names, (std::multiset<std::string>{".", "..", "file", "sub", "pipe",
+                                               "zero", "to-sub", "to-here",
+                                               "dangling"}));
   name = "untouched";
   EXPECT_EQ(os_.OpenListing(Path("missing") + "/*", &name), nullptr);
   EXPECT_EQ(os_.OpenListing(dir_, &name), nullptr);
   EXPECT_EQ(name, "untouched");
 }
 
-TEST_F(PosixPlatformTest, ExclusiveOpenTakesPlainFilesOnly) {
-  Write("a", "12345");
-  mkdir(Path("sub").c_str(), 0777);
-  mkfifo(Path("pipe").c_str(), 0666);
-  File file = os_.OpenExclusive(Path("a"));
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(os_.FileSize(file), 5u);
-  os_.CloseFile(file);
-  EXPECT_EQ(os_.OpenExclusive(Path("sub")), nullptr);
-  EXPECT_EQ(os_.OpenExclusive(Path("pipe")), nullptr);  // Without blocking.
-  EXPECT_EQ(os_.OpenExclusive(Path("missing")), nullptr);
-  // The map's stream too: a pipe would block it for ever, a device (here
-  // through a link) would never end, and a folder is no map.
-  symlink("/dev/zero", Path("zero").c_str());
+// Only a regular file is opened: a pipe would block for ever, a device
+// (here through a link) would never end, and a folder is no file.
+TEST_F(PosixPlatformTest, FilesAndStreamsArePlainFilesOnly) {
+  Sh("truncate -s 4294967301 big; printf 'A\\r\\nB\\032' >map");  // 4 GiB + 5.
   for (const char* name : {"pipe", "zero", "sub", "missing"}) {
+    EXPECT_EQ(os_.OpenExclusive(Path(name)), nullptr) << name;
     EXPECT_EQ(os_.OpenStream(Path(name)), nullptr) << name;
   }
-}
-
-TEST_F(PosixPlatformTest, FileSizeIsTheLow32Bits) {
-  const int fd = open(Path("big").c_str(), O_CREAT | O_WRONLY, 0644);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(ftruncate(fd, (1ll << 32) + 5), 0);  // Sparse.
-  close(fd);
-  File file = os_.OpenExclusive(Path("big"));
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(os_.FileSize(file), 5u);
-  os_.CloseFile(file);
+  for (const auto& [name, size] : {std::pair("file", 5u), {"big", 5u}}) {
+    File file = os_.OpenExclusive(Path(name));
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(os_.FileSize(file), size);  // The low 32 bits.
+    os_.CloseFile(file);
+  }
+  Stream stream = os_.OpenStream(Path("map"));  // Raw bytes.
+  ASSERT_NE(stream, nullptr);
+  char buffer[16];
+  EXPECT_EQ(os_.ReadStream(stream, buffer, sizeof buffer), 5);
+  EXPECT_EQ(os_.ReadStream(stream, buffer, sizeof buffer), 0);
+  os_.CloseStream(stream);
 }
 
 TEST_F(PosixPlatformTest, CopyKeepsContentModeAndTimesAndReplaces) {
-  std::string content(3 * 1024 * 1024 + 17, '\0');
-  for (std::size_t i = 0; i < content.size(); ++i) {
-    content[i] = static_cast<char>(i * 7 + i / 4096);
-  }
-  Write("src", content);
-  chmod(Path("src").c_str(), 0640);
-  // No set-id, sticky or umask-masked bit reaches an installed file.
-  Write("setid", "x");
-  chmod(Path("setid").c_str(), 07777);
-  const mode_t mask = umask(022);
-  ASSERT_TRUE(os_.CopyFileTo(Path("setid"), Path("new"), false));
-  Write("old", "y");
-  ASSERT_TRUE(os_.CopyFileTo(Path("setid"), Path("old"), false));
-  umask(mask);
-  for (const char* name : {"new", "old"}) {
-    struct stat status;
-    ASSERT_EQ(stat(Path(name).c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 0755u) << name;
-  }
-  const struct timespec times[2] = {{1000000000, 0}, {1200000000, 123}};
-  utimensat(AT_FDCWD, Path("src").c_str(), times, 0);
-  Write("dst", "older and longer than nothing");
-
+  Sh("head -c 3145745 /dev/urandom >src; chmod 0640 src;"
+     "touch -d @1200000000.000000123 src; echo older and longer >dst;"
+     "echo x >setid; chmod 07777 setid; echo y >old; : >empty");
   ASSERT_TRUE(os_.CopyFileTo(Path("src"), Path("dst"), false));
-  EXPECT_EQ(Read(Path("dst")), content);
-  struct stat copied;
-  ASSERT_EQ(stat(Path("dst").c_str(), &copied), 0);
-  EXPECT_EQ(copied.st_mode & 07777, 0640u);
+  EXPECT_EQ(Read("dst"), Read("src"));
+  EXPECT_EQ(Mode("dst"), 0640u);
+  struct stat copied {};
+  stat(Path("dst").c_str(), &copied);
   EXPECT_EQ(copied.st_mtim.tv_sec, 1200000000);
   EXPECT_EQ(copied.st_mtim.tv_nsec, 123);
-
   EXPECT_FALSE(os_.CopyFileTo(Path("src"), Path("dst"), true));
-  Write("empty", "");
   EXPECT_TRUE(os_.CopyFileTo(Path("empty"), Path("dst"), false));
-  EXPECT_EQ(Read(Path("dst")), "");
+  EXPECT_EQ(Read("dst"), "");
+  // No set-id, sticky or umask-masked bit reaches an installed file, new
+  // or replaced.
+  const mode_t mask = umask(022);
+  EXPECT_TRUE(os_.CopyFileTo(Path("setid"), Path("new"), false));
+  EXPECT_TRUE(os_.CopyFileTo(Path("setid"), Path("old"), false));
+  umask(mask);
+  EXPECT_EQ(Mode("new"), 0755u);
+  EXPECT_EQ(Mode("old"), 0755u);
 }
 
 TEST_F(PosixPlatformTest, CopyRefusesFoldersLinksAndItsOwnSource) {
-  Write("src", "data");
-  mkdir(Path("dir").c_str(), 0777);
-  EXPECT_FALSE(os_.CopyFileTo(Path("src"), Path("dir"), false));
+  Sh("echo keep me >outside; ln -s outside link; ln file hard");
+  EXPECT_FALSE(os_.CopyFileTo(Path("file"), Path("sub"), false));
   EXPECT_EQ(os_.LastError(), static_cast<std::uint32_t>(EISDIR));
   std::string text;
   ASSERT_TRUE(os_.ErrorText(os_.LastError(), &text));
   EXPECT_EQ(text, std::strerror(EISDIR));
-
-  // A link in the destination's place is not followed.
-  Write("outside", "keep me");
-  symlink(Path("outside").c_str(), Path("link").c_str());
-  EXPECT_FALSE(os_.CopyFileTo(Path("src"), Path("link"), false));
-  EXPECT_EQ(Read(Path("outside")), "keep me");
-
-  // A file copied onto itself through another name stays whole.
-  link(Path("src").c_str(), Path("hard").c_str());
-  EXPECT_FALSE(os_.CopyFileTo(Path("src"), Path("hard"), false));
-  EXPECT_EQ(Read(Path("src")), "data");
+  EXPECT_FALSE(os_.CopyFileTo(Path("file"), Path("link"), false));
+  EXPECT_EQ(Read("outside"), "keep me\n");  // The link is not followed.
+  EXPECT_FALSE(os_.CopyFileTo(Path("file"), Path("hard"), false));
+  EXPECT_EQ(Read("file"), "12345");  // Onto itself: whole.
   EXPECT_FALSE(os_.CopyFileTo(Path("missing"), Path("new"), false));
   EXPECT_NE(access(Path("new").c_str(), F_OK), 0);
 }
 
-TEST_F(PosixPlatformTest, SameFileComparesIdentityNotText) {
-  Write("a", "1");
-  Write("b", "1");
-  link(Path("a").c_str(), Path("c").c_str());
-  EXPECT_TRUE(os_.SameFile(Path("a"), dir_ + "/./a"));
-  EXPECT_TRUE(os_.SameFile(Path("a"), Path("c")));
-  EXPECT_FALSE(os_.SameFile(Path("a"), Path("b")));
-  EXPECT_FALSE(os_.SameFile(Path("a"), Path("missing")));
-}
-
-TEST_F(PosixPlatformTest, RenameMovesFilesAndLinksButNotFolders) {
-  Write("a", "1");
-  Write("b", "2");
-  mkdir(Path("dir").c_str(), 0777);
-  symlink("missing", Path("dangling").c_str());
-  // Without replacing, nothing at the target goes, not even a dangling link.
-  EXPECT_FALSE(os_.RenameFile(Path("a"), Path("b"), false));
-  EXPECT_EQ(os_.LastError(), static_cast<std::uint32_t>(EEXIST));
-  EXPECT_FALSE(os_.RenameFile(Path("a"), Path("dangling"), false));
-  EXPECT_EQ(Read(Path("b")), "2");
-  EXPECT_TRUE(os_.RenameFile(Path("a"), Path("b"), true));
-  EXPECT_EQ(Read(Path("b")), "1");
-  // A link is moved itself, not what it points to.
-  EXPECT_TRUE(os_.RenameFile(Path("dangling"), Path("moved"), false));
-  char target[16] = {};
-  EXPECT_EQ(readlink(Path("moved").c_str(), target, sizeof target - 1), 7);
-  EXPECT_FALSE(os_.RenameFile(Path("dir"), Path("moved2"), true));
-  EXPECT_EQ(os_.LastError(), static_cast<std::uint32_t>(EISDIR));
-}
-
 TEST_F(PosixPlatformTest, EntriesAreJudgedWithoutFollowingLinks) {
-  Write("file", "1");
-  mkdir(Path("dir").c_str(), 0777);
-  symlink(Path("dir").c_str(), Path("to-dir").c_str());
-  symlink(".", Path("to-here").c_str());
-  EXPECT_EQ(os_.QueryEntry(Path("dir")), EntryType::kFolder);
-  EXPECT_EQ(os_.QueryEntry(Path("file")), EntryType::kOther);
-  EXPECT_EQ(os_.QueryEntry(Path("to-dir")), EntryType::kOther);
-  EXPECT_EQ(os_.QueryEntry(Path("to-here")), EntryType::kOther);
-  EXPECT_EQ(os_.QueryEntry(Path("missing")), EntryType::kNone);
-  // A link is not the file it points to.
-  symlink(Path("file").c_str(), Path("to-file").c_str());
-  EXPECT_FALSE(os_.SameFile(Path("file"), Path("to-file")));
+  Sh("ln file hard; cp file copy; ln -s file to-file");
+  for (const auto& [name, type] : {std::pair("sub", EntryType::kFolder),
+                                   {"file", EntryType::kOther},
+                                   {"to-sub", EntryType::kOther},
+                                   {"to-here", EntryType::kOther},
+                                   {"missing", EntryType::kNone}}) {
+    EXPECT_EQ(os_.QueryEntry(Path(name)), type) << name;
+  }
+  EXPECT_TRUE(os_.SameFile(Path("file"), dir_ + "/./file"));
+  EXPECT_TRUE(os_.SameFile(Path("file"), Path("hard")));
+  for (const char* other : {"copy", "missing", "to-file"}) {
+    EXPECT_FALSE(os_.SameFile(Path("file"), Path(other))) << other;
+  }
   EXPECT_TRUE(os_.IsAbsolutePath("/opt"));
   EXPECT_FALSE(os_.IsAbsolutePath("opt/q"));
   EXPECT_FALSE(os_.IsAbsolutePath(""));
 }
 
-TEST_F(PosixPlatformTest, RenameFolderMovesFoldersButNeverMergesThem) {
-  mkdir(Path("a").c_str(), 0777);
-  Write("a/f", "1");
-  mkdir(Path("empty").c_str(), 0777);
-  Write("file", "2");
+TEST_F(PosixPlatformTest, RenamesMoveEntriesButNeverReplaceUnasked) {
+  Sh("echo 2 >b; mkdir a; echo 1 >a/f; mkdir empty");
+  // Without replacing, nothing at the target goes, not even a dangling link.
+  EXPECT_FALSE(os_.RenameFile(Path("file"), Path("b"), false));
+  EXPECT_EQ(os_.LastError(), static_cast<std::uint32_t>(EEXIST));
+  EXPECT_FALSE(os_.RenameFile(Path("file"), Path("dangling"), false));
+  EXPECT_TRUE(os_.RenameFile(Path("file"), Path("b"), true));
+  EXPECT_EQ(Read("b"), "12345");
+  // A link is moved itself, not what it points to; a folder is no file.
+  EXPECT_TRUE(os_.RenameFile(Path("dangling"), Path("moved"), false));
+  char target[16] = {};
+  EXPECT_EQ(readlink(Path("moved").c_str(), target, sizeof target - 1), 7);
+  EXPECT_FALSE(os_.RenameFile(Path("sub"), Path("moved2"), true));
+  EXPECT_EQ(os_.LastError(), static_cast<std::uint32_t>(EISDIR));
+  // Folders move but never merge.
   EXPECT_FALSE(os_.RenameFolder(Path("a"), Path("empty")));
-  EXPECT_FALSE(os_.RenameFolder(Path("file"), Path("other")));
-  EXPECT_TRUE(os_.RenameFolder(Path("a"), Path("b")));
-  EXPECT_EQ(Read(Path("b/f")), "1");
+  EXPECT_FALSE(os_.RenameFolder(Path("b"), Path("other")));
+  EXPECT_TRUE(os_.RenameFolder(Path("a"), Path("c")));
+  EXPECT_EQ(Read("c/f"), "1\n");
 }
 
 TEST_F(PosixPlatformTest, FoldersAndExistence) {
@@ -299,7 +233,7 @@ TEST_F(PosixPlatformTest, FoldersAndExistence) {
   EXPECT_EQ(os_.Access(Path("x"), 0, &error), 0);
   EXPECT_EQ(os_.Stat(Path("x")), 0);
   EXPECT_EQ(os_.MakeDir(Path("y/z")), -1);  // One level only.
-  Write("x/f", "");
+  EXPECT_TRUE(os_.RenameFile(Path("file"), Path("x/f"), false));
   EXPECT_EQ(os_.RemoveDir(Path("x")), -1);
   EXPECT_TRUE(os_.RemoveFile(Path("x/f")));
   EXPECT_EQ(os_.RemoveDir(Path("x")), 0);
@@ -311,31 +245,17 @@ TEST_F(PosixPlatformTest, FreeSpaceIsThatOfTheNearestExistingFolder) {
   ASSERT_TRUE(os_.QueryVersion(&version));
   EXPECT_EQ(version.dwPlatformId, 2u);
   Library library = os_.LoadLibraryByName("KERNEL32.DLL");
-  ASSERT_NE(library, nullptr);
   Proc entry = os_.FindLibraryEntry(library, "GetDiskFreeSpaceExA");
   ASSERT_NE(entry, nullptr);
-  std::uint64_t caller = 0;
-  std::uint64_t total = 0;
-  std::uint64_t free = 0;
+  std::uint64_t caller = 0, total = 0, free = 0;
   ASSERT_TRUE(os_.CallFreeSpaceEx(entry, Path("Skins/not/yet"), &caller, &total,
                                   &free));
-  struct statvfs volume;
+  struct statvfs volume {};
   ASSERT_EQ(statvfs(dir_.c_str(), &volume), 0);
   EXPECT_EQ(total,
             static_cast<std::uint64_t>(volume.f_blocks) * volume.f_frsize);
   EXPECT_GE(free, caller);
   EXPECT_GT(free, 0u);
-}
-
-TEST_F(PosixPlatformTest, StreamReadsRawBytes) {
-  Write("map", "A\r\nB\x1A");
-  Stream stream = os_.OpenStream(Path("map"));
-  ASSERT_NE(stream, nullptr);
-  char buffer[16];
-  EXPECT_EQ(os_.ReadStream(stream, buffer, sizeof buffer), 5);
-  EXPECT_EQ(os_.ReadStream(stream, buffer, sizeof buffer), 0);
-  os_.CloseStream(stream);
-  EXPECT_EQ(os_.OpenStream(Path("missing")), nullptr);
 }
 
 }  // namespace

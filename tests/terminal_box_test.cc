@@ -9,35 +9,31 @@
 namespace platform {
 namespace {
 
-TEST(TerminalBoxTest, ShowsUtf8AsItIsAndCodePage1252Converted) {
-  EXPECT_EQ(DisplayText("Quintavo non \xE8 installato"),
-            "Quintavo non \xC3\xA8 installato");
-  EXPECT_EQ(DisplayText("gi\xE0 \x80 \x9C"),
-            "gi\xC3\xA0 \xE2\x82\xAC \xC5\x93");
-  EXPECT_EQ(DisplayText("gi\xC3\xA0"), "gi\xC3\xA0");
-  EXPECT_EQ(DisplayText("plain"), "plain");
-  // Bytes the page leaves undefined show as "?".
-  EXPECT_EQ(DisplayText("a\x81z\xE8"), "a?z\xC3\xA8");
-}
-
-TEST(TerminalBoxTest, RecognisesWellFormedUtf8Only) {
-  EXPECT_TRUE(IsValidUtf8(""));
-  EXPECT_TRUE(IsValidUtf8("\xE2\x82\xAC \xF0\x9F\x98\x80"));
-  EXPECT_FALSE(IsValidUtf8("\xE8"));
-  EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));          // Overlong.
-  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));      // A surrogate.
-  EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));  // Past U+10FFFF.
-  EXPECT_FALSE(IsValidUtf8("\xE2\x82"));          // Cut short.
-}
-
-TEST(TerminalBoxTest, ReadsYesAndNoInItalianAndEnglish) {
-  for (const char* yes : {"s", "si", "S\xC3\xAC", "s\xEC", "SI", "y", "Yes",
-                          "  sì \r", "S\xCC"}) {
-    EXPECT_EQ(ParseYesNo(yes), 1) << yes;
+TEST(TerminalBoxTest, ConvertsTextsAndReadsAnswers) {
+  const std::pair<const char*, const char*> shown[] = {
+      {"Quintavo non \xE8 installato", "Quintavo non \xC3\xA8 installato"},
+      {"gi\xE0 \x80 \x9C", "gi\xC3\xA0 \xE2\x82\xAC \xC5\x93"},
+      {"gi\xC3\xA0", "gi\xC3\xA0"},   // Already UTF-8.
+      {"a\x81z\xE8", "a?z\xC3\xA8"},  // Undefined in the page: "?".
+  };
+  for (const auto& [text, display] : shown)
+    EXPECT_EQ(DisplayText(text), display);
+  for (const char* utf8 : {"", "plain", "\xE2\x82\xAC \xF0\x9F\x98\x80"}) {
+    EXPECT_TRUE(IsValidUtf8(utf8)) << utf8;
   }
-  for (const char* no : {"n", "No", " NO "}) EXPECT_EQ(ParseYesNo(no), 0) << no;
-  for (const char* other : {"", "maybe", "sii", "ok", "s i"}) {
-    EXPECT_EQ(ParseYesNo(other), -1) << other;
+  // Cut short, overlong, a surrogate, past U+10FFFF.
+  for (const char* other :
+       {"\xE8", "\xE2\x82", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80"}) {
+    EXPECT_FALSE(IsValidUtf8(other)) << other;
+  }
+  const std::pair<const char*, int> answers[] = {
+      {"s", 1},     {"si", 1},     {"S\xC3\xAC", 1}, {"s\xEC", 1},
+      {"SI", 1},    {"y", 1},      {"Yes", 1},       {"  s\xC3\xAC \r", 1},
+      {"S\xCC", 1}, {"n", 0},      {"No", 0},        {" NO ", 0},
+      {"", -1},     {"maybe", -1}, {"sii", -1},      {"ok", -1},
+      {"s i", -1}};
+  for (const auto& [text, answer] : answers) {
+    EXPECT_EQ(ParseYesNo(text), answer) << text;
   }
 }
 

@@ -1,14 +1,18 @@
 #!/usr/bin/env python3
 """A Windows installer, build/win32 or build/win64 setup.exe, under Wine of
-the same width, for what only Windows shows: real boxes, raw command lines,
-the registry, Win32 copies, attributes, names in any case and links.
+the same width: the scenarios both builds share, and what only Windows
+shows: real boxes, raw command lines, the registry, attributes, names in
+any case.
 
 Each box is a real window on a private X display: the suite reads its
 caption from the window, its text from Wine's message-box trace, and
 answers it with the keyboard. The 32-bit suite is skipped (exit status 77)
-on a machine that runs no 32-bit programs, where 32-bit Wine cannot start.
+where 32-bit Wine cannot start: its loader is itself a 32-bit program, and
+some kernels run none.
 
 Usage: e2e_wine_test.py BUILD_DIR WORK_DIR win32|win64
+       e2e_wine_test.py --probe  (status 0 when 32-bit Wine starts here;
+       otherwise 1, and why)
 """
 
 import os
@@ -20,29 +24,32 @@ import tempfile
 import time
 import unittest
 
-import probe32
-
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), ".."))
-import e2e_posix_test  # noqa: E402
-from catalogue import TEXTS, failure  # noqa: E402
+import e2e  # noqa: E402
+from e2e import QUESTION, SUCCESS, failure, write  # noqa: E402
 
 BUILD_DIR = WINE = None
 LOADERS = {"win32": "/usr/lib/wine/wine", "win64": "/usr/lib/wine/wine64"}
-TITLE = TEXTS["kProgramTitle"]
-SUCCESS = (TITLE, TEXTS["kSuccess"])
-QUESTION = (TITLE, TEXTS["kAlreadyPresent"])
 CLIENT_KEY = "HKCU\\SOFTWARE\\QV CLIENT"
 WAIT = 60  # Seconds a box may take to come or go.
+
+
+def why_32bit_wine_cannot_start():
+    """None when it can; otherwise the reason. SKINSETUP_NO_32BIT=1 acts
+    out a machine without 32-bit support on any machine."""
+    if os.environ.get("SKINSETUP_NO_32BIT") == "1":
+        return "SKINSETUP_NO_32BIT=1 says to act as if it could not"
+    try:
+        status = subprocess.run([LOADERS["win32"], "--version"], timeout=60,
+                                capture_output=True).returncode
+    except OSError as error:
+        return "its 32-bit loader cannot start: " + error.strerror
+    return status and "its 32-bit loader ended with status %d" % status
 
 
 def windows_path(path):
     """The path as Wine's drive Z: shows a Unix path."""
     return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def snapshot(folder, fold=False):
-    """The tree below `folder`, with times as Windows keeps them (100 ns)."""
-    return e2e_posix_test.snapshot(folder, 100, fold)
 
 
 class WineSession:
@@ -52,12 +59,12 @@ class WineSession:
         self.work, self.loader = work, LOADERS[arch]
         shutil.rmtree(work, ignore_errors=True)
         os.makedirs(work)
-        read, write = os.pipe()
+        read, write_end = os.pipe()
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
-             "-nolisten", "tcp"], pass_fds=[write],
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+             "1024x768x24", "-nolisten", "tcp"], pass_fds=[write_end],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write)
+        os.close(write_end)
         display = b""
         while not display.endswith(b"\n"):
             chunk = os.read(read, 16)
@@ -92,13 +99,13 @@ class WineSession:
                 return window, caption
         return None
 
-    def run(self, command_line, cwd, keys=(), screenshot=None):
+    def run(self, command_line, cwd, answer, screenshot=None):
         """Runs the installer through the launcher with an exact command
-        line; answers the boxes with `keys` (Return once they run out).
+        line; answers the question with the key `answer`, other boxes with
+        Return.
         Returns the status and the boxes as (caption, text). With
         `screenshot`, the run takes place in a small Italian desktop, and a
-        picture of the overwrite question is saved (the status is then the
-        desktop's)."""
+        picture of the overwrite question is saved."""
         env = dict(self.env, WINEDEBUG="-all,trace+msgbox",
                    SKINSETUP_COMMAND_LINE=command_line)
         command = [self.loader, os.path.join(BUILD_DIR, "launch.exe")]
@@ -108,7 +115,7 @@ class WineSession:
         trace = tempfile.TemporaryFile(dir=self.work)
         process = subprocess.Popen(command, cwd=cwd, env=env, stderr=trace,
                                    stdout=subprocess.DEVNULL)
-        keys, boxes, deadline = list(keys), [], time.time() + 2 * WAIT
+        boxes, deadline = [], time.time() + 2 * WAIT
         try:
             while True:
                 trace.seek(0)
@@ -120,20 +127,21 @@ class WineSession:
                     r'trace:msgbox:MSGBOX_OnInit L"(.*)"\n',
                     trace.read().decode("utf-8", "replace"))]
                 if len(texts) > len(boxes):
-                    window, caption = self.wait(lambda: self.box(), boxes)
+                    window, caption = self.wait(self.box, boxes)
                     boxes.append((caption, texts[len(boxes)]))
                     if screenshot and boxes[-1] == QUESTION:
                         desktop = self.xdotool("search", "--onlyvisible",
                                                "--name", "Wine desktop")
                         subprocess.run(["import", "-window", desktop,
                                         screenshot], env=self.env, check=True)
-                    key = keys.pop(0) if keys else "Return"
+                    key = answer if boxes[-1] == QUESTION else "Return"
                     self.wait(lambda: self.answer(window, key), boxes)
                 elif process.poll() is not None:
                     break
                 assert time.time() < deadline, "no end; boxes: %r" % boxes
                 time.sleep(0.05)
         finally:
+            trace.close()
             if process.poll() is None:  # The installer and its box go.
                 process.kill()
                 process.wait()
@@ -159,22 +167,14 @@ class WineSession:
         raise AssertionError("a box did not come or go; boxes: %r" % boxes)
 
 
-class Sandbox:
-    """A client folder, a package folder with the installer, and the
-    registry set for them."""
+class Sandbox(e2e.Sandbox):
+    """The registry is Wine's, set for this sandbox; times are kept in
+    ticks of 100 ns."""
+    TICK_NS = 100
 
     def __init__(self, test):
-        self.root = tempfile.mkdtemp(prefix="case-", dir=WINE.work)
-        test.addCleanup(shutil.rmtree, self.root, True)
-        self.skins = os.path.join(self.root, "client", "Skins")
-        self.pkg = os.path.join(self.root, "pkg")
-        os.makedirs(self.skins)
-        os.makedirs(self.pkg)
-        self.add("a.bmp", b"BM" + bytes(range(256)) * 20)
-        self.add("b.txt", b"blue\r\n")
-        self.add("cliver.map", b"SKIN-COMPATIBILITY-MIN=3\r\n"
-                               b"SKIN-COMPATIBILITY-MAX=7\r\n")
-        shutil.copy2(os.path.join(BUILD_DIR, "setup.exe"), self.pkg)
+        super().__init__(test, os.path.join(BUILD_DIR, "setup.exe"),
+                         e2e.package_files(6, 3000, "new"), WINE.work)
         WINE.wine("reg", "delete", CLIENT_KEY, "/f")
         self.reg("", "Install Directory", "REG_SZ",
                  windows_path(os.path.dirname(self.skins)))
@@ -184,139 +184,101 @@ class Sandbox:
         assert WINE.wine("reg", "add", CLIENT_KEY + subkey, "/v", name, "/t",
                          kind, "/d", str(data), "/f") == 0
 
-    def add(self, name, content):
-        with open(os.path.join(self.pkg, name), "wb") as f:
-            f.write(content)
-
-    def skin(self, name="Blue"):
-        return os.path.join(self.skins, name)
-
-    def run(self, tail=" Blue", keys=(), program=".\\setup.exe", cwd=None,
+    def run(self, tail=" Blue", answer="y", program=".\\setup.exe", cwd=None,
             **kwargs):
-        return WINE.run(program + tail, cwd or self.pkg, keys, **kwargs)
+        return WINE.run(program + tail, cwd or self.pkg, answer, **kwargs)
+
+    def rolled_back(self, tail=" Blue"):
+        """Runs the installer; its status and last two boxes."""
+        status, boxes = self.run(tail)
+        return status, boxes[-2:]
+
+    def rollback(self, name="Blue"):
+        return [(e2e.TEXTS["kDeleteDirCaption"],
+                 windows_path(self.skin(name)) + "\\*"),
+                failure("kCannotCopy", 1)]
 
 
 class WineTest(unittest.TestCase):
-    def assert_rolled_back(self, box, tail=" Blue", keys=("y",)):
-        """Runs the installer (a reinstall answered Yes, by default) and
-        checks that it ended with the rollback's two boxes."""
-        status, boxes = box.run(tail, keys)
-        pattern = windows_path(box.skin(tail.lstrip(" \t"))) + "\\*"
-        self.assertEqual((status, boxes[-2:]), (0, [
-            (TEXTS["kDeleteDirCaption"], pattern),
-            (TITLE, failure("kCannotCopy", 1))]))
-        return boxes
+    def test_scenarios_both_builds_share(self):
+        # A copy error shows FormatMessage's text: a sentence and a line end.
+        e2e.check_scenarios(self, lambda: Sandbox(self), Sandbox.rollback,
+                            lambda text: re.match(r"^[A-Z].*\.\r\n$", text))
 
     def test_command_lines_reach_the_installer_as_typed(self):
         box = Sandbox(self)
         for tail in ("", " \t  "):
             self.assertEqual(box.run(tail),
-                             (0, [(TITLE, failure("kCannotInstall", 0))]))
+                             (0, [failure("kCannotInstall", 0)]))
         # Windows drops a trailing blank from the folder it makes but not
         # from the paths of the copies, which fail; a quoted name keeps its
         # quotes, which no file name may hold. Nothing stays behind.
-        self.assert_rolled_back(box, " \tMy Skin ", keys=())
-        self.assert_rolled_back(box, ' "Blue"', keys=())
+        for tail in (" \tMy Skin ", ' "Blue"'):
+            self.assertEqual(box.rolled_back(tail),
+                             (0, box.rollback(tail.lstrip(" \t"))))
         self.assertEqual(os.listdir(box.skins), [])
 
     def test_registry_tells_a_missing_client_from_a_missing_directory(self):
         box = Sandbox(self)
         WINE.wine("reg", "delete", CLIENT_KEY, "/v", "Install Directory", "/f")
-        self.assertEqual(box.run(),
-                         (0, [(TITLE, failure("kNotInstalled", 1))]))
+        self.assertEqual(box.run(), (0, [failure("kNotInstalled", 1)]))
         WINE.wine("reg", "delete", CLIENT_KEY, "/f")
-        self.assertEqual(box.run(),
-                         (0, [(TITLE, failure("kNotInstalled", 2))]))
+        self.assertEqual(box.run(), (0, [failure("kNotInstalled", 2)]))
 
-    def test_install_itself_and_the_question_before_overwriting(self):
+    def test_started_by_full_path_it_copies_itself(self):
         box = Sandbox(self)
-        self.assertEqual(box.run(), (1, [SUCCESS]))
-        package = snapshot(box.pkg)
-        del package["setup.exe"]  # Started as .\setup.exe: itself.
-        self.assertEqual(snapshot(box.skin()), package)
-        # Started through its full path, it opens and copies itself.
         program = windows_path(os.path.join(box.pkg, "setup.exe"))
-        self.assertEqual(box.run(program=program, keys=("y", "Return")),
-                         (1, [QUESTION, SUCCESS]))
+        self.assertEqual(box.run(program=program), (1, [SUCCESS]))
         self.assertIn("setup.exe", os.listdir(box.skin()))
-        before = snapshot(box.skins)
-        self.assertEqual(box.run(keys=("n",)), (0, [QUESTION]))
-        # The question once more, as a user sees it, for the README.
+        # The question as a user sees it, for the README.
         picture = os.path.join(WINE.work, "overwrite-question.png")
-        self.assertEqual(box.run(keys=("n",), screenshot=picture)[1],
+        self.assertEqual(box.run(answer="n", screenshot=picture)[1],
                          [QUESTION])
         self.assertGreater(os.path.getsize(picture), 0)
-        self.assertEqual(snapshot(box.skins), before)
-
-    def test_failed_copy_shows_the_system_text_and_is_rolled_back(self):
-        box = Sandbox(self)
-        os.makedirs(os.path.join(box.skin(), "b.txt"))  # Cannot be replaced.
-        with open(os.path.join(box.skin(), "a.bmp"), "wb") as f:
-            f.write(b"old a")
-        before = snapshot(box.skins)
-        boxes = self.assert_rolled_back(box)
-        self.assertEqual(boxes[0], QUESTION)
-        self.assertEqual(boxes[1][0], TEXTS["kCopyErrorCaption"])
-        self.assertRegex(boxes[1][1], r"^[A-Z].*\.\r\n$")  # FormatMessage's.
-        self.assertEqual(snapshot(box.skins), before)
 
     def test_read_only_files_are_reinstalled_and_put_back(self):
         box = Sandbox(self)
-        os.chmod(os.path.join(box.pkg, "b.txt"), 0o444)  # Read-only.
+        os.chmod(os.path.join(box.pkg, "f0001.dat"), 0o444)  # Read-only.
         self.assertEqual(box.run(), (1, [SUCCESS]))
         for _ in range(2):
-            self.assertEqual(box.run(keys=("y", "Return")),
-                             (1, [QUESTION, SUCCESS]))
-            self.assertEqual(sorted(os.listdir(box.skin())),
-                             ["a.bmp", "b.txt", "cliver.map"])
-        box.add("c.txt", b"c")
-        os.mkdir(os.path.join(box.skin(), "c.txt"))
-        before = snapshot(box.skins)
-        self.assert_rolled_back(box)
-        self.assertEqual(snapshot(box.skins), before)
-        installed = os.stat(os.path.join(box.skin(), "b.txt"))
+            before = box.snapshot()
+            self.assertEqual(box.run(), (1, [QUESTION, SUCCESS]))
+            self.assertEqual(box.snapshot(), before)
+        write(box.pkg, {"f0009.dat": b"new"})
+        os.mkdir(os.path.join(box.skin(), "f0009.dat"))
+        before = box.snapshot()
+        self.assertEqual(box.rolled_back(), (0, box.rollback()))
+        self.assertEqual(box.snapshot(), before)
+        installed = os.stat(os.path.join(box.skin(), "f0001.dat"))
         self.assertEqual(installed.st_mode & 0o222, 0)  # Read-only again.
 
     def test_names_differing_in_case_never_replace_a_kept_file(self):
         box = Sandbox(self)
-        box.add("A.BMP", b"capital")
-        os.mkdir(box.skin())
-        with open(os.path.join(box.skin(), "a.bmp"), "wb") as f:
-            f.write(b"earlier")
+        write(box.pkg, {"F0001.DAT": b"capital"})
+        write(box.skin(), {"f0001.dat": b"earlier"})
         # The earlier file comes back, perhaps under the other case.
-        before = snapshot(box.skins, fold=True)
-        self.assert_rolled_back(box)
-        self.assertEqual(snapshot(box.skins, fold=True), before)
-
-    def test_links_standing_as_working_folders_are_never_followed(self):
-        box = Sandbox(self)
-        self.assertEqual(box.run(), (1, [SUCCESS]))
-        outside = os.path.join(box.root, "outside")
-        os.mkdir(outside)
-        with open(os.path.join(outside, "a.bmp"), "wb") as f:
-            f.write(b"the user's")
-        os.symlink(outside, os.path.join(box.skin(), ".skinsetup-discard"))
-        os.symlink(".", os.path.join(box.skin(), ".skinsetup-kept"))
-        before = snapshot(box.root)  # The same files come again.
-        self.assertEqual(box.run(keys=("y", "Return")),
-                         (1, [QUESTION, SUCCESS]))
-        self.assertEqual(snapshot(box.root), before)
+        before = e2e.snapshot(box.skins, 100, fold=True)
+        self.assertEqual(box.rolled_back(), (0, box.rollback()))
+        self.assertEqual(e2e.snapshot(box.skins, 100, fold=True), before)
 
     def test_package_inside_its_own_skin_folder_stays_whole(self):
         box = Sandbox(self)
         self.assertEqual(box.run(), (1, [SUCCESS]))
         shutil.copy2(os.path.join(box.pkg, "setup.exe"), box.skin())
-        before = snapshot(box.skins)
-        self.assertEqual(box.run(keys=("y", "Return"), cwd=box.skin()),
-                         (1, [QUESTION, SUCCESS]))
-        self.assertEqual(snapshot(box.skins), before)
+        before = box.snapshot()
+        self.assertEqual(box.run(cwd=box.skin()), (1, [QUESTION, SUCCESS]))
+        self.assertEqual(box.snapshot(), before)
 
 
 if __name__ == "__main__":
+    if sys.argv[1] == "--probe":
+        reason = why_32bit_wine_cannot_start()
+        print(reason or "32-bit Wine starts here")
+        sys.exit(1 if reason else 0)
     BUILD_DIR, work, arch = [os.path.abspath(a) for a in sys.argv[1:3]] + [
         sys.argv[3]]
     del sys.argv[1:4]
-    reason = arch == "win32" and probe32.why_not(work)
+    reason = arch == "win32" and why_32bit_wine_cannot_start()
     if reason:
         print("SKIPPED: 32-bit Wine cannot start here: " + reason)
         sys.exit(77)
