@@ -6,10 +6,7 @@ namespace app {
 namespace {
 
 TEST(CommandTailTest, CutsTheTailFromAWindowsCommandLine) {
-  struct Case {
-    const char* line;
-    const char* tail;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {".\\setup.exe Blue", "Blue"},
       {"setup.exe", ""},
       {"setup.exe   \t ", ""},
@@ -24,17 +21,14 @@ TEST(CommandTailTest, CutsTheTailFromAWindowsCommandLine) {
       {"   ", ""},
       {"a\"b c", "c"},  // A quote inside the token does not start a quote.
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(CutCommandTail(c.line), c.tail) << "[" << c.line << "]";
+  for (const auto& [line, tail] : cases) {
+    EXPECT_EQ(CutCommandTail(line), tail) << "[" << line << "]";
   }
   EXPECT_EQ(CutCommandTail(nullptr), "");
 }
 
 TEST(CommandTailTest, JoinsPosixArgumentsWithSingleBlanks) {
-  struct Case {
-    std::vector<const char*> argv;
-    const char* tail;
-  } cases[] = {
+  const std::pair<std::vector<const char*>, const char*> cases[] = {
       {{"./setup", "Blue"}, "Blue"},
       {{"./setup"}, ""},
       {{"./setup", "My", "Skin"}, "My Skin"},
@@ -45,9 +39,8 @@ TEST(CommandTailTest, JoinsPosixArgumentsWithSingleBlanks) {
       {{"./setup", "", "Blue"}, "Blue"},
       {{"./setup", "\"Blue\""}, "\"Blue\""},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(JoinArguments(static_cast<int>(c.argv.size()), c.argv.data()),
-              c.tail);
+  for (const auto& [argv, tail] : cases) {
+    EXPECT_EQ(JoinArguments(static_cast<int>(argv.size()), argv.data()), tail);
   }
 }
 
