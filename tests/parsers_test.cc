@@ -82,7 +82,8 @@ TEST(TextReaderTest, ReadsAsTheWindowsTextModeDoes) {
       {std::string(600, 'x') + "\n",
        {std::string(511, 'x'), std::string(89, 'x') + "\n"}},
   };
-  for (const auto& [bytes, expected] : cases) {
+  for (const auto& c : cases) {
+    const std::string& bytes = c.first;
     for (std::size_t chunk : {1, 2, 4096}) {  // Bytes per read.
       std::size_t offset = 0;
       TextReader reader([&](char* buffer, long size) {
@@ -97,7 +98,7 @@ TEST(TextReaderTest, ReadsAsTheWindowsTextModeDoes) {
       while (!reader.AtEnd()) {
         if (reader.GetLine(line, sizeof line)) lines.push_back(line);
       }
-      EXPECT_EQ(lines, expected) << chunk << " " << bytes;
+      EXPECT_EQ(lines, c.second) << chunk << " " << bytes;
     }
   }
 }

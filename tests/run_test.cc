@@ -10,15 +10,11 @@ namespace {
 
 // A row's setup, and its check of the system after the run against the
 // Skins folder as it was before.
-#define SET(...)                   \
-  __LINE__, [](FakePlatform& os) { \
-    (void)os;                      \
-    __VA_ARGS__;                   \
-  }
-#define THEN(...)                                        \
-  [](FakePlatform& os, const Tree& before) {             \
-    return (void)before, static_cast<bool>(__VA_ARGS__); \
-  }
+// clang-format off
+#define SET(...) __LINE__, [](FakePlatform& os) { (void)os; __VA_ARGS__; }
+#define THEN(...) [](FakePlatform& os, const Tree& before) { \
+    return (void)before, static_cast<bool>(__VA_ARGS__); }
+// clang-format on
 
 struct Row {
   int line;
@@ -74,9 +70,9 @@ bool Same(FakePlatform& os, const Tree& before) {
 bool KeyClosedLast(FakePlatform& os) {
   return os.events.rbegin()[1] == "CloseKey";
 }
-Tree Installed(const char* a_bmp) {
+Tree Installed() {  // The package, fresh.
   return {{kSkin, "<dir>"},
-          {InSkin("a.bmp"), a_bmp},
+          {InSkin("a.bmp"), "aaaa@1"},
           {InSkin("b.bmp"), "bb@1"},
           {InSkin("cliver.map"), std::string(kMap) + "@1"}};
 }
@@ -89,7 +85,7 @@ const char kAll[] =
 // clang-format off
 const Row kRows[] = {
   // Success: the success box's own result is the status.
-  {SET(), 1, {kS}, THEN(os.TreeOf(kSkin) == Installed("aaaa@1") &&
+  {SET(), 1, {kS}, THEN(os.TreeOf(kSkin) == Installed() &&
                         os.open_handles == 0)},
   {SET(os.ok_result = 0), 0, {kS}},  // The box could not be shown.
   // The client, its directory and its revision.
@@ -208,7 +204,7 @@ const Row kRows[] = {
   {SET(Earlier(os); Leftover(os); os.answers = {kIdNo}), 0, {kQ}, Same},
   {SET(Earlier(os); Leftover(os)), 1, {kQ, kS},
    THEN(os.TreeOf(kSkin) == [] {
-          Tree tree = Installed("aaaa@1");
+          Tree tree = Installed();
           tree[InSkin("notes.txt")] = "mine@8";
           return tree;
         }() && os.open_handles == 0 &&
