@@ -10,19 +10,35 @@ const char* SkipBlanks(const char* at) {
   return at;
 }
 
+// Finds the program token after the leading blanks: from a double quote up
+// to the next one or the end, otherwise up to a blank or tab. Sets `*begin`
+// and `*end` to its text without the quotes, and returns where it ends.
+const char* ProgramToken(const char* command_line, const char** begin,
+                         const char** end) {
+  const char* at = SkipBlanks(command_line);
+  const bool quoted = *at == '"';
+  if (quoted) ++at;
+  *begin = at;
+  while (*at != '\0' && (quoted ? *at != '"' : !IsBlank(*at))) ++at;
+  *end = at;
+  return quoted && *at == '"' ? at + 1 : at;
+}
+
 }  // namespace
 
 std::string CutCommandTail(const char* command_line) {
   if (command_line == nullptr) return "";
-  const char* at = SkipBlanks(command_line);
-  if (*at == '"') {
-    ++at;
-    while (*at != '\0' && *at != '"') ++at;
-    if (*at == '"') ++at;
-  } else {
-    while (*at != '\0' && !IsBlank(*at)) ++at;
-  }
-  return SkipBlanks(at);
+  const char* begin;
+  const char* end;
+  return SkipBlanks(ProgramToken(command_line, &begin, &end));
+}
+
+std::string FirstArgument(const char* command_line) {
+  if (command_line == nullptr) return "";
+  const char* begin;
+  const char* end;
+  ProgramToken(command_line, &begin, &end);
+  return std::string(begin, end);
 }
 
 std::string JoinArguments(int argc, const char* const* argv) {

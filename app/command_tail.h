@@ -13,6 +13,10 @@ namespace app {
 // blanks and tabs after it go; the rest stays exactly as typed.
 std::string CutCommandTail(const char* command_line);
 
+// The program token of a whole Windows command line, its quotes removed, as
+// the runtime's argument splitter gives it as the first argument.
+std::string FirstArgument(const char* command_line);
+
 // Forms the tail from an argument vector: the arguments after the first,
 // joined by single blanks, without leading blanks and tabs.
 std::string JoinArguments(int argc, const char* const* argv);

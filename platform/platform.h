@@ -5,6 +5,11 @@
 // in-memory fake of the tests. Each backend lives in a file of its own and
 // the build picks one. No system header is included here: handles are
 // opaque pointers that only their backend can interpret.
+//
+// Every text that crosses this interface, paths and names, registry texts,
+// the system's error texts and the boxes' texts, is in UTF-8 on Windows,
+// whatever the system's code page (the backend speaks UTF-16 to Windows),
+// and in the system's own bytes on POSIX.
 
 #ifndef SKINSETUP_PLATFORM_PLATFORM_H_
 #define SKINSETUP_PLATFORM_PLATFORM_H_
@@ -66,6 +71,12 @@ struct OsVersionInfo {
 };
 static_assert(sizeof(OsVersionInfo) == 148, "the version record is 148 bytes");
 
+// A file's identity: the serial number of its volume and its id there.
+struct FileId {
+  std::uint64_t volume;
+  unsigned char id[16];
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -98,11 +109,18 @@ class Platform {
   virtual std::string CurrentDirectory() = 0;
   /// Ends the process with `status`. Never returns.
   [[noreturn]] virtual void Exit(int status) = 0;
+  /// Waits `milliseconds` before the run goes on.
+  virtual void Pause(unsigned milliseconds) = 0;
+  /// True when the error `code` says that another process has the file open
+  /// or is deleting it, so that the same call may succeed a moment later (a
+  /// sharing violation or access denied on Windows; nothing on POSIX).
+  virtual bool IsSharingError(std::uint32_t code) const = 0;
 
   // --- Message boxes ---
 
-  /// Shows a box with no owner, `type` one of the kBox* sets. Returns the
-  /// button chosen (kIdOk, kIdYes, kIdNo), or 0 when no box can be shown.
+  /// Shows a box with no owner, `type` one of the kBox* sets, its text and
+  /// caption in UTF-8. Returns the button chosen (kIdOk, kIdYes, kIdNo), or
+  /// 0 when no box can be shown.
   virtual int ShowMessageBox(const std::string& text,
                              const std::string& caption, unsigned type) = 0;
 
@@ -227,10 +245,16 @@ class Platform {
   /// Renames the folder `from` to `to`, which must not exist, on the same
   /// volume. Returns false on failure.
   virtual bool RenameFolder(const std::string& from, const std::string& to) = 0;
-  /// True when both paths exist and name the same file, whatever the texts
-  /// of the paths (the file's identity on its volume is compared; a final
-  /// link is not followed).
-  virtual bool SameFile(const std::string& a, const std::string& b) = 0;
+  /// Fills `*id` with the identity of the file that `path` names, a final
+  /// link not followed. Returns false when there is nothing there or the
+  /// system cannot tell. A zero volume or file id is what some file systems
+  /// and network redirectors report when they do not know.
+  virtual bool QueryFileId(const std::string& path, FileId* id) = 0;
+  /// True when the last element of `path` is the name under which its
+  /// folder lists the entry there (in any case, where the system ignores
+  /// case). False, with LastError() telling why, for a short 8.3 alias of
+  /// an entry with a longer name, and when nothing is there.
+  virtual bool IsListedName(const std::string& path) = 0;
 };
 
 }  // namespace platform

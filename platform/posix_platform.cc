@@ -3,6 +3,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "platform/system_platform.h"
@@ -268,6 +269,18 @@ std::string SystemPlatform::CurrentDirectory() {
 void SystemPlatform::Exit(int status) {
   std::fflush(nullptr);
   std::exit(status);
+}
+
+void SystemPlatform::Pause(unsigned milliseconds) {
+  struct timespec rest = {static_cast<time_t>(milliseconds / 1000),
+                          static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
+  }
+}
+
+bool SystemPlatform::IsSharingError(std::uint32_t /*code*/) const {
+  // Nothing here keeps others from renaming, deleting or opening a file.
+  return false;
 }
 
 int SystemPlatform::ShowMessageBox(const std::string& text,
@@ -613,11 +626,19 @@ bool SystemPlatform::RenameFolder(const std::string& from,
   return rename(from.c_str(), to.c_str()) == 0 ? true : Failed(false);
 }
 
-bool SystemPlatform::SameFile(const std::string& a, const std::string& b) {
-  struct stat first;
-  struct stat second;
-  return lstat(a.c_str(), &first) == 0 && lstat(b.c_str(), &second) == 0 &&
-         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+bool SystemPlatform::QueryFileId(const std::string& path, FileId* id) {
+  struct stat status;
+  if (lstat(path.c_str(), &status) != 0) return Failed(false);
+  *id = FileId{static_cast<std::uint64_t>(status.st_dev), {}};
+  const auto inode = static_cast<std::uint64_t>(status.st_ino);
+  std::memcpy(id->id, &inode, sizeof inode);
+  return true;
+}
+
+bool SystemPlatform::IsListedName(const std::string& path) {
+  // A name is the only way to an entry here: there are no aliases.
+  struct stat status;
+  return lstat(path.c_str(), &status) == 0 || Failed(false);
 }
 
 }  // namespace platform

@@ -29,6 +29,8 @@ class SystemPlatform : public Platform {
   std::string InvocationName() override { return invocation_name_; }
   std::string CurrentDirectory() override;
   [[noreturn]] void Exit(int status) override;
+  void Pause(unsigned milliseconds) override;
+  bool IsSharingError(std::uint32_t code) const override;
 
   int ShowMessageBox(const std::string& text, const std::string& caption,
                      unsigned type) override;
@@ -80,7 +82,8 @@ class SystemPlatform : public Platform {
   bool RenameFile(const std::string& from, const std::string& to,
                   bool replace) override;
   bool RenameFolder(const std::string& from, const std::string& to) override;
-  bool SameFile(const std::string& a, const std::string& b) override;
+  bool QueryFileId(const std::string& path, FileId* id) override;
+  bool IsListedName(const std::string& path) override;
 
  private:
   // What the backend keeps between calls.

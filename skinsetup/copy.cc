@@ -4,6 +4,7 @@
 #include "skinsetup/copy.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "skinsetup/kept_files.h"
 #include "skinsetup/messages.h"
@@ -29,7 +30,22 @@ void ShowCopyError(platform::Platform& os, std::uint32_t error) {
                   static_cast<unsigned long>(error));
     text = buffer;
   }
-  os.ShowMessageBox(text, kCopyErrorCaption, platform::kBoxOkInformation);
+  ShowSystemText(os, text, kCopyErrorCaption, platform::kBoxOkInformation);
+}
+
+// True when both paths name one file. A volume or file id of zero is what a
+// redirector reports when it does not know: such files are taken to differ,
+// and the copy happens.
+bool SameFile(platform::Platform& os, const std::string& a,
+              const std::string& b) {
+  platform::FileId first;
+  platform::FileId second;
+  static const unsigned char kUnknown[sizeof first.id] = {};
+  return os.QueryFileId(a, &first) && os.QueryFileId(b, &second) &&
+         first.volume != 0 &&
+         std::memcmp(first.id, kUnknown, sizeof first.id) != 0 &&
+         first.volume == second.volume &&
+         std::memcmp(first.id, second.id, sizeof first.id) == 0;
 }
 
 // Copies one package file (run.tmp4) to its destination (run.szDestFile).
@@ -38,21 +54,34 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
              std::uint32_t* error) {
   // A folder this run created held nothing before: nothing to compare or
   // keep, which spares a fresh installation two queries a file.
+  bool replaces = false;
   if (!run.bSkinDirCreated) {
     // A package installed from inside its own skin folder is already there;
     // copying a file onto itself would destroy it.
-    if (os.SameFile(run.tmp4, run.szDestFile)) return true;
+    if (SameFile(os, run.tmp4, run.szDestFile)) return true;
     // An earlier entry of the same name (a file, or a link, which is not
     // followed) is kept aside until the whole copy has succeeded. One that
-    // cannot be kept (a folder in its place, a locked file) is not
-    // overwritten either: the copy counts as failed.
-    if (os.QueryEntry(run.szDestFile) != platform::EntryType::kNone &&
-        !KeepFile(os, run, name, error)) {
-      return false;
+    // cannot be kept (a locked file) is not overwritten either: the copy
+    // counts as failed. Neither is an entry that Windows finds under a
+    // short 8.3 alias of a longer name, which is another file than this
+    // one. A folder in the file's place makes the copy fail.
+    if (os.QueryEntry(run.szDestFile) == platform::EntryType::kOther) {
+      if (!os.IsListedName(run.szDestFile)) {
+        *error = os.LastError();
+        return false;
+      }
+      if (!KeepFile(os, run, name, error)) return false;
+      replaces = true;
     }
   }
-  run.written.insert(name);
-  if (os.CopyFileTo(run.tmp4, run.szDestFile, false)) return true;
+  // The destination's name is free now, and the copy never writes through
+  // whatever may have taken it meanwhile (a link, a short name).
+  if (os.CopyFileTo(run.tmp4, run.szDestFile, true)) {
+    // A file this run created where none stood goes if the run fails; one
+    // that replaced an earlier file is replaced by it in turn.
+    if (!replaces) run.created.insert(name);
+    return true;
+  }
   // Into a skin folder that could not be made, the reason is the making's.
   *error = run.dwSkinDirError != 0 ? run.dwSkinDirError : os.LastError();
   return false;
@@ -79,7 +108,7 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   platform::Lock lock = os.LockFolder(run.szSkinsDir);
   if (os.Stat(run.szValue) == 0) {
     const int answer =
-        os.ShowMessageBox(kAlreadyPresent, kProgramTitle, platform::kBoxYesNo);
+        ShowBox(os, kAlreadyPresent, kProgramTitle, platform::kBoxYesNo);
     if (answer == platform::kIdNo) os.Exit(0);
   }
   ShowTrace(os, run.szValue, kTraceMakeSkinDir);
@@ -101,7 +130,7 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   run.szCurDir += sep;
   if (listing == nullptr) {
     // Nothing could be copied: the run has failed.
-    os.ShowMessageBox(kInvalid, kInvalidCaption, platform::kBoxOk);
+    ShowBox(os, kInvalid, kInvalidCaption, platform::kBoxOk);
     run.bCopyOk = false;
   } else {
     do {
@@ -124,7 +153,7 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   DiscardKeptFiles(os, run);
   // The skin is in place: other installers need not wait for the user.
   if (lock != nullptr) os.UnlockFolder(lock);
-  return os.ShowMessageBox(kSuccess, kProgramTitle, platform::kBoxOk);
+  return ShowBox(os, kSuccess, kProgramTitle, platform::kBoxOk);
 }
 
 }  // namespace skinsetup

@@ -1,5 +1,6 @@
 #include "skinsetup/kept_files.h"
 
+#include "skinsetup/retry.h"
 #include "skinsetup/skin_name.h"
 
 namespace skinsetup {
@@ -44,6 +45,16 @@ bool SlotIsFree(platform::Platform& os, const SkinSetupRun& run, int slot) {
   return true;
 }
 
+// Deletes the files of `folder`, if it is a real folder, then the folder.
+// Returns true when it is gone.
+bool DeleteFolder(platform::Platform& os, const std::string& folder) {
+  ForEachEntry(os, folder, [&](const std::string& name) {
+    Retrying(os, [&] { return os.RemoveFile(InFolder(os, folder, name)); });
+  });
+  return os.QueryEntry(folder) != platform::EntryType::kFolder ||
+         RemoveFolder(os, folder);
+}
+
 }  // namespace
 
 std::string KeptFolderName(int slot) { return SlotName("kept", slot); }
@@ -51,25 +62,31 @@ std::string KeptFolderName(int slot) { return SlotName("kept", slot); }
 std::string DiscardFolderName(int slot) { return SlotName("discard", slot); }
 
 void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run) {
+  // A discard folder says that its run's new installation was complete:
+  // the files of that slot's working folder are earlier ones too, no longer
+  // needed. It goes last, so that it says so until they are gone.
+  bool discarded[kWorkingSlots] = {};
   for (int slot = 0; slot < kWorkingSlots; ++slot) {
     const std::string discard = InFolder(os, run.tmp2, DiscardFolderName(slot));
-    ForEachEntry(os, discard, [&](const std::string& name) {
-      os.RemoveFile(InFolder(os, discard, name));
-    });
-    if (os.QueryEntry(discard) == platform::EntryType::kFolder) {
-      os.RemoveDir(discard);
+    if (os.QueryEntry(discard) != platform::EntryType::kFolder) continue;
+    discarded[slot] = true;
+    if (DeleteFolder(os, InFolder(os, run.tmp2, KeptFolderName(slot)))) {
+      DeleteFolder(os, discard);
     }
   }
   // A later slot was made while an earlier one could not be emptied: the
   // earlier one holds the older files, which go back last.
   for (int slot = kWorkingSlots - 1; slot >= 0; --slot) {
+    if (discarded[slot]) continue;
     const std::string kept = InFolder(os, run.tmp2, KeptFolderName(slot));
     ForEachEntry(os, kept, [&](const std::string& name) {
-      os.RenameFile(InFolder(os, kept, name), InFolder(os, run.tmp2, name),
-                    true);
+      Retrying(os, [&] {
+        return os.RenameFile(InFolder(os, kept, name),
+                             InFolder(os, run.tmp2, name), true);
+      });
     });
     if (os.QueryEntry(kept) == platform::EntryType::kFolder) {
-      os.RemoveDir(kept);
+      RemoveFolder(os, kept);
     }
   }
 }
@@ -91,8 +108,10 @@ bool KeepFile(platform::Platform& os, SkinSetupRun& run,
       return false;
     }
   }
-  if (!os.RenameFile(InFolder(os, run.tmp2, name),
-                     InFolder(os, run.szKeptDir, name), false)) {
+  if (!Retrying(os, [&] {
+        return os.RenameFile(InFolder(os, run.tmp2, name),
+                             InFolder(os, run.szKeptDir, name), false);
+      })) {
     *error = os.LastError();
     // The working folder is not left behind for nothing.
     if (run.kept.empty()) os.RemoveDir(run.szKeptDir);
@@ -104,24 +123,37 @@ bool KeepFile(platform::Platform& os, SkinSetupRun& run,
 
 void RestoreKeptFiles(platform::Platform& os, SkinSetupRun& run) {
   if (run.kept.empty()) return;
+  // One replacing rename puts each earlier file back over the new one: a
+  // new file deleted first might keep its name for as long as another
+  // process holds it, and the earlier file could not take its place.
   for (const std::string& name : run.kept) {
-    os.RenameFile(InFolder(os, run.szKeptDir, name),
-                  InFolder(os, run.tmp2, name), true);
+    Retrying(os, [&] {
+      return os.RenameFile(InFolder(os, run.szKeptDir, name),
+                           InFolder(os, run.tmp2, name), true);
+    });
   }
-  os.RemoveDir(run.szKeptDir);
+  RemoveFolder(os, run.szKeptDir);
 }
 
 void DiscardKeptFiles(platform::Platform& os, SkinSetupRun& run) {
   if (run.kept.empty()) return;
-  // From this rename on, an interrupted run's earlier files are to be
-  // deleted, not put back.
-  const std::string& folder = os.RenameFolder(run.szKeptDir, run.szDiscardDir)
-                                  ? run.szDiscardDir
-                                  : run.szKeptDir;
-  for (const std::string& name : run.kept) {
-    os.RemoveFile(InFolder(os, folder, name));
+  // From this moment on, an interrupted run's earlier files are to be
+  // deleted, not put back. The working folder renamed to the discard folder
+  // says so; while another process holds a file in it, Windows refuses to
+  // rename it, and the discard folder made beside it says so instead.
+  std::string folder = run.szDiscardDir;
+  bool marked = false;
+  if (!Retrying(os, [&] {
+        return os.RenameFolder(run.szKeptDir, run.szDiscardDir);
+      })) {
+    marked = os.MakeDir(run.szDiscardDir) == 0;
+    folder = run.szKeptDir;
   }
-  os.RemoveDir(folder);
+  for (const std::string& name : run.kept) {
+    Retrying(os, [&] { return os.RemoveFile(InFolder(os, folder, name)); });
+  }
+  // The discard folder goes only once nothing is left to discard.
+  if (RemoveFolder(os, folder) && marked) RemoveFolder(os, run.szDiscardDir);
 }
 
 }  // namespace skinsetup

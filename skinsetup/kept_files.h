@@ -6,10 +6,13 @@
 // volume, so the rename is cheap and keeps contents, times and attributes,
 // and it never replaces anything. A failed run renames them back; a
 // successful one renames the working folder to a discard folder, the moment
-// the new installation takes over, and then deletes them. A run that was
+// the new installation takes over, and then deletes them; where another
+// process holds a file in the working folder, which Windows then refuses to
+// rename, it makes the discard folder beside it instead. A run that was
 // stopped before that moment leaves them in the working folder, from where
 // the next run (or the user, by moving them back) puts them in place again;
-// one stopped after it leaves a discard folder that the next run deletes.
+// one stopped after it leaves a discard folder, and perhaps the working
+// folder of the same name beside it, whose files the next run deletes.
 //
 // The working folders are ".skinsetup-kept" and ".skinsetup-discard", or,
 // when a package file or an entry of the skin folder already has one of
@@ -34,9 +37,9 @@ std::string KeptFolderName(int slot);
 std::string DiscardFolderName(int slot);
 
 // Finishes what interrupted earlier runs left in the skin folder (run.tmp2):
-// deletes the files of their discard folders, and puts back those of their
-// working folders, each of which it then removes. A file that cannot be put
-// back stays there.
+// deletes the files of their discard folders and of the working folders
+// beside them, and puts back those of the other working folders, each of
+// which it then removes. A file that cannot be put back stays there.
 void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run);
 
 // Moves the skin folder's entry `name` into this run's working folder,
@@ -47,7 +50,7 @@ bool KeepFile(platform::Platform& os, SkinSetupRun& run,
 
 // Renames every kept file back into the skin folder, replacing what the run
 // wrote there. A file that cannot be put back stays in the working folder,
-// which then stays too.
+// which then stays too, and the new file stays in its place.
 void RestoreKeptFiles(platform::Platform& os, SkinSetupRun& run);
 
 // Deletes the kept files and the working folder, once the copy succeeded.

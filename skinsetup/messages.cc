@@ -18,6 +18,15 @@ constexpr int kCodeCount = sizeof(kFailureFormats) / sizeof(*kFailureFormats);
 // text that goes through it is far shorter.
 constexpr std::size_t kMessageSize = 256;
 
+// What code page 1252 puts at 0x80 to 0x9F; from 0xA0 on, it is Latin-1,
+// whose bytes are their own code points. The five bytes the page leaves
+// undefined stand for themselves, as Windows reads them.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
 }  // namespace
 
 std::string FormatFailure(const char* text, int code) {
@@ -30,8 +39,39 @@ std::string FormatFailure(const char* text, int code) {
   return buffer;
 }
 
+std::string Utf8FromCatalogue(const std::string& text) {
+  std::string utf8;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    const char16_t code = byte < 0x80    ? byte
+                          : byte < 0xA0 ? kCp1252High[byte - 0x80]
+                                        : byte;
+    if (code < 0x80) {
+      utf8 += static_cast<char>(code);
+    } else if (code < 0x800) {
+      utf8 += static_cast<char>(0xC0 | (code >> 6));
+      utf8 += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      utf8 += static_cast<char>(0xE0 | (code >> 12));
+      utf8 += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  return utf8;
+}
+
+int ShowBox(platform::Platform& os, const std::string& text,
+            const char* caption, unsigned type) {
+  return ShowSystemText(os, Utf8FromCatalogue(text), caption, type);
+}
+
+int ShowSystemText(platform::Platform& os, const std::string& text,
+                   const char* caption, unsigned type) {
+  return os.ShowMessageBox(text, Utf8FromCatalogue(caption), type);
+}
+
 void ShowFailure(platform::Platform& os, const char* text, int code) {
-  os.ShowMessageBox(FormatFailure(text, code), kProgramTitle, platform::kBoxOk);
+  ShowBox(os, FormatFailure(text, code), kProgramTitle, platform::kBoxOk);
 }
 
 void FailAndExit(platform::Platform& os, const char* text, int code) {
@@ -44,7 +84,7 @@ void FailAndExit(platform::Platform& os, const char* text, int code) {
 
 void ShowTrace(platform::Platform& os, const std::string& text,
                const char* caption) {
-  if (bTrace) os.ShowMessageBox(text, caption, platform::kBoxOk);
+  if (bTrace) ShowSystemText(os, text, caption, platform::kBoxOk);
 }
 
 std::string FormatFloat(float value) {

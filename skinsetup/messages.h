@@ -1,8 +1,8 @@
 // Every text, caption and button set the installer shows, in code page
 // 1252 (an accented letter is one byte, written as an escape: \xE8 is "è",
 // \xE0 is "à"; each such text has its readable form in a comment above
-// it), and the two ways of showing a fatal failure and a trace point. The
-// tests read their texts from here too.
+// it), and the ways of showing them: the system shows every box in UTF-8,
+// whatever its own code page, so each text is converted on its way out.
 
 #ifndef SKINSETUP_SKINSETUP_MESSAGES_H_
 #define SKINSETUP_SKINSETUP_MESSAGES_H_
@@ -73,6 +73,19 @@ inline constexpr char kTraceSource[] = " origine";
 
 // `text` + " CODICE ERRORE:" + `code`, as the fatal error box shows it.
 std::string FormatFailure(const char* text, int code);
+
+// A text of the catalogue, in code page 1252, as UTF-8.
+std::string Utf8FromCatalogue(const std::string& text);
+
+// Shows the catalogue's `text` under its `caption`, a box of `type`, and
+// returns the button chosen.
+int ShowBox(platform::Platform& os, const std::string& text,
+            const char* caption, unsigned type);
+
+// Shows a text the system gave (a path, its own error text) under the
+// catalogue's `caption`, and returns the button chosen.
+int ShowSystemText(platform::Platform& os, const std::string& text,
+                   const char* caption, unsigned type);
 
 // Shows the fatal error box for `text` and `code` and returns; for the
 // paths that close a key or show a trace before the process ends.

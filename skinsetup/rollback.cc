@@ -6,6 +6,7 @@
 
 #include "skinsetup/kept_files.h"
 #include "skinsetup/messages.h"
+#include "skinsetup/retry.h"
 #include "skinsetup/skin_name.h"
 
 namespace skinsetup {
@@ -22,15 +23,16 @@ int DeleteFiles(platform::Platform& os, SkinSetupRun& run,
   const std::string pattern = folder + sep + "*";
   std::string name;
   platform::Listing listing = os.OpenListing(pattern, &name);
-  os.ShowMessageBox(pattern, kDeleteDirCaption, platform::kBoxOk);
+  ShowSystemText(os, pattern, kDeleteDirCaption, platform::kBoxOk);
   if (listing == nullptr) return 1;
   if (IsSkinFolderPath(os, run.szSkinsDir, folder)) {
     do {
-      // Files this run did not write stay as they are.
-      if (name == "." || name == ".." || run.written.count(name) == 0) {
+      // Files this run did not create stay as they are; the earlier files
+      // it kept aside come back over those it replaced.
+      if (name == "." || name == ".." || run.created.count(name) == 0) {
         continue;
       }
-      os.RemoveFile(folder + sep + name);
+      Retrying(os, [&] { return os.RemoveFile(folder + sep + name); });
     } while (os.NextEntry(listing, &name));
   }
   os.CloseListing(listing);
@@ -45,7 +47,7 @@ void Rollback(platform::Platform& os, SkinSetupRun& run) {
     // not be listed under the name it was asked for (Windows drops the
     // trailing blanks of a folder it creates, but not of the folders in a
     // path). A folder that held anything before the run stays.
-    if (run.bSkinDirCreated) os.RemoveDir(run.szValue);
+    if (run.bSkinDirCreated) RemoveFolder(os, run.szValue);
   }
   FailAndExit(os, kCannotCopy, kCopyFailed);
 }

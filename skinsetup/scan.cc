@@ -6,6 +6,7 @@
 
 #include "skinsetup/compat_map.h"
 #include "skinsetup/messages.h"
+#include "skinsetup/retry.h"
 
 namespace skinsetup {
 namespace {
@@ -19,8 +20,11 @@ constexpr int kNoMap = 10;
 
 // Opens, measures and counts one package file, or ends the run.
 void CountFile(platform::Platform& os, SkinSetupRun& run) {
-  platform::File file = os.OpenExclusive(run.lpFileName);
-  if (file == nullptr) {
+  // A file that a preview or a sync client holds is waited for a moment.
+  platform::File file = nullptr;
+  if (!Retrying(os, [&] {
+        return (file = os.OpenExclusive(run.lpFileName)) != nullptr;
+      })) {
     ShowFailure(os, kCannotInstall, kFileNotOpened);
     ShowTrace(os, run.szRelName, kTraceBadFile);
     os.Exit(0);
@@ -57,7 +61,7 @@ void ScanPackage(platform::Platform& os, SkinSetupRun& run,
   platform::Listing listing = os.OpenListing(run.szFindPattern, &name);
   if (listing == nullptr) {
     // Nothing was listed, so the package counts as empty and has no map.
-    os.ShowMessageBox(kInvalid, kInvalidCaption, platform::kBoxOk);
+    ShowBox(os, kInvalid, kInvalidCaption, platform::kBoxOk);
   } else {
     do {
       run.lpFileName = run.szCurDir + sep + name;

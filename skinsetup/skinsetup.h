@@ -43,12 +43,12 @@ struct SkinSetupRun {
   std::string szDestFile;  // Destination of the file being copied.
 
   // What the copy did to the skin folder, so that a failed run can leave it
-  // as it was: whether the run created the folder, the names it wrote there
-  // (created or replaced), and the names whose earlier file it kept aside.
+  // as it was: whether the run created the folder, the files it created
+  // where nothing stood, and the names whose earlier entry it kept aside.
   std::string szSkinsDir;
   bool bSkinDirCreated = false;
   std::uint32_t dwSkinDirError = 0;  // Why the skin folder cannot be made.
-  std::set<std::string> written;
+  std::set<std::string> created;
   std::vector<std::string> kept;
   std::string szKeptDir;     // This run's working folder for kept files,
   std::string szDiscardDir;  // and the name it takes once they are discarded.

@@ -5,24 +5,30 @@
 namespace app {
 namespace {
 
+// The tail, and the first argument as the runtime's splitter gives it.
 TEST(CommandTailTest, CutsTheTailFromAWindowsCommandLine) {
-  const std::pair<const char*, const char*> cases[] = {
-      {".\\setup.exe Blue", "Blue"},
-      {"setup.exe", ""},
-      {"setup.exe   \t ", ""},
-      {"  \t setup.exe \t  My Skin ", "My Skin "},
-      {"\"C:\\Program Files\\setup.exe\" Blue", "Blue"},
-      {"\"C:\\Program Files\\setup.exe\"Blue", "Blue"},
-      {"\"unterminated Blue", ""},
-      {"setup.exe \"Blue\"", "\"Blue\""},
-      {"setup.exe\tBlue\tRed", "Blue\tRed"},
-      {"\"\" Blue", "Blue"},
-      {"", ""},
-      {"   ", ""},
-      {"a\"b c", "c"},  // A quote inside the token does not start a quote.
+  const struct {
+    const char *line, *tail, *program;
+  } cases[] = {
+      {".\\setup.exe Blue", "Blue", ".\\setup.exe"},
+      {"setup.exe", "", "setup.exe"},
+      {"setup.exe   \t ", "", "setup.exe"},
+      {"  \t setup.exe \t  My Skin ", "My Skin ", "setup.exe"},
+      {"\"C:\\Program Files\\setup.exe\" Blue", "Blue",
+       "C:\\Program Files\\setup.exe"},
+      {"\"C:\\Program Files\\setup.exe\"Blue", "Blue",
+       "C:\\Program Files\\setup.exe"},
+      {"\"unterminated Blue", "", "unterminated Blue"},
+      {"setup.exe \"Blue\"", "\"Blue\"", "setup.exe"},
+      {"setup.exe\tBlue\tRed", "Blue\tRed", "setup.exe"},
+      {"\"\" Blue", "Blue", ""},
+      {"", "", ""},
+      {"   ", "", ""},
+      {"a\"b c", "c", "a\"b"},  // A quote inside the token starts no quote.
   };
-  for (const auto& [line, tail] : cases) {
-    EXPECT_EQ(CutCommandTail(line), tail) << "[" << line << "]";
+  for (const auto& c : cases) {
+    EXPECT_EQ(CutCommandTail(c.line), c.tail) << "[" << c.line << "]";
+    EXPECT_EQ(FirstArgument(c.line), c.program) << "[" << c.line << "]";
   }
   EXPECT_EQ(CutCommandTail(nullptr), "");
 }

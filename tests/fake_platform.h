@@ -4,6 +4,13 @@
 // and one way to make an operation fail: call N of it, once or from then on.
 // Paths look like Windows paths. It knows the system only through
 // platform/platform.h.
+//
+// It can also act out what real Windows does and Wine does not: short 8.3
+// aliases, file ids of zero, and other processes that hold files open (a
+// scanner that opens every file written or moved into place, for a
+// moment), whose files cannot be renamed or opened exclusively, whose
+// folders cannot be renamed, and whose deleted files keep their names until
+// they let go. Time passes only in Pause.
 
 #ifndef SKINSETUP_TESTS_FAKE_PLATFORM_H_
 #define SKINSETUP_TESTS_FAKE_PLATFORM_H_
@@ -37,7 +44,16 @@ struct File {
   std::string content;
   u64 size;   // The size reported, normally content.size().
   int mtime;  // Stands in for every time a copy keeps.
+  u64 id;     // The file's id on its volume; hard links share it.
 };
+
+// Another process's handle on a file: until a time of the fake's clock, and
+// whether it lets others delete (and rename) the file meanwhile.
+struct Hold {
+  int until;
+  bool shares_delete = true;
+};
+constexpr int kForever = -1;  // Until Release().
 
 struct Box {
   std::string text, caption;
@@ -50,14 +66,24 @@ struct Box {
   }
 };
 
-// Windows' error codes, as the installer passes them on.
-enum : u32 { kNotFound = 2, kNoPath = 3, kDenied = 5, kExists = 183 };
+// Windows' error codes, as the installer passes them on. FailCall's is an
+// I/O error, which no retry mends.
+enum : u32 {
+  kNotFound = 2,
+  kNoPath = 3,
+  kDenied = 5,
+  kSharing = 32,
+  kFileExists = 80,
+  kNotEmpty = 145,
+  kExists = 183,
+  kFault = 1117
+};
 
 class FakePlatform : public Platform {
  public:
   // --- Setup ---
   void AddFile(S path, S content, int mtime = 1) {
-    files[path] = File{content, content.size(), mtime};
+    files[path] = File{content, content.size(), mtime, ++next_id_};
   }
   void SetValue(S key, S name, Bytes bytes) {
     registry[Fold(key)][Fold(name)] = bytes;
@@ -68,7 +94,7 @@ class FakePlatform : public Platform {
               Bytes::value_type(v >> 16), Bytes::value_type(v >> 24)});
   }
   // Makes call `nth` (from 1) of operation `op`, as the events name it,
-  // fail with access denied: once, or every time from then on.
+  // fail with an I/O error: once, or every time from then on.
   void FailCall(S op, int nth = 1, bool from_then_on = false) {
     faults_[op].push_back({nth, from_then_on});
   }
@@ -90,6 +116,8 @@ class FakePlatform : public Platform {
       if (below(dir)) tree[dir] = "<dir>";
     return tree;
   }
+  // Another process lets go of every file it holds.
+  void Release() { Advance(1 << 30, true); }
   static std::string Fold(std::string text) {
     for (char& c : text) c = (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
     return text;
@@ -106,8 +134,10 @@ class FakePlatform : public Platform {
   OsVersionInfo version{148, 5, 1, 2600, 2, ""};
   u64 free_to_caller = 1u << 30, total_free = 1u << 30;
   u32 sectors_per_cluster = 8, bytes_per_sector = 512, free_clusters = 1 << 18;
-  std::map<u32, std::string> error_texts = {{kDenied, "Accesso negato.\r\n"}};
-  std::set<std::pair<std::string, std::string>> same_files;  // One file.
+  std::map<u32, std::string> error_texts = {
+      {kFault, "Errore di I/O.\r\n"},
+      {kDenied, "Accesso negato.\r\n"},
+      {kFileExists, "Il file esiste.\r\n"}};
   std::deque<int> answers;  // To Yes/No boxes; No when none is left.
   int ok_result = kIdOk;    // What OK boxes return.
 
@@ -115,6 +145,16 @@ class FakePlatform : public Platform {
   std::vector<Box> boxes;
   std::vector<std::string> events;
   int open_handles = 0;  // Keys, listings, files and streams not closed.
+
+  // --- Strict Windows ---
+  std::map<std::string, std::string> short_names;  // Alias: long path.
+  bool zero_volume = false, zero_ids = false;  // Identities unknown.
+  std::map<std::string, Hold> held;  // Files others hold, by path.
+  std::set<std::string> pending;     // Deleted while held: names that stay.
+  // With `scanner.until` set, each file written or moved into place is held
+  // that long from then on (or for ever).
+  Hold scanner{0};
+  int now = 0;  // The clock, in milliseconds.
 
   // --- The interface ---
   char Separator() const override { return '\\'; }
@@ -131,6 +171,13 @@ class FakePlatform : public Platform {
   [[noreturn]] void Exit(int status) override {
     events.push_back("Exit " + std::to_string(status));
     throw ExitCalled{status};
+  }
+  void Pause(unsigned ms) override {
+    Call("Pause", std::to_string(ms));
+    Advance(static_cast<int>(ms), false);
+  }
+  bool IsSharingError(u32 code) const override {
+    return code == kDenied || code == kSharing;
   }
   int ShowMessageBox(S text, S caption, unsigned type) override {
     Call("Box", caption + ": " + text);
@@ -189,10 +236,10 @@ class FakePlatform : public Platform {
 
   int Access(S path, int, int* error) override {
     Call("Access", path);
-    return Exists(path) ? 0 : (*error = kErrNoEnt, -1);
+    return Exists(Long(path)) ? 0 : (*error = kErrNoEnt, -1);
   }
   int Stat(S path) override {
-    return Call("Stat", path) || !Exists(path) ? -1 : 0;
+    return Call("Stat", path) || !Exists(Long(path)) ? -1 : 0;
   }
   int MakeDir(S path) override {
     if (Call("MakeDir", path)) return -1;
@@ -201,15 +248,16 @@ class FakePlatform : public Platform {
     return dirs.insert(path), 0;
   }
   int RemoveDir(S path) override {
-    if (Call("RemoveDir", path) || !HasDir(path) || Children(path).size() > 2)
-      return -1;
+    if (Call("RemoveDir", path) || !HasDir(path)) return -1;
+    if (Children(path).size() > 2) return Fail(kNotEmpty), -1;
     return dirs.erase(path), 0;
   }
   EntryType QueryEntry(S path) override {
     Call("QueryEntry", path);
-    return HasDir(path)    ? EntryType::kFolder
-           : HasFile(path) ? EntryType::kOther
-                           : EntryType::kNone;
+    const std::string p = Long(path);  // A deleted file's name opens no more.
+    return HasDir(p)                          ? EntryType::kFolder
+           : HasFile(p) && !pending.count(p) ? EntryType::kOther
+                                              : EntryType::kNone;
   }
   Lock LockFolder(S folder) override {
     return Call("Lock", folder) || !HasDir(folder) ? nullptr
@@ -235,9 +283,9 @@ class FakePlatform : public Platform {
   void CloseListing(Listing) override { Close("CloseListing"); }
 
   platform::File OpenExclusive(S path) override {
-    return Call("OpenExclusive", path) || !HasFile(path)
-               ? nullptr
-               : Open<platform::File>({path});
+    if (Call("OpenExclusive", path) || !HasFile(path)) return nullptr;
+    if (Held(path)) return Fail(kSharing), nullptr;
+    return Open<platform::File>({path});
   }
   u32 FileSize(platform::File file) override {
     return Call("FileSize") ? kInvalidFileSize : u32(files[At(file)[0]].size);
@@ -261,10 +309,15 @@ class FakePlatform : public Platform {
     if (Call("Copy",
              from + " -> " + to + (fail_if_exists ? " unless it exists" : "")))
       return false;
-    if (!HasDir(Parent(to))) return Fail(kNoPath);
-    if (!HasFile(from) || HasDir(to) || (fail_if_exists && HasFile(to)))
+    const std::string dest = Long(to);
+    if (!HasDir(Parent(dest))) return Fail(kNoPath);
+    if (!HasFile(from) || HasDir(dest) || pending.count(dest))
       return Fail(kDenied);
-    return files[to] = files[from], true;
+    if (fail_if_exists && HasFile(dest)) return Fail(kFileExists);
+    if (Held(dest) && !held[dest].shares_delete) return Fail(kSharing);
+    files[dest] = files[from];
+    files[dest].id = ++next_id_;
+    return Watch(dest), true;
   }
   u32 LastError() override { return last_error_; }
   bool ErrorText(u32 code, std::string* text) override {
@@ -272,22 +325,39 @@ class FakePlatform : public Platform {
   }
   bool RemoveFile(S path) override {
     if (Call("RemoveFile", path)) return false;
-    return files.erase(path) ? true : Fail(kNotFound);
+    const std::string p = Long(path);
+    if (!HasFile(p)) return Fail(kNotFound);
+    if (pending.count(p)) return Fail(kDenied);
+    if (!Held(p)) return files.erase(p), true;
+    if (!held[p].shares_delete) return Fail(kSharing);
+    return pending.insert(p), true;
   }
-  bool RenameFile(S from, S to, bool replace) override {
-    if (Call(replace ? "Rename" : "RenameNoReplace", from + " -> " + to))
+  bool RenameFile(S from_path, S to_path, bool replace) override {
+    if (Call(replace ? "Rename" : "RenameNoReplace",
+             from_path + " -> " + to_path))
       return false;
+    const std::string from = Long(from_path), to = Long(to_path);
     if (!HasDir(Parent(to))) return Fail(kNoPath);
     if (!replace && HasFile(to)) return Fail(kExists);
-    if (!HasFile(from) || HasDir(to)) return Fail(kDenied);
+    if (!HasFile(from) || HasDir(to) || pending.count(from) ||
+        pending.count(to))
+      return Fail(kDenied);
+    for (S p : {from, to})
+      if (Held(p) && HasFile(p) && !held[p].shares_delete)
+        return Fail(kSharing);
     files[to] = files[from];
-    return files.erase(from), true;
+    files.erase(from);
+    held.erase(to);  // A replaced file's holder keeps it, nameless.
+    if (held.count(from)) held[to] = held[from], held.erase(from);
+    return Watch(to), true;
   }
   // The working folders hold files only.
   bool RenameFolder(S from, S to) override {
     if (Call("RenameFolder", from + " -> " + to) || !HasDir(from) ||
         Exists(to) || !HasDir(Parent(to)))
       return false;
+    for (auto& [path, hold] : held)
+      if (path.rfind(from + '\\', 0) == 0) return Fail(kDenied);
     for (auto it = files.lower_bound(from + '\\');
          it != files.end() && it->first.rfind(from + '\\', 0) == 0;) {
       files[to + it->first.substr(from.size())] = it->second;
@@ -295,10 +365,17 @@ class FakePlatform : public Platform {
     }
     return dirs.erase(from), dirs.insert(to), true;
   }
-  bool SameFile(S a, S b) override {
-    Call("SameFile", a + " = " + b);
-    return HasFile(a) && HasFile(b) &&
-           (a == b || same_files.count({a, b}) || same_files.count({b, a}));
+  bool QueryFileId(S path, FileId* id) override {
+    Call("QueryFileId", path);
+    if (!HasFile(path)) return false;
+    *id = FileId{zero_volume ? 0u : 0x1234u, {}};  // One volume.
+    if (!zero_ids) std::memcpy(id->id, &files[path].id, sizeof(u64));
+    return true;
+  }
+  bool IsListedName(S path) override {
+    Call("IsListedName", path);
+    if (short_names.count(path)) return Fail(kFileExists);
+    return Exists(path) || Fail(kNotFound);
   }
 
  private:
@@ -307,11 +384,34 @@ class FakePlatform : public Platform {
     events.push_back(args.empty() ? op : op + " " + args);
     const int call = ++calls_[op];
     for (const auto& [nth, from_then_on] : faults_[op]) {
-      if (call == nth || (from_then_on && call > nth)) return !Fail(kDenied);
+      if (call == nth || (from_then_on && call > nth)) return !Fail(kFault);
     }
     return false;
   }
   bool Fail(u32 error) { return last_error_ = error, false; }
+  std::string Long(S path) const {
+    auto alias = short_names.find(path);
+    return alias == short_names.end() ? path : alias->second;
+  }
+  bool Held(S path) const { return held.count(path); }
+  void Watch(S path) {
+    if (scanner.until != 0)
+      held[path] = {scanner.until == kForever ? kForever : now + scanner.until,
+                    scanner.shares_delete};
+  }
+  // Moves the clock on; handles whose time is up close, and the files
+  // deleted meanwhile go with them.
+  void Advance(int ms, bool all) {
+    now += ms;
+    for (auto it = held.begin(); it != held.end();) {
+      if (!all && (it->second.until == kForever || it->second.until > now)) {
+        ++it;
+        continue;
+      }
+      if (pending.erase(it->first)) files.erase(it->first);
+      it = held.erase(it);
+    }
+  }
   bool Exists(S path) const { return HasFile(path) || HasDir(path); }
   static std::string Parent(S path) {
     const std::size_t at = path.rfind('\\');
@@ -345,6 +445,7 @@ class FakePlatform : public Platform {
   std::map<std::string, std::vector<std::pair<int, bool>>> faults_;
   std::map<std::string, int> calls_;
   u32 last_error_ = 0;
+  u64 next_id_ = 0;
   std::vector<std::vector<std::string>> handles_;
 };
 

@@ -227,8 +227,8 @@ const Row kRows[] = {
   {SET(Earlier(os); os.FailCall("Copy", 3)), 0, kAskedAndRolledBack, Same},
   {SET(Earlier(os); os.FailCall("Copy", 1, true)), 0,
    {kQ, CopyError(), CopyError(), CopyError(), kD, F(kCannotCopy, 1)}, Same},
-  {SET(Earlier(os); os.dirs.insert(InSkin("b.bmp"))), 0, kAskedAndRolledBack,
-   Same},
+  {SET(Earlier(os); os.dirs.insert(InSkin("b.bmp"))), 0,
+   {kQ, CopyError("Accesso negato.\r\n"), kD, F(kCannotCopy, 1)}, Same},
   // An earlier file that cannot be kept aside is not replaced.
   {SET(Earlier(os); os.FailCall("RenameNoReplace")), 0, kAskedAndRolledBack,
    Same},
@@ -238,7 +238,7 @@ const Row kRows[] = {
   // number; where the skin folder or a working folder cannot be made, the
   // making's error, not the copies' missing path.
   {SET(Earlier(os); os.error_texts.clear(); os.FailCall("Copy")), 0,
-   {kQ, CopyError("Errore di sistema 5"), kD, F(kCannotCopy, 1)}, Same},
+   {kQ, CopyError("Errore di sistema 1117"), kD, F(kCannotCopy, 1)}, Same},
   {SET(os.FailCall("MakeDir")), 0,
    {CopyError(), CopyError(), CopyError(), kD, F(kCannotCopy, 1)}, Same},
   {SET(Earlier(os); os.FailCall("MakeDir", 2)), 0, kAskedAndRolledBack, Same},
@@ -247,9 +247,9 @@ const Row kRows[] = {
    kAskedAndRolledBack, THEN(os.files[Kept(0, "a.bmp")].content == "old a")},
   // Interrupted runs are finished first: earlier files kept aside in two
   // slots go back, the oldest last; a discard folder is emptied.
-  {SET(Earlier(os); Leftover(os); os.dirs.insert({Kept(0), Kept(1)});
-       os.AddFile(Kept(0, "notes.txt"), "mine before", 3);
-       os.AddFile(Kept(1, "notes.txt"), "mine later", 4);
+  {SET(Earlier(os); Leftover(os); os.dirs.insert({Kept(1), Kept(2)});
+       os.AddFile(Kept(1, "notes.txt"), "mine before", 3);
+       os.AddFile(Kept(2, "notes.txt"), "mine later", 4);
        os.FailCall("Copy", 2)),
    0, kAskedAndRolledBack,
    THEN(os.TreeOf(kSkin) == Tree{{kSkin, "<dir>"}, {InSkin("a.bmp"), "old a@7"},
@@ -259,9 +259,30 @@ const Row kRows[] = {
   {SET(Earlier(os); os.AddFile(InSkin("cliver.map"), kMap);
        os.current_dir = kSkin),
    1, {kQ, kS}, Same},
-  {SET(Earlier(os); os.same_files.insert({InPkg("a.bmp"), InSkin("a.bmp")})),
+  {SET(Earlier(os); os.files[InSkin("a.bmp")].id = os.files[InPkg("a.bmp")].id),
    1, {kQ, kS}, THEN(os.files[InSkin("a.bmp")].content == "old a" &&
                      !os.Happened("Copy C:\\Pkg\\a.bmp"))},
+  // What real Windows does and Wine does not. A package file that a preview
+  // holds is waited for, a moment but not for ever.
+  {SET(os.held[InPkg("b.bmp")] = {500, false}), 1, {kS}},
+  {SET(os.held[InPkg("b.bmp")] = {kForever, false}), 0,
+   {F(kCannotInstall, 8)}},
+  // A new file that a scanner holds, deleted, keeps its name: the earlier
+  // file comes back over it in one rename.
+  {SET(Earlier(os); os.scanner = {kForever}; os.FailCall("Copy", 2)), 0,
+   kAskedAndRolledBack, THEN(os.Release(), Same(os, before))},
+  // A short 8.3 alias names another file, which is never kept aside.
+  {SET(Earlier(os); os.AddFile(InPkg("BACKGR~1.BMP"), "short");
+       os.AddFile(InSkin("Background image.bmp"), "long", 9);
+       os.short_names[InSkin("BACKGR~1.BMP")] = InSkin("Background image.bmp")),
+   0, {kQ, CopyError("Il file esiste.\r\n"), kD, F(kCannotCopy, 1)}, Same},
+  // File ids, or volume serials (here of two volumes whose ids meet), of
+  // zero tell nothing: the earlier file is replaced.
+  {SET(Earlier(os); os.zero_ids = true), 1, {kQ, kS},
+   THEN(os.files[InSkin("a.bmp")].content == "aaaa")},
+  {SET(Earlier(os); os.zero_volume = true;
+       os.files[InSkin("a.bmp")].id = os.files[InPkg("a.bmp")].id),
+   1, {kQ, kS}, THEN(os.files[InSkin("a.bmp")].content == "aaaa")},
   // With every working name taken (one past the last, too), the first is
   // tried, its making fails and the run is rolled back.
   {SET(Earlier(os); for (int slot = 0; slot <= kWorkingSlots; ++slot) {
@@ -291,6 +312,50 @@ TEST(RunTest, EveryRowEndsWithItsStatusAndBoxes) {
     EXPECT_TRUE(std::all_of(os.events.rbegin() + 1, box,
                             [](auto& e) { return e == "CloseKey"; }));
   }
+}
+
+// Whatever a scanner holds for a moment, with or without letting others
+// delete it, a run installs the package or leaves the Skins folder as it
+// was, with nothing left under a working folder's name.
+TEST(RunTest, FilesHeldForAMomentCostNothing) {
+  for (int hold : {300, 1500}) {
+    for (bool shares_delete : {true, false}) {
+      for (bool earlier : {false, true}) {
+        for (int failing_copy : {0, 1, 2, 3}) {
+          SCOPED_TRACE(testing::Message() << hold << shares_delete << earlier
+                                          << failing_copy);
+          FakePlatform os = Installation();
+          if (earlier) Earlier(os);
+          os.scanner = {hold, shares_delete};
+          if (failing_copy != 0) os.FailCall("Copy", failing_copy);
+          Tree expected = os.TreeOf(kSkins);
+          if (failing_copy == 0) {
+            for (const auto& [path, entry] : Installed()) expected[path] = entry;
+          }
+          EXPECT_EQ(RunSetup(os), failing_copy == 0 ? 1 : 0);
+          os.Release();
+          EXPECT_EQ(os.TreeOf(kSkins), expected);
+        }
+      }
+    }
+  }
+}
+
+// An earlier file still held when the new installation takes over is
+// discarded, never put back by the next run, even one that cannot delete it
+// and installs a package without that file.
+TEST(RunTest, EarlierFileHeldAtTheTakeOverIsNeverPutBack) {
+  FakePlatform os = Installation();
+  Earlier(os);
+  os.scanner = {kForever, false};
+  EXPECT_EQ(RunSetup(os), 1);
+  os.Release();
+  os.scanner = {0};
+  os.answers = {kIdYes};
+  os.files.erase(InPkg("a.bmp"));
+  os.FailCall("RemoveFile", 1, true);
+  EXPECT_EQ(RunSetup(os), 1);
+  EXPECT_EQ(os.files[InSkin("a.bmp")].content, "aaaa");
 }
 
 TEST(RunTest, SkinNamesThatLeaveTheSkinsFolderAreRefusedFirst) {
@@ -399,10 +464,10 @@ TEST(RunTest, SkinsFolderIsLockedFromTheQuestionToTheSuccessBox) {
   };
   EXPECT_LT(at(std::string("Lock ") + kSkins), at("Box " + kQ.caption));
   EXPECT_LT(at("Copy"), at("Unlock"));
-  EXPECT_EQ(at("Unlock") + 1, at("Box " + kS.caption + ": " + kSuccess));
+  EXPECT_EQ(at("Unlock") + 1, at("Box " + kS.caption + ": " + kS.text));
   // A copy replaces whatever stands at its destination by then.
   EXPECT_EQ(std::count(os.events.begin(), os.events.end(),
-                       "Copy C:\\Pkg\\a.bmp -> " + InSkin("a.bmp")),
+                       "Copy C:\\Pkg\\a.bmp -> " + InSkin("a.bmp") + " unless it exists"),
             1);
 }
 

@@ -1,5 +1,5 @@
 // Shared setup of the installer's unit tests: a client, a package, a run,
-// and the boxes the installer shows, from its own catalogue.
+// and the boxes the installer shows, as the user reads them.
 
 #ifndef SKINSETUP_TESTS_TEST_SUPPORT_H_
 #define SKINSETUP_TESTS_TEST_SUPPORT_H_
@@ -8,14 +8,25 @@
 
 #include <string>
 
-#include "skinsetup/messages.h"
+#include "skinsetup/kept_files.h"
 #include "skinsetup/skinsetup.h"
 #include "tests/fake_platform.h"
 
 namespace fake {
 
-using namespace skinsetup;  // The catalogue's texts.
 using platform::kIdNo, platform::kIdYes;
+using skinsetup::DiscardFolderName, skinsetup::KeptFolderName;
+using skinsetup::kWorkingSlots;
+
+// The texts and captions, in UTF-8.
+constexpr char kProgramTitle[] = "Quintavo Skins Installer";
+constexpr char kCannotInstall[] = "Impossibile installare la skin";
+constexpr char kNotInstalled[] = "Quintavo non è installato";
+constexpr char kIncompatible[] =
+    "La skin non è compatibile con questa versione di client";
+constexpr char kCannotCreateSkins[] = "Impossibile creare la cartella Skins";
+constexpr char kNoSpace[] = "Spazio su disco insufficiente";
+constexpr char kCannotCopy[] = "Impossibile copiare i files su disco";
 
 constexpr char kClientKey[] = "SOFTWARE\\QV CLIENT";
 constexpr char kRevisionKey[] = "SOFTWARE\\QV CLIENT\\NEWREVISION";
@@ -28,15 +39,20 @@ inline std::string InSkin(const std::string& name) {
 }
 inline std::string InPkg(const std::string& name) { return "C:\\Pkg\\" + name; }
 
-inline Box F(const char* text, int code) {  // A fatal failure's box.
-  return {FormatFailure(text, code), kProgramTitle, platform::kBoxOk};
+inline std::string Failure(const char* text, int code) {
+  return text + std::string(" CODICE ERRORE:") + std::to_string(code);
 }
-const Box kS{kSuccess, kProgramTitle, platform::kBoxOk};
-const Box kQ{kAlreadyPresent, kProgramTitle, platform::kBoxYesNo};
-const Box kI{kInvalid, kInvalidCaption, platform::kBoxOk};
-const Box kD{InSkin("*"), kDeleteDirCaption, platform::kBoxOk};
-inline Box CopyError(const std::string& text = "Accesso negato.\r\n") {
-  return {text, kCopyErrorCaption, platform::kBoxOkInformation};
+inline Box F(const char* text, int code) {  // A fatal failure's box.
+  return {Failure(text, code), kProgramTitle, platform::kBoxOk};
+}
+const Box kS{"Installazione effettuata correttamente", kProgramTitle,
+             platform::kBoxOk};
+const Box kQ{"La skin è già presente.\nSi vuole procedere ugualmente?",
+             kProgramTitle, platform::kBoxYesNo};
+const Box kI{"NON VALIDO", " Installazione Fallita", platform::kBoxOk};
+const Box kD{InSkin("*"), " delete file dir", platform::kBoxOk};
+inline Box CopyError(const std::string& text = "Errore di I/O.\r\n") {
+  return {text, "Quintavo", platform::kBoxOkInformation};
 }
 
 // The client's directory as stored, byte for byte.
@@ -72,7 +88,7 @@ inline void Earlier(FakePlatform& os) {
 // back from WinMain or through Exit.
 inline int RunSetup(FakePlatform& os, const std::string& tail = "Blue") {
   try {
-    return WinMain(os, nullptr, nullptr, tail.c_str(), 1);
+    return skinsetup::WinMain(os, nullptr, nullptr, tail.c_str(), 1);
   } catch (const ExitCalled& exit) {
     return exit.status;
   }

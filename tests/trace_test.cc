@@ -62,7 +62,7 @@ Quintavo Skins Installer|Installazione effettuata correttamente
   os.dirs.erase(kSkins);
   os.AddFile(InPkg("cliver.map"), "SKIN-COMPATIBILITY-MIN=3\n");
   EXPECT_EQ(Traces(os), kHead + "Quintavo Skins Installer|" +
-                            FormatFailure(kCannotInstall, 7) + "\n");
+                            Failure(kCannotInstall, 7) + "\n");
   // The revision shows as a signed number.
   os = Installation();
   os.dirs.erase(kSkins);
@@ -80,17 +80,17 @@ TEST(TraceTest, FailuresThatTraceDoSoAfterTheirBox) {
     std::string tail;
   } cases[] = {
       {"OpenExclusive", 1,
-       "Quintavo Skins Installer|" + FormatFailure(kCannotInstall, 8) +
+       "Quintavo Skins Installer|" + Failure(kCannotInstall, 8) +
            "\nNOME FILE CHE DA' PROBLEMI|.\\a.bmp\n"},
       {"FileSize", 1,
-       "Quintavo Skins Installer|" + FormatFailure(kCannotInstall, 9) +
+       "Quintavo Skins Installer|" + Failure(kCannotInstall, 9) +
            "\n Quintavo|GetFileSize() Fallita\n"},
       {"Copy", 2,
-       " origine|C:\\Pkg\\b.bmp\nQuintavo|Accesso negato.\r\n\n"
+       " origine|C:\\Pkg\\b.bmp\nQuintavo|Errore di I/O.\r\n\n"
        " destinazione|" +
            InSkin("cliver.map") +
            "\n origine|C:\\Pkg\\cliver.map\n delete file dir|" + InSkin("*") +
-           "\nQuintavo Skins Installer|" + FormatFailure(kCannotCopy, 1) +
+           "\nQuintavo Skins Installer|" + Failure(kCannotCopy, 1) +
            "\n"},
   };
   for (const auto& c : cases) {

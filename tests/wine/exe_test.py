@@ -16,13 +16,6 @@ import xml.etree.ElementTree as ET
 
 EXE = ARCH = VERSION = None
 FORMATS = {"win32": "pei-i386", "win64": "pei-x86-64"}
-WINDOWS_VISTA_TO_11 = {
-    "{e2011457-1546-43c5-a5fe-008deee3d3f0}",  # Vista
-    "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  # 7
-    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  # 8
-    "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  # 8.1
-    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  # 10 and 11
-}
 
 
 def resource(kind):
@@ -42,17 +35,18 @@ class ExeTest(unittest.TestCase):
                          ["ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL",
                           "USER32.DLL"])
 
-    def test_manifest(self):
+    def test_manifest_runs_as_the_caller_in_utf8(self):
         elements = list(ET.fromstring(resource(24)).iter())
         of = lambda tag: [e for e in elements if e.tag.endswith("}" + tag)]
         self.assertEqual(of("requestedExecutionLevel")[0].attrib,
-                         {"level": "highestAvailable", "uiAccess": "false"})
-        self.assertEqual({e.get("Id") for e in of("supportedOS")},
-                         WINDOWS_VISTA_TO_11)
-        self.assertEqual([e.text for e in of("dpiAware")], ["true/pm"])
-        self.assertEqual([e.get("name") for e in of("assemblyIdentity")
-                          if e.get("version") == "6.0.0.0"],
-                         ["Microsoft.Windows.Common-Controls"])
+                         {"level": "asInvoker", "uiAccess": "false"})
+        self.assertEqual([e.text for e in of("activeCodePage")], ["UTF-8"])
+
+    def test_every_resource_is_italian(self):
+        listing = subprocess.run(["wrestool", "-l", EXE], capture_output=True,
+                                 text=True, check=True).stdout
+        self.assertEqual(set(re.findall(r"--language=(\d+)", listing)),
+                         {"1040"})
 
     def test_version_information(self):
         data = resource(16)

@@ -1,17 +1,22 @@
-#include <direct.h>
+// The installer's system on Windows. Every call is the wide (UTF-16) one,
+// so that any name reaches the system whatever its code page; the texts it
+// hands the installer are UTF-8 (wide_text.h). Paths too long for the plain
+// form take the extended-length one.
+
+#include <fcntl.h>
 #include <io.h>
-#include <sys/stat.h>
-#include <sys/types.h>
 #include <windows.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <vector>
 
 #include "platform/system_platform.h"
-#include "platform/win32_names.h"
+#include "platform/win32/wide_text.h"
+#include "platform/win32/win32_names.h"
 
 namespace platform {
 namespace {
@@ -26,11 +31,8 @@ constexpr DWORD kErrorTextFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER |
                                   FORMAT_MESSAGE_IGNORE_INSERTS;
 constexpr DWORD kErrorTextLanguage = 0x400;  // Neutral, the user's default.
 
-// The extended free-space query, looked up at run time. WINAPI is its
-// calling convention: stdcall on 32-bit Windows, the one convention of
-// 64-bit Windows.
-using FreeSpaceExFn = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
-                                    PULARGE_INTEGER);
+// The error of a file that is being deleted while someone holds it.
+constexpr DWORD kDeletePending = 303;
 
 struct Win32Listing {
   HANDLE handle;
@@ -44,23 +46,24 @@ using FileInfoExFn = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID,
                                    DWORD);
 
 // The volume and file id of an open file: the 128-bit id where the system
-// has one, else the 64-bit index, widened.
-bool FileIdentity(HANDLE handle, std::uint64_t* volume, BYTE id[16]) {
+// has one, else the 64-bit index, widened. Zeros pass through as they come:
+// the installer takes them for "unknown".
+bool FileIdentity(HANDLE handle, FileId* identity) {
   static const FileInfoExFn query =
       reinterpret_cast<FileInfoExFn>(reinterpret_cast<void*>(GetProcAddress(
           GetModuleHandleA("KERNEL32.DLL"), "GetFileInformationByHandleEx")));
   FILE_ID_INFO info;
   if (query != nullptr && query(handle, FileIdInfo, &info, sizeof info) != 0) {
-    *volume = info.VolumeSerialNumber;
-    std::memcpy(id, info.FileId.Identifier, 16);
+    identity->volume = info.VolumeSerialNumber;
+    std::memcpy(identity->id, info.FileId.Identifier, 16);
     return true;
   }
   BY_HANDLE_FILE_INFORMATION classic;
   if (GetFileInformationByHandle(handle, &classic) == 0) return false;
-  *volume = classic.dwVolumeSerialNumber;
-  std::memset(id, 0, 16);
-  std::memcpy(id, &classic.nFileIndexLow, 4);
-  std::memcpy(id + 4, &classic.nFileIndexHigh, 4);
+  identity->volume = classic.dwVolumeSerialNumber;
+  std::memset(identity->id, 0, 16);
+  std::memcpy(identity->id, &classic.nFileIndexLow, 4);
+  std::memcpy(identity->id + 4, &classic.nFileIndexHigh, 4);
   return true;
 }
 
@@ -68,22 +71,55 @@ bool FileIdentity(HANDLE handle, std::uint64_t* volume, BYTE id[16]) {
 // read-only, clears that attribute and runs it again, then puts the
 // attribute back if it still fails. For files the installer owns alone.
 template <typename Action>
-bool EvenIfReadOnly(const std::string& path, Action action) {
+bool EvenIfReadOnly(const std::wstring& path, Action action) {
   if (action()) return true;
   const DWORD error = GetLastError();
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(path.c_str());
   if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
-      SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) ==
-          0) {
+      SetFileAttributesW(path.c_str(),
+                         attributes & ~FILE_ATTRIBUTE_READONLY) == 0) {
     SetLastError(error);
     return false;
   }
   if (action()) return true;
   const DWORD again = GetLastError();
-  SetFileAttributesA(path.c_str(), attributes);
+  SetFileAttributesW(path.c_str(), attributes);
   SetLastError(again);
   return false;
+}
+
+// `text` in capitals by the invariant rules, for names that the file
+// system tells apart only by case.
+std::wstring Capitals(std::wstring text) {
+  if (text.empty()) return text;
+  const int length = static_cast<int>(text.size());
+  std::wstring upper(text.size(), L'\0');
+  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.data(), length,
+                   &upper[0], length) != length) {
+    return text;
+  }
+  return upper;
+}
+
+// The C library's error number for a failed existence test.
+int ErrnoOf(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_INVALID_NAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+      return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+      return EACCES;
+    default:
+      return EINVAL;
+  }
 }
 
 }  // namespace
@@ -108,8 +144,7 @@ T SystemPlatform::Failed(T result) {
 }
 
 std::string SystemPlatform::RootOf(const std::string& skins_folder) const {
-  // The drive root: letter, colon, backslash.
-  return skins_folder.substr(0, 3);
+  return Win32RootOf(skins_folder);
 }
 
 bool SystemPlatform::IsPlainEntryName(const std::string& name) const {
@@ -121,38 +156,70 @@ bool SystemPlatform::IsAbsolutePath(const std::string& path) const {
 }
 
 std::string SystemPlatform::CurrentDirectory() {
-  const DWORD needed = GetCurrentDirectoryA(0, nullptr);
+  const DWORD needed = GetCurrentDirectoryW(0, nullptr);
   if (needed == 0) return Failed(std::string());
-  std::vector<char> buffer(needed + 1);
+  std::vector<wchar_t> buffer(needed + 1);
   const DWORD length =
-      GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
+      GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
   if (length == 0 || length >= buffer.size()) return Failed(std::string());
-  return std::string(buffer.data(), length);
+  return Narrow(buffer.data(), length);
 }
 
 void SystemPlatform::Exit(int status) { std::exit(status); }
 
+void SystemPlatform::Pause(unsigned milliseconds) { Sleep(milliseconds); }
+
+bool SystemPlatform::IsSharingError(std::uint32_t code) const {
+  return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
+         code == ERROR_ACCESS_DENIED || code == kDeletePending;
+}
+
 int SystemPlatform::ShowMessageBox(const std::string& text,
                                    const std::string& caption, unsigned type) {
-  return MessageBoxA(nullptr, text.c_str(), caption.c_str(), type);
+  return MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(),
+                     type);
 }
 
 long SystemPlatform::OpenUserKey(const char* subkey, std::uint32_t access,
                                  RegKey* key) {
   HKEY handle = nullptr;
   const LONG result =
-      RegOpenKeyExA(HKEY_CURRENT_USER, subkey, 0, access, &handle);
+      RegOpenKeyExW(HKEY_CURRENT_USER, Widen(subkey).c_str(), 0, access, &handle);
   if (result == ERROR_SUCCESS) *key = reinterpret_cast<RegKey>(handle);
   return result;
 }
 
 long SystemPlatform::QueryKeyValue(RegKey key, const char* name,
                                    unsigned char* data, std::uint32_t* size) {
-  DWORD length = *size;
-  const LONG result = RegQueryValueExA(reinterpret_cast<HKEY>(key), name,
-                                       nullptr, nullptr, data, &length);
-  *size = length;
-  return result;
+  // Texts come as UTF-16 and go to the installer as UTF-8, and the bounds
+  // hold in UTF-8 bytes; any other type is passed on as its bytes.
+  const std::wstring value_name = Widen(name);
+  std::vector<unsigned char> raw;
+  DWORD type = REG_NONE;
+  DWORD bytes = 0;
+  LONG result;
+  do {
+    raw.resize(bytes + sizeof(wchar_t));
+    bytes = static_cast<DWORD>(raw.size());
+    result = RegQueryValueExW(reinterpret_cast<HKEY>(key), value_name.c_str(),
+                              nullptr, &type, raw.data(), &bytes);
+  } while (result == ERROR_MORE_DATA);
+  if (result != ERROR_SUCCESS) return result;
+  std::string value;
+  if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+    std::vector<wchar_t> text(bytes / sizeof(wchar_t));
+    if (!text.empty()) std::memcpy(text.data(), raw.data(), text.size() * 2);
+    value = Narrow(text.data(), text.size());
+  } else {
+    value.assign(raw.begin(), raw.begin() + bytes);
+  }
+  if (value.size() > *size) {
+    *size = static_cast<std::uint32_t>(value.size());
+    return ERROR_MORE_DATA;
+  }
+  if (!value.empty()) std::memcpy(data, value.data(), value.size());
+  *size = static_cast<std::uint32_t>(value.size());
+  return ERROR_SUCCESS;
 }
 
 void SystemPlatform::CloseKey(RegKey key) {
@@ -175,15 +242,18 @@ Proc SystemPlatform::FindLibraryEntry(Library library, const char* name) {
       GetProcAddress(reinterpret_cast<HMODULE>(library), name));
 }
 
-bool SystemPlatform::CallFreeSpaceEx(Proc entry, const std::string& root,
+bool SystemPlatform::CallFreeSpaceEx(Proc /*entry*/, const std::string& root,
                                      std::uint64_t* free_to_caller,
                                      std::uint64_t* total_bytes,
                                      std::uint64_t* total_free) {
+  // The wide twin of the query that was found, which every system that has
+  // the one has, so that a share with any name is reached.
   ULARGE_INTEGER caller;
   ULARGE_INTEGER total;
   ULARGE_INTEGER free;
-  const FreeSpaceExFn query = reinterpret_cast<FreeSpaceExFn>(entry);
-  if (query(root.c_str(), &caller, &total, &free) == 0) return Failed(false);
+  if (GetDiskFreeSpaceExW(Widen(root).c_str(), &caller, &total, &free) == 0) {
+    return Failed(false);
+  }
   *free_to_caller = caller.QuadPart;
   *total_bytes = total.QuadPart;
   *total_free = free.QuadPart;
@@ -199,7 +269,8 @@ bool SystemPlatform::QueryFreeSpace(const std::string& root,
   DWORD bytes = 0;
   DWORD free = 0;
   DWORD total = 0;
-  if (GetDiskFreeSpaceA(root.c_str(), &sectors, &bytes, &free, &total) == 0) {
+  if (GetDiskFreeSpaceW(Widen(root).c_str(), &sectors, &bytes, &free,
+                        &total) == 0) {
     return Failed(false);
   }
   *sectors_per_cluster = sectors;
@@ -209,27 +280,34 @@ bool SystemPlatform::QueryFreeSpace(const std::string& root,
   return true;
 }
 
-int SystemPlatform::Access(const std::string& path, int mode, int* error) {
-  if (_access(path.c_str(), mode) == 0) return 0;
-  *error = errno;
-  return -1;
+int SystemPlatform::Access(const std::string& path, int /*mode*/,
+                           int* error) {
+  if (GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
+    return 0;
+  }
+  *error = ErrnoOf(GetLastError());
+  return Failed(-1);
 }
 
 int SystemPlatform::Stat(const std::string& path) {
-  struct _stat status;
-  return _stat(path.c_str(), &status) == 0 ? 0 : -1;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  return GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard,
+                              &data) != 0
+             ? 0
+             : Failed(-1);
 }
 
 int SystemPlatform::MakeDir(const std::string& path) {
-  return _mkdir(path.c_str()) == 0 ? 0 : Failed(-1);
+  return CreateDirectoryW(SystemPath(path).c_str(), nullptr) != 0 ? 0
+                                                                   : Failed(-1);
 }
 
 int SystemPlatform::RemoveDir(const std::string& path) {
-  return _rmdir(path.c_str()) == 0 ? 0 : -1;
+  return RemoveDirectoryW(SystemPath(path).c_str()) != 0 ? 0 : Failed(-1);
 }
 
 EntryType SystemPlatform::QueryEntry(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Failed(EntryType::kNone);
   // A junction or a symbolic link to a folder is a folder with a reparse
   // point: not a real folder.
@@ -242,13 +320,13 @@ EntryType SystemPlatform::QueryEntry(const std::string& path) {
 Lock SystemPlatform::LockFolder(const std::string& folder) {
   // A hidden file that no one else may open while it exists, and that the
   // system deletes when the process ends, however it ends.
-  const std::string path = folder + "\\.skinsetup-lock";
+  const std::wstring path = SystemPath(folder + "\\.skinsetup-lock");
   // Access is denied for a while to a file that is being deleted (the lock
   // of an installer that just ended), and for good in a folder where no
   // file may be made: after a while, the run goes on without the lock.
   int denied = 0;
   while (true) {
-    const HANDLE handle = CreateFileA(
+    const HANDLE handle = CreateFileW(
         path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
         FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (handle != INVALID_HANDLE_VALUE) return reinterpret_cast<Lock>(handle);
@@ -267,20 +345,20 @@ void SystemPlatform::UnlockFolder(Lock lock) {
 
 Listing SystemPlatform::OpenListing(const std::string& pattern,
                                     std::string* name) {
-  WIN32_FIND_DATAA data;
-  const HANDLE handle = FindFirstFileA(pattern.c_str(), &data);
+  WIN32_FIND_DATAW data;
+  const HANDLE handle = FindFirstFileW(SystemPath(pattern).c_str(), &data);
   if (handle == INVALID_HANDLE_VALUE) return Failed<Listing>(nullptr);
-  *name = data.cFileName;
+  *name = Narrow(data.cFileName, std::wcslen(data.cFileName));
   return reinterpret_cast<Listing>(new Win32Listing{handle});
 }
 
 bool SystemPlatform::NextEntry(Listing listing, std::string* name) {
-  WIN32_FIND_DATAA data;
-  if (FindNextFileA(reinterpret_cast<Win32Listing*>(listing)->handle, &data) ==
+  WIN32_FIND_DATAW data;
+  if (FindNextFileW(reinterpret_cast<Win32Listing*>(listing)->handle, &data) ==
       0) {
     return false;
   }
-  *name = data.cFileName;
+  *name = Narrow(data.cFileName, std::wcslen(data.cFileName));
   return true;
 }
 
@@ -291,21 +369,34 @@ void SystemPlatform::CloseListing(Listing listing) {
 }
 
 Stream SystemPlatform::OpenStream(const std::string& path) {
-  // A folder, or anything else that is not a file, is not opened.
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES ||
-      (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+  // A folder cannot be opened this way, and anything else that is not a
+  // file on a disk (a device, a pipe) is let go at once.
+  const HANDLE handle =
+      CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return Failed<Stream>(nullptr);
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    SetLastError(ERROR_ACCESS_DENIED);
     return Failed<Stream>(nullptr);
   }
-  return reinterpret_cast<Stream>(std::fopen(path.c_str(), "rb"));
+  const int fd =
+      _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    return Failed<Stream>(nullptr);
+  }
+  std::FILE* file = _fdopen(fd, "rb");
+  if (file == nullptr) _close(fd);
+  return reinterpret_cast<Stream>(file);
 }
 
 File SystemPlatform::OpenExclusive(const std::string& path) {
   // Share mode 0: the open fails while the file is open elsewhere. A folder
   // cannot be opened this way at all.
   const HANDLE handle =
-      CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                  FILE_ATTRIBUTE_NORMAL, nullptr);
+      CreateFileW(SystemPath(path).c_str(), GENERIC_READ, 0, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return Failed<File>(nullptr);
   return reinterpret_cast<File>(handle);
 }
@@ -321,21 +412,20 @@ void SystemPlatform::CloseFile(File file) {
 bool SystemPlatform::CopyFileTo(const std::string& source,
                                 const std::string& destination,
                                 bool fail_if_exists) {
-  if (CopyFileA(source.c_str(), destination.c_str(),
-                fail_if_exists ? TRUE : FALSE) == 0) {
-    return Failed(false);
-  }
-  return true;
+  return CopyFileW(SystemPath(source).c_str(), SystemPath(destination).c_str(),
+                   fail_if_exists ? TRUE : FALSE) != 0
+             ? true
+             : Failed(false);
 }
 
 bool SystemPlatform::ErrorText(std::uint32_t code, std::string* text) {
-  char* buffer = nullptr;
+  wchar_t* buffer = nullptr;
   const DWORD length =
-      FormatMessageA(kErrorTextFlags, nullptr, code, kErrorTextLanguage,
-                     reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+      FormatMessageW(kErrorTextFlags, nullptr, code, kErrorTextLanguage,
+                     reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
   // Only a buffer the call allocated is released.
   if (length == 0 || buffer == nullptr) return false;
-  *text = std::string(buffer, length);
+  *text = Narrow(buffer, length);
   LocalFree(buffer);
   return true;
 }
@@ -344,14 +434,17 @@ bool SystemPlatform::RemoveFile(const std::string& path) {
   // A read-only package file is installed read-only (the copy keeps the
   // attribute); this run's copies and the earlier files it discards go
   // all the same.
-  return EvenIfReadOnly(path, [&] { return DeleteFileA(path.c_str()) != 0; })
+  const std::wstring wide = SystemPath(path);
+  return EvenIfReadOnly(wide, [&] { return DeleteFileW(wide.c_str()) != 0; })
              ? true
              : Failed(false);
 }
 
 bool SystemPlatform::RenameFile(const std::string& from, const std::string& to,
                                 bool replace) {
-  const DWORD attributes = GetFileAttributesA(from.c_str());
+  const std::wstring source = SystemPath(from);
+  const std::wstring target = SystemPath(to);
+  const DWORD attributes = GetFileAttributesW(source.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Failed(false);
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
       (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
@@ -361,41 +454,54 @@ bool SystemPlatform::RenameFile(const std::string& from, const std::string& to,
   }
   // Without replacing, the system refuses a name that exists in any case.
   auto move = [&] {
-    return MoveFileExA(from.c_str(), to.c_str(),
+    return MoveFileExW(source.c_str(), target.c_str(),
                        replace ? MOVEFILE_REPLACE_EXISTING : 0) != 0;
   };
-  const bool moved = replace ? EvenIfReadOnly(to, move) : move();
+  const bool moved = replace ? EvenIfReadOnly(target, move) : move();
   return moved ? true : Failed(false);
 }
 
 bool SystemPlatform::RenameFolder(const std::string& from,
                                   const std::string& to) {
-  const DWORD attributes = GetFileAttributesA(from.c_str());
+  const std::wstring source = SystemPath(from);
+  const DWORD attributes = GetFileAttributesW(source.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     return Failed(false);
   }
-  return MoveFileExA(from.c_str(), to.c_str(), 0) != 0 ? true : Failed(false);
+  return MoveFileExW(source.c_str(), SystemPath(to).c_str(), 0) != 0
+             ? true
+             : Failed(false);
 }
 
-bool SystemPlatform::SameFile(const std::string& a, const std::string& b) {
-  std::uint64_t volume[2];
-  BYTE id[2][16];
-  const std::string* paths[2] = {&a, &b};
-  for (int i = 0; i < 2; ++i) {
-    // No access is needed to read a file's identity, and no one is kept
-    // from the file meanwhile; a final link is not followed.
-    const HANDLE handle = CreateFileA(
-        paths[i]->c_str(), 0,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    const bool ok = FileIdentity(handle, &volume[i], id[i]);
-    CloseHandle(handle);
-    if (!ok) return false;
-  }
-  return volume[0] == volume[1] && std::memcmp(id[0], id[1], 16) == 0;
+bool SystemPlatform::QueryFileId(const std::string& path, FileId* id) {
+  // No access is needed to read a file's identity, and no one is kept from
+  // the file meanwhile; a final link is not followed.
+  const HANDLE handle = CreateFileW(
+      SystemPath(path).c_str(), 0,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+      nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return Failed(false);
+  const bool ok = FileIdentity(handle, id);
+  if (!ok) Failed(false);
+  CloseHandle(handle);
+  return ok;
+}
+
+bool SystemPlatform::IsListedName(const std::string& path) {
+  // The listing names the entry that the path reaches, also through a short
+  // 8.3 alias, by its own long name.
+  WIN32_FIND_DATAW data;
+  const HANDLE handle = FindFirstFileW(SystemPath(path).c_str(), &data);
+  if (handle == INVALID_HANDLE_VALUE) return Failed(false);
+  FindClose(handle);
+  const std::size_t slash = path.find_last_of("\\/");
+  const std::string name =
+      slash == std::string::npos ? path : path.substr(slash + 1);
+  if (Capitals(Widen(name)) == Capitals(data.cFileName)) return true;
+  SetLastError(ERROR_FILE_EXISTS);
+  return Failed(false);
 }
 
 }  // namespace platform
