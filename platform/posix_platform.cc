@@ -543,6 +543,13 @@ bool SystemPlatform::CopyFileTo(const std::string& source,
     current_mode = to.st_mode & 07777;
     emptied = out >= 0 && (to.st_size == 0 || ftruncate(out, 0) == 0);
   }
+  if (out < 0 && errno == EEXIST) {
+    // A folder in the file's place says so.
+    struct stat to;
+    if (lstat(destination.c_str(), &to) == 0 && S_ISDIR(to.st_mode)) {
+      errno = EISDIR;
+    }
+  }
   if (out < 0) {
     const int error = errno;
     close(in);

@@ -1,9 +1,5 @@
 #include "platform/terminal_box.h"
 
-#include <iconv.h>
-
-#include <cerrno>
-
 #include "platform/platform.h"
 
 namespace platform {
@@ -44,8 +40,8 @@ bool ReadLine(std::FILE* in, std::string* line) {
 
 void WriteBox(const std::string& text, const std::string& caption,
               unsigned type, std::FILE* out) {
-  std::fprintf(out, "[%s]\n", DisplayText(caption).c_str());
-  std::string shown = DisplayText(text);
+  std::fprintf(out, "[%s]\n", caption.c_str());
+  const std::string& shown = text;
   std::size_t at = 0;
   while (true) {
     const std::size_t end = shown.find('\n', at);
@@ -72,72 +68,6 @@ int Answered(int answer, std::FILE* out) {
 }
 
 }  // namespace
-
-bool IsValidUtf8(const std::string& text) {
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const unsigned char lead = static_cast<unsigned char>(text[at]);
-    std::size_t length;
-    unsigned long min;
-    if (lead < 0x80) {
-      ++at;
-      continue;
-    } else if ((lead & 0xE0) == 0xC0) {
-      length = 2, min = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3, min = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4, min = 0x10000;
-    } else {
-      return false;
-    }
-    if (at + length > text.size()) return false;
-    unsigned long code = lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-      const unsigned char next = static_cast<unsigned char>(text[at + i]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = code << 6 | (next & 0x3F);
-    }
-    // Overlong forms, surrogates and values past Unicode are not UTF-8.
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      return false;
-    }
-    at += length;
-  }
-  return true;
-}
-
-std::string DisplayText(const std::string& text) {
-  if (IsValidUtf8(text)) return text;
-  iconv_t converter = iconv_open("UTF-8", "CP1252");
-  if (converter == reinterpret_cast<iconv_t>(-1)) {
-    // Without the converter, show the ASCII and mark the rest.
-    std::string shown = text;
-    for (char& c : shown) {
-      if (static_cast<unsigned char>(c) >= 0x80) c = '?';
-    }
-    return shown;
-  }
-  std::string shown;
-  std::string input = text;
-  char* in = input.empty() ? nullptr : &input[0];
-  std::size_t in_left = input.size();
-  char buffer[256];
-  while (in_left > 0) {
-    char* out = buffer;
-    std::size_t out_left = sizeof buffer;
-    const std::size_t result = iconv(converter, &in, &in_left, &out, &out_left);
-    shown.append(buffer, out - buffer);
-    if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
-      // A byte that code page 1252 leaves undefined.
-      shown.push_back('?');
-      ++in;
-      --in_left;
-    }
-  }
-  iconv_close(converter);
-  return shown;
-}
 
 int ParseYesNo(const std::string& line) {
   const std::string answer = Lower(TrimLine(line));

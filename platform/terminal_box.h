@@ -1,6 +1,7 @@
 // Message boxes on a terminal, for systems without a desktop of the
-// installer's own: each box is written to standard error and answered from
-// the environment, from the terminal, or by the safe default.
+// installer's own: each box is written to standard error as it comes (the
+// installer's texts in UTF-8, names as the system holds them) and answered
+// from the environment, from the terminal, or by the safe default.
 
 #ifndef SKINSETUP_PLATFORM_TERMINAL_BOX_H_
 #define SKINSETUP_PLATFORM_TERMINAL_BOX_H_
@@ -9,13 +10,6 @@
 #include <string>
 
 namespace platform {
-
-// True when `text` is well-formed UTF-8.
-bool IsValidUtf8(const std::string& text);
-
-// The text as a UTF-8 terminal shows it: UTF-8 stays as it is, anything else
-// is read as code page 1252 (a byte that page leaves undefined shows as "?").
-std::string DisplayText(const std::string& text);
 
 // Reads an answer to a Yes/No box: 1 for yes (s, si, sì, y, yes), 0 for no
 // (n, no), -1 for anything else. Case and surrounding blanks do not matter;

@@ -83,10 +83,10 @@ class Sandbox:
     TICK_NS = 1
     COPY_ERROR_TEXT = None  # A pattern the text of a copy error matches.
 
-    def __init__(self, test, program, files, work=None):
+    def __init__(self, test, program, files, work=None, client="client"):
         self.root = tempfile.mkdtemp(prefix="skinsetup-e2e-", dir=work)
         test.addCleanup(shutil.rmtree, self.root, True)
-        self.skins = os.path.join(self.root, "client", "Skins")
+        self.skins = os.path.join(self.root, client, "Skins")
         self.pkg = os.path.join(self.root, "pkg")
         self.new, self.old = files, {}
         self.installer = os.path.basename(program)
@@ -117,14 +117,15 @@ class Sandbox:
     def snapshot(self, folder=None):
         return snapshot(folder or self.root, self.TICK_NS)
 
-    def installed(self, before):
-        """The sandbox as `before`, with the package installed over Blue."""
+    def installed(self, before, skin="Blue"):
+        """The sandbox as `before`, with the package installed as `skin`."""
         expected = dict(before)
         package = self.snapshot(self.pkg)
         del package[self.installer]  # Started as .\setup(.exe): itself.
+        folder = os.path.relpath(self.skin(skin), self.root)
         for name, entry in package.items():
-            expected[os.path.join("client", "Skins", "Blue", name)] = entry
-        expected[os.path.join("client", "Skins", "Blue")] = ("dir",)
+            expected[os.path.join(folder, name)] = entry
+        expected[folder] = ("dir",)
         return expected
 
 

@@ -381,7 +381,6 @@ TEST(RunTest, InstallDirectoryGivesTheSkinsFolderAndTheRoot) {
       {longest + '\0', longest, "E:\\"},
       {"E:\\B", "E:\\B", "E:\\"},  // Stored without a terminating zero.
       {std::string("E:\\\0", 4), "E:\\", "E:\\"},  // Gives "E:\\Skins".
-      {std::string("\\\\s\\q\0", 6), "\\\\s\\q", "\\\\s"},
   };
   for (const auto& c : cases) {
     FakePlatform os = Installation();

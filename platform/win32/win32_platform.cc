@@ -393,11 +393,20 @@ Stream SystemPlatform::OpenStream(const std::string& path) {
 
 File SystemPlatform::OpenExclusive(const std::string& path) {
   // Share mode 0: the open fails while the file is open elsewhere. A folder
-  // cannot be opened this way at all.
-  const HANDLE handle =
-      CreateFileW(SystemPath(path).c_str(), GENERIC_READ, 0, nullptr,
-                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return Failed<File>(nullptr);
+  // cannot be opened this way at all, and says so, rather than look like a
+  // file that someone holds.
+  const std::wstring wide = SystemPath(path);
+  const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      SetLastError(ERROR_DIRECTORY);
+    }
+    return Failed<File>(nullptr);
+  }
   return reinterpret_cast<File>(handle);
 }
 

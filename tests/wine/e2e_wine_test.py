@@ -71,9 +71,10 @@ class WineSession:
             assert chunk, "Xvfb did not start"
             display += chunk
         os.close(read)
-        # No Mono or Gecko installer dialogs in the fresh prefix.
+        # No Mono or Gecko installer dialogs in the fresh prefix. A Western
+        # locale, whose code page is 1252, with names in UTF-8.
         self.env = dict(os.environ, WINEPREFIX=os.path.join(work, "prefix"),
-                        WINEARCH=arch, WINEDEBUG="-all",
+                        WINEARCH=arch, WINEDEBUG="-all", LC_ALL="en_US.UTF-8",
                         WINEDLLOVERRIDES="mscoree,mshtml=",
                         DISPLAY=":" + display.decode().strip())
         self.wine("wineboot", "-i", timeout=300)
@@ -99,16 +100,19 @@ class WineSession:
                 return window, caption
         return None
 
-    def run(self, command_line, cwd, answer, screenshot=None):
+    def run(self, command_line, cwd, answer, screenshot=None, locale=None):
         """Runs the installer through the launcher with an exact command
         line; answers the question with the key `answer`, other boxes with
         Return.
         Returns the status and the boxes as (caption, text). With
         `screenshot`, the run takes place in a small Italian desktop, and a
-        picture of the overwrite question is saved."""
+        picture of the overwrite question is saved; with `locale`, under
+        that system locale."""
         env = dict(self.env, WINEDEBUG="-all,trace+msgbox",
                    SKINSETUP_COMMAND_LINE=command_line)
         command = [self.loader, os.path.join(BUILD_DIR, "launch.exe")]
+        if locale:
+            env["LC_ALL"] = locale
         if screenshot:
             env["LC_ALL"] = "it_IT.UTF-8"
             command[1:1] = ["explorer", "/desktop=Quintavo,480x200"]
@@ -151,7 +155,7 @@ class WineSession:
 
     def answer(self, window, key):
         self.xdotool("windowfocus", "--sync", window)
-        self.xdotool("key", key)
+        self.xdotool("key", *key.split())
         time.sleep(0.2)
         found = self.box()
         return found is None or found[0] != window
@@ -174,9 +178,9 @@ class Sandbox(e2e.Sandbox):
     TICK_NS = 100
     COPY_ERROR_TEXT = r"^[A-Z].*\.\r\n$"
 
-    def __init__(self, test):
+    def __init__(self, test, client="client"):
         super().__init__(test, os.path.join(BUILD_DIR, "setup.exe"),
-                         e2e.package_files(6, 3000, "new"), WINE.work)
+                         e2e.package_files(6, 3000, "new"), WINE.work, client)
         WINE.wine("reg", "delete", CLIENT_KEY, "/f")
         self.reg("", "Install Directory", "REG_SZ",
                  windows_path(os.path.dirname(self.skins)))
@@ -258,6 +262,37 @@ class WineTest(unittest.TestCase):
         before = e2e.snapshot(box.skins, 100, fold=True)
         self.assertEqual(box.rolled_back(), (0, box.rollback()))
         self.assertEqual(e2e.snapshot(box.skins, 100, fold=True), before)
+
+    def test_boxes_read_right_on_any_code_page(self):
+        # Russian Windows reads narrow texts in code page 1251, where the
+        # catalogue's accented letters are Cyrillic ones.
+        box = Sandbox(self)
+        box.install_earlier()
+        self.assertEqual(box.run(answer="Tab Return", locale="ru_RU.UTF-8"),
+                         (0, [QUESTION]))
+
+    def test_names_in_any_script_install_as_typed(self):
+        # On a 1252 system: Polish, Cyrillic and Chinese letters in the
+        # client's folder and the skin's name.
+        box = Sandbox(self, client="Łukasz Клиент 客户")
+        skin = "Niebieski Синий 蓝色"
+        before = box.snapshot()
+        self.assertEqual(box.run(tail=" " + skin), (1, [SUCCESS]))
+        self.assertEqual(box.snapshot(), box.installed(before, skin))
+
+    def test_deep_install_directory_reinstalls(self):
+        # The skin's files just fit the plain form's 260 characters; the
+        # working folders lengthen every path past it.
+        root = len(windows_path(WINE.work)) + len("\\skinsetup-e2e-12345678")
+        elements, left = [], 250 - root - len("\\Skins\\Blue\\f0000.dat")
+        while left > 1:
+            elements.append("d" * min(left - 1, 100))
+            left -= len(elements[-1]) + 1
+        box = Sandbox(self, client=os.path.join(*elements))
+        before = box.snapshot()
+        self.assertEqual(box.run(), (1, [SUCCESS]))
+        self.assertEqual(box.run(), (1, [QUESTION, SUCCESS]))
+        self.assertEqual(box.snapshot(), box.installed(before))
 
     def test_package_inside_its_own_skin_folder_stays_whole(self):
         box = Sandbox(self)

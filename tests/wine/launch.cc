@@ -1,30 +1,31 @@
 // Test-only: starts a program with an exact command line and returns its
 // exit status. Wine builds a program's command line from its arguments and
 // quotes those that hold blanks; the tests need leading tabs, trailing
-// blanks and quotes to reach the installer as typed, so the line comes
-// whole from the environment variable SKINSETUP_COMMAND_LINE.
+// blanks, quotes and letters of any script to reach the installer as typed,
+// so the line comes whole, in UTF-16, from the environment variable
+// SKINSETUP_COMMAND_LINE.
 
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <vector>
 
 int main() {
-  const char* line = std::getenv("SKINSETUP_COMMAND_LINE");
-  if (line == nullptr) {
+  const wchar_t kName[] = L"SKINSETUP_COMMAND_LINE";
+  const DWORD size = GetEnvironmentVariableW(kName, nullptr, 0);
+  if (size == 0) {
     std::fprintf(stderr, "SKINSETUP_COMMAND_LINE is not set\n");
     return 255;
   }
-  // CreateProcessA may write to the command line it is given.
-  std::vector<char> command(line, line + std::strlen(line) + 1);
-  STARTUPINFOA startup = {};
+  // CreateProcessW may write to the command line it is given.
+  std::vector<wchar_t> command(size + 1);
+  GetEnvironmentVariableW(kName, command.data(), size + 1);
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
                       nullptr, nullptr, &startup, &process)) {
-    std::fprintf(stderr, "CreateProcessA failed: %lu\n", GetLastError());
+    std::fprintf(stderr, "CreateProcessW failed: %lu\n", GetLastError());
     return 254;
   }
   WaitForSingleObject(process.hProcess, INFINITE);
