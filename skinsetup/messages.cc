@@ -43,7 +43,7 @@ std::string Utf8FromCatalogue(const std::string& text) {
   std::string utf8;
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    const char16_t code = byte < 0x80    ? byte
+    const char16_t code = byte < 0x80   ? byte
                           : byte < 0xA0 ? kCp1252High[byte - 0x80]
                                         : byte;
     if (code < 0x80) {

@@ -36,7 +36,8 @@ bool Retrying(platform::Platform& os, Attempt attempt, bool any_error = false) {
 // Removes the empty folder `path`, waiting for what others still hold in
 // it. Returns true when it is gone.
 inline bool RemoveFolder(platform::Platform& os, const std::string& path) {
-  return Retrying(os, [&] { return os.RemoveDir(path) == 0; }, true);
+  return Retrying(
+      os, [&] { return os.RemoveDir(path) == 0; }, true);
 }
 
 }  // namespace skinsetup

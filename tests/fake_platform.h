@@ -148,7 +148,7 @@ class FakePlatform : public Platform {
 
   // --- Strict Windows ---
   std::map<std::string, std::string> short_names;  // Alias: long path.
-  bool zero_volume = false, zero_ids = false;  // Identities unknown.
+  bool zero_volume = false, zero_ids = false;      // Identities unknown.
   std::map<std::string, Hold> held;  // Files others hold, by path.
   std::set<std::string> pending;     // Deleted while held: names that stay.
   // With `scanner.until` set, each file written or moved into place is held
@@ -255,9 +255,9 @@ class FakePlatform : public Platform {
   EntryType QueryEntry(S path) override {
     Call("QueryEntry", path);
     const std::string p = Long(path);  // A deleted file's name opens no more.
-    return HasDir(p)                          ? EntryType::kFolder
+    return HasDir(p)                         ? EntryType::kFolder
            : HasFile(p) && !pending.count(p) ? EntryType::kOther
-                                              : EntryType::kNone;
+                                             : EntryType::kNone;
   }
   Lock LockFolder(S folder) override {
     return Call("Lock", folder) || !HasDir(folder) ? nullptr

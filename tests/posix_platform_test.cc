@@ -196,8 +196,9 @@ TEST_F(PosixPlatformTest, EntriesAreJudgedWithoutFollowingLinks) {
   auto id = [&](const std::string& path) {
     FileId file{};
     return os_.QueryFileId(path, &file)
-               ? std::to_string(file.volume) + std::string(
-                     reinterpret_cast<char*>(file.id), sizeof file.id)
+               ? std::to_string(file.volume) +
+                     std::string(reinterpret_cast<char*>(file.id),
+                                 sizeof file.id)
                : "";
   };
   EXPECT_EQ(id(dir_ + "/./file"), id(Path("file")));

@@ -322,15 +322,16 @@ TEST(RunTest, FilesHeldForAMomentCostNothing) {
     for (bool shares_delete : {true, false}) {
       for (bool earlier : {false, true}) {
         for (int failing_copy : {0, 1, 2, 3}) {
-          SCOPED_TRACE(testing::Message() << hold << shares_delete << earlier
-                                          << failing_copy);
+          SCOPED_TRACE(testing::Message()
+                       << hold << shares_delete << earlier << failing_copy);
           FakePlatform os = Installation();
           if (earlier) Earlier(os);
           os.scanner = {hold, shares_delete};
           if (failing_copy != 0) os.FailCall("Copy", failing_copy);
           Tree expected = os.TreeOf(kSkins);
           if (failing_copy == 0) {
-            for (const auto& [path, entry] : Installed()) expected[path] = entry;
+            for (const auto& [path, entry] : Installed())
+              expected[path] = entry;
           }
           EXPECT_EQ(RunSetup(os), failing_copy == 0 ? 1 : 0);
           os.Release();
@@ -466,7 +467,8 @@ TEST(RunTest, SkinsFolderIsLockedFromTheQuestionToTheSuccessBox) {
   EXPECT_EQ(at("Unlock") + 1, at("Box " + kS.caption + ": " + kS.text));
   // A copy replaces whatever stands at its destination by then.
   EXPECT_EQ(std::count(os.events.begin(), os.events.end(),
-                       "Copy C:\\Pkg\\a.bmp -> " + InSkin("a.bmp") + " unless it exists"),
+                       "Copy C:\\Pkg\\a.bmp -> " + InSkin("a.bmp") +
+                           " unless it exists"),
             1);
 }
 

@@ -90,8 +90,7 @@ TEST(TraceTest, FailuresThatTraceDoSoAfterTheirBox) {
        " destinazione|" +
            InSkin("cliver.map") +
            "\n origine|C:\\Pkg\\cliver.map\n delete file dir|" + InSkin("*") +
-           "\nQuintavo Skins Installer|" + Failure(kCannotCopy, 1) +
-           "\n"},
+           "\nQuintavo Skins Installer|" + Failure(kCannotCopy, 1) + "\n"},
   };
   for (const auto& c : cases) {
     FakePlatform os = Installation();

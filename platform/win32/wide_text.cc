@@ -26,8 +26,8 @@ std::wstring Widen(const std::string& utf8) {
 std::string Narrow(const wchar_t* text, std::size_t length) {
   if (length == 0) return std::string();
   const int size = static_cast<int>(length);
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, size, nullptr, 0,
-                                        nullptr, nullptr);
+  const int bytes =
+      WideCharToMultiByte(CP_UTF8, 0, text, size, nullptr, 0, nullptr, nullptr);
   std::string utf8(static_cast<std::size_t>(bytes), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text, size, &utf8[0], bytes, nullptr,
                       nullptr);

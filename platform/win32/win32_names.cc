@@ -62,8 +62,8 @@ bool IsAbsoluteWin32Path(const std::string& path) {
 
 std::string Win32RootOf(const std::string& path) {
   std::size_t at = 0;  // Where the drive letter or the server begins.
-  bool network = path.size() >= 2 && IsSeparator(path[0]) &&
-                 IsSeparator(path[1]);
+  bool network =
+      path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]);
   if (HasLongPrefix(path)) {
     at = 4;
     network = path.compare(4, 4, "UNC\\") == 0;

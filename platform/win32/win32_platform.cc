@@ -77,8 +77,8 @@ bool EvenIfReadOnly(const std::wstring& path, Action action) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
-      SetFileAttributesW(path.c_str(),
-                         attributes & ~FILE_ATTRIBUTE_READONLY) == 0) {
+      SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) ==
+          0) {
     SetLastError(error);
     return false;
   }
@@ -183,8 +183,8 @@ int SystemPlatform::ShowMessageBox(const std::string& text,
 long SystemPlatform::OpenUserKey(const char* subkey, std::uint32_t access,
                                  RegKey* key) {
   HKEY handle = nullptr;
-  const LONG result =
-      RegOpenKeyExW(HKEY_CURRENT_USER, Widen(subkey).c_str(), 0, access, &handle);
+  const LONG result = RegOpenKeyExW(HKEY_CURRENT_USER, Widen(subkey).c_str(), 0,
+                                    access, &handle);
   if (result == ERROR_SUCCESS) *key = reinterpret_cast<RegKey>(handle);
   return result;
 }
@@ -269,8 +269,8 @@ bool SystemPlatform::QueryFreeSpace(const std::string& root,
   DWORD bytes = 0;
   DWORD free = 0;
   DWORD total = 0;
-  if (GetDiskFreeSpaceW(Widen(root).c_str(), &sectors, &bytes, &free,
-                        &total) == 0) {
+  if (GetDiskFreeSpaceW(Widen(root).c_str(), &sectors, &bytes, &free, &total) ==
+      0) {
     return Failed(false);
   }
   *sectors_per_cluster = sectors;
@@ -280,8 +280,7 @@ bool SystemPlatform::QueryFreeSpace(const std::string& root,
   return true;
 }
 
-int SystemPlatform::Access(const std::string& path, int /*mode*/,
-                           int* error) {
+int SystemPlatform::Access(const std::string& path, int /*mode*/, int* error) {
   if (GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
     return 0;
   }
@@ -299,7 +298,7 @@ int SystemPlatform::Stat(const std::string& path) {
 
 int SystemPlatform::MakeDir(const std::string& path) {
   return CreateDirectoryW(SystemPath(path).c_str(), nullptr) != 0 ? 0
-                                                                   : Failed(-1);
+                                                                  : Failed(-1);
 }
 
 int SystemPlatform::RemoveDir(const std::string& path) {
@@ -380,8 +379,8 @@ Stream SystemPlatform::OpenStream(const std::string& path) {
     SetLastError(ERROR_ACCESS_DENIED);
     return Failed<Stream>(nullptr);
   }
-  const int fd =
-      _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle),
+                                 _O_RDONLY | _O_BINARY);
   if (fd < 0) {
     CloseHandle(handle);
     return Failed<Stream>(nullptr);
@@ -396,9 +395,9 @@ File SystemPlatform::OpenExclusive(const std::string& path) {
   // cannot be opened this way at all, and says so, rather than look like a
   // file that someone holds.
   const std::wstring wide = SystemPath(path);
-  const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr);
+  const HANDLE handle =
+      CreateFileW(wide.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                  FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES &&
