@@ -26,15 +26,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   } catch (const fake::ExitCalled& exit) {
     status = exit.status;
   }
-  using skinsetup::FormatFailure;
   const std::string last = os.boxes.back().text;
+  auto is = [&](const char* text, int code) {
+    return last ==
+           skinsetup::Utf8FromCatalogue(skinsetup::FormatFailure(text, code));
+  };
   const bool expected =
       status == 1
           ? os.HasFile("D:\\Q\\Skins\\Blue\\cliver.map") && os.open_handles == 0
-          : last == FormatFailure(skinsetup::kCannotInstall, 5) ||
-                last == FormatFailure(skinsetup::kCannotInstall, 6) ||
-                last == FormatFailure(skinsetup::kCannotInstall, 7) ||
-                last == FormatFailure(skinsetup::kIncompatible, 3);
+          : is(skinsetup::kCannotInstall, 5) ||
+                is(skinsetup::kCannotInstall, 6) ||
+                is(skinsetup::kCannotInstall, 7) ||
+                is(skinsetup::kIncompatible, 3);
   if (!expected) std::abort();
   return 0;
 }
