@@ -142,18 +142,17 @@ void DiscardKeptFiles(platform::Platform& os, SkinSetupRun& run) {
   // says so; while another process holds a file in it, Windows refuses to
   // rename it, and the discard folder made beside it says so instead.
   std::string folder = run.szDiscardDir;
-  bool marked = false;
   if (!Retrying(os, [&] {
         return os.RenameFolder(run.szKeptDir, run.szDiscardDir);
       })) {
-    marked = os.MakeDir(run.szDiscardDir) == 0;
+    os.MakeDir(run.szDiscardDir);
     folder = run.szKeptDir;
   }
   for (const std::string& name : run.kept) {
     Retrying(os, [&] { return os.RemoveFile(InFolder(os, folder, name)); });
   }
   // The discard folder goes only once nothing is left to discard.
-  if (RemoveFolder(os, folder) && marked) RemoveFolder(os, run.szDiscardDir);
+  if (RemoveFolder(os, folder)) RemoveFolder(os, run.szDiscardDir);
 }
 
 }  // namespace skinsetup

@@ -34,10 +34,15 @@ bool Retrying(platform::Platform& os, Attempt attempt, bool any_error = false) {
 }
 
 // Removes the empty folder `path`, waiting for what others still hold in
-// it. Returns true when it is gone.
+// it. Returns true when nothing is left there.
 inline bool RemoveFolder(platform::Platform& os, const std::string& path) {
   return Retrying(
-      os, [&] { return os.RemoveDir(path) == 0; }, true);
+      os,
+      [&] {
+        return os.RemoveDir(path) == 0 ||
+               os.QueryEntry(path) == platform::EntryType::kNone;
+      },
+      true);
 }
 
 }  // namespace skinsetup

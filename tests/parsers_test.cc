@@ -1,11 +1,12 @@
 // The compatibility map's lines, as the text mode reads them and as the
-// parser splits and converts them.
+// parser splits and converts them; the catalogue's code page as UTF-8.
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "skinsetup/map_parser.h"
+#include "skinsetup/messages.h"
 #include "skinsetup/text_reader.h"
 
 namespace skinsetup {
@@ -101,6 +102,13 @@ TEST(TextReaderTest, ReadsAsTheWindowsTextModeDoes) {
       EXPECT_EQ(lines, c.second) << chunk << " " << bytes;
     }
   }
+}
+
+// Code page 1252 at the ends of its ranges: the euro sign, the two of the
+// 0x80 block that Windows leaves as they are, Ÿ, and Latin-1 from 0xA0.
+TEST(CatalogueTest, CodePage1252BecomesUtf8) {
+  EXPECT_EQ(Utf8FromCatalogue("a\x80\x81\x9D\x9F\xA0\xE8\xFF"),
+            "a€\u0081\u009DŸ\u00A0èÿ");
 }
 
 }  // namespace

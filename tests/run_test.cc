@@ -210,7 +210,8 @@ const Row kRows[] = {
         }() && os.open_handles == 0 &&
         os.Happened("RenameNoReplace " + InSkin("a.bmp") + " -> " +
                     Kept(0, "a.bmp")) &&
-        os.Happened("RemoveFile " + Discard("a.bmp")))},
+        os.Happened("RemoveFile " + Discard("a.bmp")) &&
+        !os.Happened("Pause"))},  // Nothing held: no waiting.
   {SET(Earlier(os); Leftover(os); os.answers = {0}), 1, {kQ, kS},
    THEN(!os.HasDir(Discard()) && !os.HasDir(Kept(0)))},
   {SET(Earlier(os); os.FailCall("Lock")), 1, {kQ, kS}},  // No lock: go on.
