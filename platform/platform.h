@@ -246,10 +246,12 @@ class Platform {
   /// volume. Returns false on failure.
   virtual bool RenameFolder(const std::string& from, const std::string& to) = 0;
   /// Fills `*id` with the identity of the file that `path` names, a final
-  /// link not followed. Returns false when there is nothing there or the
-  /// system cannot tell. A zero volume or file id is what some file systems
-  /// and network redirectors report when they do not know.
-  virtual bool QueryFileId(const std::string& path, FileId* id) = 0;
+  /// link followed only with `follow_link`. Returns false when there is
+  /// nothing there or the system cannot tell. A zero volume or file id is
+  /// what some file systems and network redirectors report when they do not
+  /// know.
+  virtual bool QueryFileId(const std::string& path, bool follow_link,
+                           FileId* id) = 0;
   /// True when the last element of `path` is the name under which its
   /// folder lists the entry there (in any case, where the system ignores
   /// case). False, with LastError() telling why, for a short 8.3 alias of

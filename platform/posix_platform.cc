@@ -633,9 +633,13 @@ bool SystemPlatform::RenameFolder(const std::string& from,
   return rename(from.c_str(), to.c_str()) == 0 ? true : Failed(false);
 }
 
-bool SystemPlatform::QueryFileId(const std::string& path, FileId* id) {
+bool SystemPlatform::QueryFileId(const std::string& path, bool follow_link,
+                                 FileId* id) {
   struct stat status;
-  if (lstat(path.c_str(), &status) != 0) return Failed(false);
+  if ((follow_link ? stat(path.c_str(), &status)
+                   : lstat(path.c_str(), &status)) != 0) {
+    return Failed(false);
+  }
   *id = FileId{static_cast<std::uint64_t>(status.st_dev), {}};
   const auto inode = static_cast<std::uint64_t>(status.st_ino);
   std::memcpy(id->id, &inode, sizeof inode);

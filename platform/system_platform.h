@@ -82,7 +82,8 @@ class SystemPlatform : public Platform {
   bool RenameFile(const std::string& from, const std::string& to,
                   bool replace) override;
   bool RenameFolder(const std::string& from, const std::string& to) override;
-  bool QueryFileId(const std::string& path, FileId* id) override;
+  bool QueryFileId(const std::string& path, bool follow_link,
+                   FileId* id) override;
   bool IsListedName(const std::string& path) override;
 
  private:

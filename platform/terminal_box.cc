@@ -38,8 +38,10 @@ bool ReadLine(std::FILE* in, std::string* line) {
   return !line->empty();
 }
 
-void WriteBox(const std::string& text, const std::string& caption,
+// Writes the box; false when it could not be written whole.
+bool WriteBox(const std::string& text, const std::string& caption,
               unsigned type, std::FILE* out) {
+  std::clearerr(out);
   std::fprintf(out, "[%s]\n", caption.c_str());
   const std::string& shown = text;
   std::size_t at = 0;
@@ -56,6 +58,7 @@ void WriteBox(const std::string& text, const std::string& caption,
   } else {
     std::fputs("[OK]\n", out);
   }
+  return std::fflush(out) == 0 && !std::ferror(out);
 }
 
 int Answered(int answer, std::FILE* out) {
@@ -81,8 +84,13 @@ int ParseYesNo(const std::string& line) {
 
 int ShowTerminalBox(const std::string& text, const std::string& caption,
                     unsigned type, const BoxIo& io) {
-  WriteBox(text, caption, type, io.out);
   const bool yes_no = type == kBoxYesNo;
+  if (!WriteBox(text, caption, type, io.out)) {
+    // A box no one can read is not shown; a question is answered only as
+    // SKINSETUP_ANSWER says, otherwise No.
+    if (!yes_no) return 0;
+    return io.preset != nullptr && ParseYesNo(io.preset) == 1 ? kIdYes : kIdNo;
+  }
   if (io.preset != nullptr) {
     const int preset = ParseYesNo(io.preset);
     if (preset >= 0) {

@@ -27,7 +27,8 @@ struct BoxIo {
 // Shows one box and returns the button chosen (1 for OK, 6 Yes, 7 No).
 // With a preset answer every box is answered at once; with a terminal the
 // user answers (end of input counts as No); otherwise an OK box counts as
-// closed and a Yes/No box is answered No.
+// closed and a Yes/No box is answered No. A box that cannot be written is
+// not shown: 0, or for a question the preset answer, else No.
 int ShowTerminalBox(const std::string& text, const std::string& caption,
                     unsigned type, const BoxIo& io);
 

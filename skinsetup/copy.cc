@@ -33,16 +33,17 @@ void ShowCopyError(platform::Platform& os, std::uint32_t error) {
   ShowSystemText(os, text, kCopyErrorCaption, platform::kBoxOkInformation);
 }
 
-// True when both paths name one file. A volume or file id of zero is what a
+// True when the package file `source`, or the file it links to, is the
+// entry at `destination` itself. A volume or file id of zero is what a
 // redirector reports when it does not know: such files are taken to differ,
 // and the copy happens.
-bool SameFile(platform::Platform& os, const std::string& a,
-              const std::string& b) {
+bool SameFile(platform::Platform& os, const std::string& source,
+              const std::string& destination) {
   platform::FileId first;
   platform::FileId second;
   static const unsigned char kUnknown[sizeof first.id] = {};
-  return os.QueryFileId(a, &first) && os.QueryFileId(b, &second) &&
-         first.volume != 0 &&
+  return os.QueryFileId(source, true, &first) &&
+         os.QueryFileId(destination, false, &second) && first.volume != 0 &&
          std::memcmp(first.id, kUnknown, sizeof first.id) != 0 &&
          first.volume == second.volume &&
          std::memcmp(first.id, second.id, sizeof first.id) == 0;
@@ -56,8 +57,9 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
   // keep, which spares a fresh installation two queries a file.
   bool replaces = false;
   if (!run.bSkinDirCreated) {
-    // A package installed from inside its own skin folder is already there;
-    // copying a file onto itself would destroy it.
+    // A package installed from inside its own skin folder, or a package
+    // file linked to the installed one, is already there; copying a file
+    // onto itself would destroy it.
     if (SameFile(os, run.tmp4, run.szDestFile)) return true;
     // An earlier entry of the same name (a file, or a link, which is not
     // followed) is kept aside until the whole copy has succeeded. One that

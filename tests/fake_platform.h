@@ -365,7 +365,7 @@ class FakePlatform : public Platform {
     }
     return dirs.erase(from), dirs.insert(to), true;
   }
-  bool QueryFileId(S path, FileId* id) override {
+  bool QueryFileId(S path, bool, FileId* id) override {
     Call("QueryFileId", path);
     if (!HasFile(path)) return false;
     *id = FileId{zero_volume ? 0u : 0x1234u, {}};  // One volume.

@@ -195,7 +195,7 @@ TEST_F(PosixPlatformTest, EntriesAreJudgedWithoutFollowingLinks) {
   // A file's identity, or "" when it cannot be read.
   auto id = [&](const std::string& path) {
     FileId file{};
-    return os_.QueryFileId(path, &file)
+    return os_.QueryFileId(path, false, &file)
                ? std::to_string(file.volume) +
                      std::string(reinterpret_cast<char*>(file.id),
                                  sizeof file.id)

@@ -482,14 +482,17 @@ bool SystemPlatform::RenameFolder(const std::string& from,
              : Failed(false);
 }
 
-bool SystemPlatform::QueryFileId(const std::string& path, FileId* id) {
+bool SystemPlatform::QueryFileId(const std::string& path, bool follow_link,
+                                 FileId* id) {
   // No access is needed to read a file's identity, and no one is kept from
-  // the file meanwhile; a final link is not followed.
-  const HANDLE handle = CreateFileW(
-      SystemPath(path).c_str(), 0,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-      nullptr);
+  // the file meanwhile.
+  const HANDLE handle =
+      CreateFileW(SystemPath(path).c_str(), 0,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS |
+                      (follow_link ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
+                  nullptr);
   if (handle == INVALID_HANDLE_VALUE) return Failed(false);
   const bool ok = FileIdentity(handle, id);
   if (!ok) Failed(false);
