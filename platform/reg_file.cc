@@ -95,6 +95,28 @@ bool ParseHexBytes(const std::string& text, std::vector<unsigned char>* out) {
   }
 }
 
+// UTF-16LE as UTF-8, a last odd byte left out. Returns false for a
+// malformed sequence, with what came before it in `*utf8`.
+bool Utf8FromUtf16(const char* data, std::size_t size, std::string* utf8) {
+  utf8->clear();
+  iconv_t converter = iconv_open("UTF-8", "UTF-16LE");
+  if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+  std::string input(data, size & ~std::size_t{1});
+  char* in = input.empty() ? nullptr : &input[0];
+  std::size_t in_left = input.size();
+  bool ok = true;
+  char buffer[4096];
+  while (in_left > 0 && ok) {
+    char* out = buffer;
+    std::size_t out_left = sizeof buffer;
+    const std::size_t result = iconv(converter, &in, &in_left, &out, &out_left);
+    utf8->append(buffer, static_cast<std::size_t>(out - buffer));
+    ok = result != static_cast<std::size_t>(-1) || errno == E2BIG;
+  }
+  iconv_close(converter);
+  return ok;
+}
+
 // Parses the data after "=": a quoted text, dword:, hex: or hex(N):.
 bool ParseData(const std::string& data, std::vector<unsigned char>* out,
                std::string* message) {
@@ -131,13 +153,18 @@ bool ParseData(const std::string& data, std::vector<unsigned char>* out,
     return true;
   }
   std::size_t colon = std::string::npos;
+  std::uint32_t type = 3;  // REG_BINARY.
   if (folded.compare(0, 4, "hex:") == 0) {
     colon = 3;
   } else if (folded.compare(0, 4, "hex(") == 0) {
     const std::size_t close = folded.find("):");
-    if (close != std::string::npos && close > 4) {
+    if (close != std::string::npos && close > 4 && close <= 12) {
       bool digits = true;
-      for (std::size_t i = 4; i < close; ++i) digits &= HexDigit(data[i]) >= 0;
+      type = 0;
+      for (std::size_t i = 4; i < close; ++i) {
+        digits &= HexDigit(data[i]) >= 0;
+        type = type * 16 + static_cast<std::uint32_t>(HexDigit(data[i]));
+      }
       if (digits) colon = close + 1;
     }
   }
@@ -148,6 +175,18 @@ bool ParseData(const std::string& data, std::vector<unsigned char>* out,
   if (!ParseHexBytes(data.substr(colon + 1), out)) {
     *message = "malformed hex bytes";
     return false;
+  }
+  // Texts written as bytes (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) are
+  // UTF-16LE, as the editor exports them; the registry's narrow query gives
+  // them in the system's own encoding, unexpanded.
+  if (type == 1 || type == 2 || type == 7) {
+    std::string text;
+    if (!Utf8FromUtf16(reinterpret_cast<const char*>(out->data()), out->size(),
+                       &text)) {
+      *message = "malformed UTF-16 text";
+      return false;
+    }
+    out->assign(text.begin(), text.end());
   }
   return true;
 }
@@ -198,30 +237,10 @@ void DeleteKey(RegistryData* data, const std::string& path) {
 // Read as UTF-8, as the rest of the system's text is. Returns false with the
 // line of the first malformed character.
 bool FromUtf16(const std::string& text, std::string* utf8, int* line) {
-  iconv_t converter = iconv_open("UTF-8", "UTF-16LE");
-  if (converter == reinterpret_cast<iconv_t>(-1)) {
-    *line = 1;
-    return false;
-  }
-  std::string input = text.substr(2);
-  char* in = input.empty() ? nullptr : &input[0];
-  std::size_t in_left = input.size();
-  utf8->clear();
-  bool ok = true;
-  char buffer[4096];
-  while (in_left > 0 && ok) {
-    char* out = buffer;
-    std::size_t out_left = sizeof buffer;
-    const std::size_t result = iconv(converter, &in, &in_left, &out, &out_left);
-    utf8->append(buffer, static_cast<std::size_t>(out - buffer));
-    ok = result != static_cast<std::size_t>(-1) || errno == E2BIG;
-  }
-  iconv_close(converter);
-  if (!ok) {
-    *line = 1;
-    for (char c : *utf8) *line += c == '\n';
-  }
-  return ok;
+  if (Utf8FromUtf16(text.data() + 2, text.size() - 2, utf8)) return true;
+  *line = 1;
+  for (char c : *utf8) *line += c == '\n';
+  return false;
 }
 
 }  // namespace

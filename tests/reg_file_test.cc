@@ -38,7 +38,8 @@ TEST(RegFileTest, ReadsEveryValueTypeKeyAndEncoding) {
       "@=\"default\"\r\n"
       "\"Count\"=dword:0000000a\r\n\"Short\"=dword:1\r\n"
       "\"Raw\"=hex: 01 ,\tA2, Ff\r\n"
-      "\"Multi\"=hex(7):41,00,\\\r\n  42,00,00\r\n"
+      "\"Multi\"=hex(7):41,00,00,00,\\\r\n  42,00,00,00,00,00\r\n"
+      "\"Expand\"=hex(2):25,00,51,00,25,00,e0,00,00,00\r\n"
       "\"Empty\"=hex:\r\n"
       "[hkcu\\Software\\QV Client\\NewRevision]\r\n"
       "\"skin-compatibility\"=dword:5\r\n"
@@ -55,7 +56,9 @@ TEST(RegFileTest, ReadsEveryValueTypeKeyAndEncoding) {
       {client, "Count", {10, 0, 0, 0}},
       {client, "Short", {1, 0, 0, 0}},
       {client, "Raw", {1, 0xA2, 0xFF}},
-      {client, "Multi", {0x41, 0, 0x42, 0, 0}},
+      // Texts in bytes are UTF-16, and come as UTF-8, unexpanded.
+      {client, "Multi", {'A', 0, 'B', 0, 0}},
+      {client, "Expand", {'%', 'Q', '%', 0xC3, 0xA0, 0}},
       {client, "Empty", {}},
       // Keys and names match in any case, and ancestors exist.
       {client + "\\NEWREVISION", "SKIN-COMPATIBILITY", {5, 0, 0, 0}},
