@@ -2,8 +2,10 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <string_view>
 
 namespace platform {
 namespace {
@@ -16,9 +18,9 @@ const char* const kHives[][2] = {
     {"hkey_current_config", "hkcc"},
 };
 
-std::string Trim(const std::string& text) {
+std::string_view Trim(std::string_view text) {
   const std::size_t begin = text.find_first_not_of(" \t");
-  if (begin == std::string::npos) return "";
+  if (begin == std::string_view::npos) return {};
   const std::size_t end = text.find_last_not_of(" \t");
   return text.substr(begin, end - begin + 1);
 }
@@ -30,37 +32,45 @@ int HexDigit(char c) {
   return -1;
 }
 
+char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 // Normalises a key path: folded case, the hive's full name, no empty
-// elements. Returns false for a path that names no known hive.
-bool NormaliseKeyPath(const std::string& path, std::string* normal) {
-  std::vector<std::string> parts;
+// elements. Returns false for a path that names no known hive. It builds
+// the one string it returns, and nothing else, however long the path.
+bool NormaliseKeyPath(std::string_view path, std::string* normal) {
+  normal->clear();
+  normal->reserve(path.size() + 16);
   std::size_t at = 0;
   while (at <= path.size()) {
     std::size_t end = path.find('\\', at);
-    if (end == std::string::npos) end = path.size();
-    if (end > at) parts.push_back(FoldCase(path.substr(at, end - at)));
+    if (end == std::string_view::npos) end = path.size();
+    const std::string_view element = path.substr(at, end - at);
     at = end + 1;
-  }
-  if (parts.empty()) return false;
-  bool known = false;
-  for (const auto& hive : kHives) {
-    if (parts[0] == hive[0] || parts[0] == hive[1]) {
-      parts[0] = hive[0];
-      known = true;
+    if (element.empty()) continue;
+    if (!normal->empty()) {
+      *normal += '\\';
+      for (char c : element) *normal += Lower(c);
+      continue;
     }
+    for (const auto& hive : kHives) {
+      for (std::string_view name : hive) {
+        if (element.size() == name.size() &&
+            std::equal(element.begin(), element.end(), name.begin(),
+                       [](char a, char b) { return Lower(a) == b; })) {
+          *normal = hive[0];
+        }
+      }
+    }
+    if (normal->empty()) return false;
   }
-  if (!known) return false;
-  normal->clear();
-  for (const std::string& part : parts) {
-    if (!normal->empty()) *normal += '\\';
-    *normal += part;
-  }
-  return true;
+  return !normal->empty();
 }
 
 // Reads a quoted text with \\ and \" escapes from `text` at `*at`, which
 // points at the opening quote, and leaves `*at` after the closing one.
-bool ReadQuoted(const std::string& text, std::size_t* at, std::string* out) {
+bool ReadQuoted(std::string_view text, std::size_t* at, std::string* out) {
   if (*at >= text.size() || text[*at] != '"') return false;
   out->clear();
   for (std::size_t i = *at + 1; i < text.size(); ++i) {
@@ -123,7 +133,8 @@ bool ParseData(const std::string& data, std::vector<unsigned char>* out,
   if (!data.empty() && data[0] == '"') {
     std::size_t at = 0;
     std::string text;
-    if (!ReadQuoted(data, &at, &text) || !Trim(data.substr(at)).empty()) {
+    if (!ReadQuoted(data, &at, &text) ||
+        !Trim(std::string_view(data).substr(at)).empty()) {
       *message = "unterminated or malformed text value";
       return false;
     }
@@ -133,7 +144,7 @@ bool ParseData(const std::string& data, std::vector<unsigned char>* out,
   }
   const std::string folded = FoldCase(data);
   if (folded.compare(0, 6, "dword:") == 0) {
-    const std::string digits = Trim(data.substr(6));
+    const std::string_view digits = Trim(std::string_view(data).substr(6));
     if (digits.empty() || digits.size() > 8) {
       *message = "a dword takes one to eight hex digits";
       return false;
@@ -191,22 +202,33 @@ bool ParseData(const std::string& data, std::vector<unsigned char>* out,
   return true;
 }
 
-// Splits the text into lines, without their line ends.
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t at = 0;
-  // A byte order mark written by an editor is not part of the header.
-  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) at = 3;
-  while (at < text.size()) {
-    std::size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(at, end - at);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    at = end + 1;
+// The text's lines one at a time, without their line ends, so that no
+// more than one is held apart from the text.
+class Lines {
+ public:
+  explicit Lines(std::string_view text) : text_(text) {
+    // A byte order mark written by an editor is not part of the header.
+    if (text_.compare(0, 3, "\xEF\xBB\xBF") == 0) at_ = 3;
   }
-  return lines;
-}
+  // The next line, or false at the end of the text.
+  bool Next(std::string_view* line) {
+    if (at_ >= text_.size()) return false;
+    std::size_t end = text_.find('\n', at_);
+    if (end == std::string_view::npos) end = text_.size();
+    *line = text_.substr(at_, end - at_);
+    if (!line->empty() && line->back() == '\r') line->remove_suffix(1);
+    at_ = end + 1;
+    ++number_;
+    return true;
+  }
+  // The 1-based number of the line Next gave last.
+  int number() const { return number_; }
+
+ private:
+  std::string_view text_;
+  std::size_t at_ = 0;
+  int number_ = 0;
+};
 
 // The keys below `path`, which follow one another in the map (a key
 // "a b" sorts between "a" and "a\\b", so the search starts at "a\\").
@@ -280,39 +302,44 @@ bool ParseRegFile(const std::string& text, RegistryData* data,
       return fail(number, "malformed UTF-16 text");
     }
   }
-  const std::vector<std::string> lines = SplitLines(utf8.empty() ? text : utf8);
-  if (lines.empty() ||
-      (Trim(lines[0]) != "Windows Registry Editor Version 5.00" &&
-       Trim(lines[0]) != "REGEDIT4")) {
+  Lines lines(utf8.empty() ? text : utf8);
+  std::string_view raw;
+  if (!lines.Next(&raw) ||
+      (Trim(raw) != "Windows Registry Editor Version 5.00" &&
+       Trim(raw) != "REGEDIT4")) {
     return fail(1,
                 "the first line must be \"Windows Registry Editor Version "
                 "5.00\" or \"REGEDIT4\"");
   }
-  std::string key;  // The current section, "" before the first one.
-  bool deleted_key = false;
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    const int number = static_cast<int>(i) + 1;
-    std::string line = Trim(lines[i]);
+  // The values of the current section; none in a deleted one.
+  RegistryData::Values* values = nullptr;
+  bool in_section = false;
+  while (lines.Next(&raw)) {
+    const int number = lines.number();
+    const std::string_view line = Trim(raw);
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       if (line.back() != ']') return fail(number, "unterminated key name");
-      std::string path = line.substr(1, line.size() - 2);
-      deleted_key = !path.empty() && path[0] == '-';
-      if (deleted_key) path.erase(0, 1);
+      std::string_view path = line.substr(1, line.size() - 2);
+      const bool deleted = !path.empty() && path[0] == '-';
+      if (deleted) path.remove_prefix(1);
+      std::string key;
       if (!NormaliseKeyPath(path, &key)) {
         return fail(number, "unknown registry hive in key name");
       }
-      if (deleted_key) {
+      in_section = true;
+      values = nullptr;
+      if (deleted) {
         DeleteKey(data, key);
       } else {
-        data->keys[key];
+        values = &data->keys.try_emplace(std::move(key)).first->second;
       }
       continue;
     }
     if (line[0] != '"' && line[0] != '@') {
       return fail(number, "expected a key name, a value or a comment");
     }
-    if (key.empty()) return fail(number, "a value before the first key");
+    if (!in_section) return fail(number, "a value before the first key");
     std::string name;
     std::size_t at = 1;  // After the "@" of the default value.
     if (line[0] == '"') {
@@ -321,26 +348,25 @@ bool ParseRegFile(const std::string& text, RegistryData* data,
         return fail(number, "unterminated value name");
       }
     }
-    std::string rest = Trim(line.substr(at));
-    if (rest.empty() || rest[0] != '=') return fail(number, "expected \"=\"");
-    rest = Trim(rest.substr(1));
+    std::string_view after = Trim(line.substr(at));
+    if (after.empty() || after[0] != '=') return fail(number, "expected \"=\"");
+    std::string rest(Trim(after.substr(1)));
     // Hex data may go on over lines that end in a backslash.
     const bool hex = FoldCase(rest.substr(0, 3)) == "hex";
     while (hex && !rest.empty() && rest.back() == '\\') {
       rest.pop_back();
-      if (++i >= lines.size()) return fail(number, "continuation at the end");
-      rest += Trim(lines[i]);
+      if (!lines.Next(&raw)) return fail(number, "continuation at the end");
+      rest += Trim(raw);
     }
-    if (deleted_key) continue;
-    RegistryData::Values& values = data->keys[key];
+    if (values == nullptr) continue;
     if (rest == "-") {
-      values.erase(FoldCase(name));
+      values->erase(FoldCase(name));
       continue;
     }
     std::vector<unsigned char> bytes;
     std::string why;
     if (!ParseData(rest, &bytes, &why)) return fail(number, why);
-    values[FoldCase(name)] = bytes;
+    (*values)[FoldCase(name)] = std::move(bytes);
   }
   return true;
 }
