@@ -3,7 +3,9 @@
 its reading grows linearly: a binary value exported as the registry editor
 lays it out (hex bytes over lines that end in a backslash), and a key many
 levels deep. Each size doubles the last; for a linear reader, so does the
-time. Run by hand, from the repository:
+time. Then the peak memory of reading the largest file it accepts, 64 MiB,
+in three shapes: empty lines, comment lines, and one key line. Run by
+hand, from the repository:
 
     cmake --preset posix && cmake --build --preset posix --target setup
     python3 bench/registry_benchmark.py
@@ -33,14 +35,25 @@ def deep_key(levels):
 
 
 def measure(setup, text, work):
+    """The run's seconds and its peak resident memory in MiB. GNU time
+    (Debian's `time`) measures the memory: a child of this process would
+    count this process's own memory too."""
     path = os.path.join(work, "registry.reg")
     with open(path, "w") as f:
         f.write(text)
     env = dict(os.environ, SKINSETUP_REGISTRY=path, SKINSETUP_ANSWER="no")
     started = time.monotonic()
-    subprocess.run([setup, "Blue"], cwd=work, env=env,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return time.monotonic() - started
+    result = subprocess.run(["/usr/bin/time", "-f", "%M", setup, "Blue"],
+                            cwd=work, env=env, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.PIPE, text=True)
+    seconds = time.monotonic() - started
+    return seconds, int(result.stderr.split()[-1]) / 1024
+
+
+LARGEST = (64 << 20) - 64  # Under the reader's limit, with its header.
+SHAPES = (("empty lines", "REGEDIT4\n" + "\n" * LARGEST),
+          ("comment lines", "REGEDIT4\n" + ";\n" * (LARGEST // 2)),
+          ("one key line", deep_key(LARGEST // 2 - 16)))
 
 
 def main():
@@ -53,8 +66,11 @@ def main():
                  [10000, 20000, 40000, 80000])):
             print(name)
             for size in sizes:
-                seconds = measure(setup, make(size), work)
+                seconds = measure(setup, make(size), work)[0]
                 print("  %9d  %7.3f s" % (size, seconds))
+        print("peak memory reading 64 MiB")
+        for name, text in SHAPES:
+            print("  %-14s %6.0f MiB" % (name, measure(setup, text, work)[1]))
 
 
 if __name__ == "__main__":
