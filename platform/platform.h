@@ -243,8 +243,14 @@ class Platform {
   virtual bool RenameFile(const std::string& from, const std::string& to,
                           bool replace) = 0;
   /// Renames the folder `from` to `to`, which must not exist, on the same
-  /// volume. Returns false on failure.
+  /// volume, the rename on the disk when this returns. Returns false on
+  /// failure.
   virtual bool RenameFolder(const std::string& from, const std::string& to) = 0;
+  /// Puts on the disk the contents of the files in `folder` and the
+  /// folder's own entries, so that a power cut after this returns loses
+  /// none of them. Returns false, with LastError() telling why, when they
+  /// cannot be written.
+  virtual bool SyncFolder(const std::string& folder) = 0;
   /// Fills `*id` with the identity of the file that `path` names, a final
   /// link followed only with `follow_link`. Returns false when there is
   /// nothing there or the system cannot tell. A zero volume or file id is

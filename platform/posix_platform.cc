@@ -167,6 +167,28 @@ mode_t CreationMask() {
   return mask;
 }
 
+// Puts the folder's entries on the disk, and with `contents`, everything
+// written to its file system too: one flush of the file system costs far
+// less than one for each file of a package. Returns false with errno set.
+bool SyncEntries(const std::string& folder, bool contents) {
+  const int fd = open(folder.empty() ? "/" : folder.c_str(),
+                      O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = true;
+  if (contents) {
+#ifdef __linux__
+    ok = syncfs(fd) == 0;
+#else
+    sync();
+#endif
+  }
+  ok = fsync(fd) == 0 && ok;
+  const int error = errno;
+  close(fd);
+  errno = error;
+  return ok;
+}
+
 // Reads the registry file; a missing file has no keys, and anything else
 // that cannot be used (not a regular file, implausibly large, unreadable,
 // malformed) is reported and has none either.
@@ -630,7 +652,16 @@ bool SystemPlatform::RenameFolder(const std::string& from,
     errno = EEXIST;
     return Failed(false);
   }
-  return rename(from.c_str(), to.c_str()) == 0 ? true : Failed(false);
+  if (rename(from.c_str(), to.c_str()) != 0) return Failed(false);
+  // The rename is on the disk once the folder that holds both names is.
+  const std::size_t slash = to.find_last_of('/');
+  return SyncEntries(slash == std::string::npos ? "." : to.substr(0, slash),
+                     false) ||
+         Failed(false);
+}
+
+bool SystemPlatform::SyncFolder(const std::string& folder) {
+  return SyncEntries(folder, true) || Failed(false);
 }
 
 bool SystemPlatform::QueryFileId(const std::string& path, bool follow_link,

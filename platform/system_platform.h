@@ -82,6 +82,7 @@ class SystemPlatform : public Platform {
   bool RenameFile(const std::string& from, const std::string& to,
                   bool replace) override;
   bool RenameFolder(const std::string& from, const std::string& to) override;
+  bool SyncFolder(const std::string& folder) override;
   bool QueryFileId(const std::string& path, bool follow_link,
                    FileId* id) override;
   bool IsListedName(const std::string& path) override;

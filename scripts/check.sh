@@ -37,6 +37,11 @@ cmake --preset posix -DSKINSETUP_WIN32_DIR="$PWD/build/win32" \
 cmake --build --preset posix
 ctest --preset posix
 
+if why=$(python3 tests/power_cut_test.py --probe); then
+  echo "== Power cuts: tested on a loop-mounted ext4 image"
+else
+  echo "== Power cuts: SKIPPED: $why"
+fi
 echo "== Windows builds run under Wine"
 echo "build/win64/setup.exe: tested under 64-bit Wine"
 if why=$(python3 tests/wine/e2e_wine_test.py --probe); then

@@ -8,6 +8,7 @@
 
 #include "skinsetup/kept_files.h"
 #include "skinsetup/messages.h"
+#include "skinsetup/retry.h"
 #include "skinsetup/rollback.h"
 #include "skinsetup/scan.h"
 #include "skinsetup/skin_name.h"
@@ -151,6 +152,13 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
     os.CloseListing(listing);
   }
 
+  // The new files reach the disk before any earlier one is discarded, and
+  // before the success box: a power cut then loses neither. Files that
+  // cannot be put there count as a failed copy.
+  if (run.bCopyOk && !Retrying(os, [&] { return os.SyncFolder(run.tmp2); })) {
+    run.bCopyOk = false;
+    ShowCopyError(os, os.LastError());
+  }
   if (!run.bCopyOk) Rollback(os, run);
   DiscardKeptFiles(os, run);
   // The skin is in place: other installers need not wait for the user.

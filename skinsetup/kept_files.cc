@@ -145,7 +145,8 @@ void DiscardKeptFiles(platform::Platform& os, SkinSetupRun& run) {
   if (!Retrying(os, [&] {
         return os.RenameFolder(run.szKeptDir, run.szDiscardDir);
       })) {
-    os.MakeDir(run.szDiscardDir);
+    // On the disk before anything is deleted, as the rename would be.
+    if (os.MakeDir(run.szDiscardDir) == 0) os.SyncFolder(run.tmp2);
     folder = run.szKeptDir;
   }
   for (const std::string& name : run.kept) {

@@ -365,6 +365,9 @@ class FakePlatform : public Platform {
     }
     return dirs.erase(from), dirs.insert(to), true;
   }
+  bool SyncFolder(S folder) override {
+    return !Call("SyncFolder", folder) && HasDir(folder);
+  }
   bool QueryFileId(S path, bool, FileId* id) override {
     Call("QueryFileId", path);
     if (!HasFile(path)) return false;

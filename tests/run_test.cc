@@ -230,6 +230,9 @@ const Row kRows[] = {
    {kQ, CopyError(), CopyError(), CopyError(), kD, F(kCannotCopy, 1)}, Same},
   {SET(Earlier(os); os.dirs.insert(InSkin("b.bmp"))), 0,
    {kQ, CopyError("Accesso negato.\r\n"), kD, F(kCannotCopy, 1)}, Same},
+  // New files that cannot be put on the disk count as a failed copy.
+  {SET(Earlier(os); os.FailCall("SyncFolder", 1, true)), 0,
+   kAskedAndRolledBack, Same},
   // An earlier file that cannot be kept aside is not replaced.
   {SET(Earlier(os); os.FailCall("RenameNoReplace")), 0, kAskedAndRolledBack,
    Same},
@@ -465,6 +468,8 @@ TEST(RunTest, SkinsFolderIsLockedFromTheQuestionToTheSuccessBox) {
   };
   EXPECT_LT(at(std::string("Lock ") + kSkins), at("Box " + kQ.caption));
   EXPECT_LT(at("Copy"), at("Unlock"));
+  // The new files are on the disk before the earlier ones are discarded.
+  EXPECT_LT(at("SyncFolder " + std::string(kSkin)), at("RenameFolder"));
   EXPECT_EQ(at("Unlock") + 1, at("Box " + kS.caption + ": " + kS.text));
   // A copy replaces whatever stands at its destination by then.
   EXPECT_EQ(std::count(os.events.begin(), os.events.end(),

@@ -477,9 +477,55 @@ bool SystemPlatform::RenameFolder(const std::string& from,
       (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     return Failed(false);
   }
-  return MoveFileExW(source.c_str(), SystemPath(to).c_str(), 0) != 0
+  // Written through: the rename is on the disk when the call returns.
+  return MoveFileExW(source.c_str(), SystemPath(to).c_str(),
+                     MOVEFILE_WRITE_THROUGH) != 0
              ? true
              : Failed(false);
+}
+
+bool SystemPlatform::SyncFolder(const std::string& folder) {
+  // Each file's contents, then the folder's entries. A read-only file is
+  // opened for writing with its attribute cleared a moment; one that
+  // another process holds against writers (the client, with a skin file of
+  // the user's open) is not the installer's to flush, and is passed by.
+  WIN32_FIND_DATAW data;
+  const HANDLE listing =
+      FindFirstFileW(SystemPath(folder + "\\*").c_str(), &data);
+  if (listing == INVALID_HANDLE_VALUE) return Failed(false);
+  bool ok = true;
+  do {
+    if ((data.dwFileAttributes &
+         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+      continue;
+    }
+    const std::wstring path = SystemPath(
+        folder + "\\" + Narrow(data.cFileName, std::wcslen(data.cFileName)));
+    HANDLE file = INVALID_HANDLE_VALUE;
+    EvenIfReadOnly(path, [&] {
+      file =
+          CreateFileW(path.c_str(), GENERIC_WRITE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      return file != INVALID_HANDLE_VALUE;
+    });
+    if (file == INVALID_HANDLE_VALUE) continue;
+    if (FlushFileBuffers(file) == 0) ok = Failed(false);
+    CloseHandle(file);
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      SetFileAttributesW(path.c_str(), data.dwFileAttributes);
+    }
+  } while (FindNextFileW(listing, &data) != 0);
+  FindClose(listing);
+  const HANDLE self =
+      CreateFileW(SystemPath(folder).c_str(), GENERIC_WRITE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (self != INVALID_HANDLE_VALUE) {
+    FlushFileBuffers(self);
+    CloseHandle(self);
+  }
+  return ok;
 }
 
 bool SystemPlatform::QueryFileId(const std::string& path, bool follow_link,
