@@ -176,6 +176,12 @@ class Platform {
   virtual int RemoveDir(const std::string& path) = 0;
   /// What `path` itself is, a final link not followed. Never opens it.
   virtual EntryType QueryEntry(const std::string& path) = 0;
+  /// Holds the real folder `folder` (not a link to one) for the rest of the
+  /// run: every later operation on a path below it reaches it from the
+  /// folder itself, through no link, whatever replaces a name meanwhile.
+  /// Returns false, with LastError() telling why, for anything but a real
+  /// folder.
+  virtual bool HoldFolder(const std::string& folder) = 0;
   /// Takes the installers' lock on `folder`, waiting while another
   /// installer holds it. Returns the lock, or nullptr when none can be taken
   /// there. UnlockFolder, or the process end, releases it.

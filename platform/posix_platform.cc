@@ -242,18 +242,78 @@ std::unique_ptr<RegistryData> ReadRegistry() {
   return registry;
 }
 
+// A path as a folder's descriptor and an entry's name in that folder.
+struct Where {
+  int dir = AT_FDCWD;
+  std::string name;
+  bool below = false;  // Below the held folder.
+  int owned = -1;      // A descriptor opened on the way, to close.
+  Where() = default;
+  Where(const Where&) = delete;
+  Where& operator=(const Where&) = delete;
+  ~Where() {
+    if (owned >= 0) close(owned);
+  }
+};
+
 }  // namespace
 
-// The registry file, read once, on first use.
+// The registry file, read once, on first use, and the folder the run holds.
 struct SystemPlatform::State {
   std::unique_ptr<RegistryData> registry;
+  std::string held;
+  int held_fd = -1;
+
+  // Splits `path` into a folder's descriptor and a name. Below the held
+  // folder, the way goes from its descriptor, each folder opened without
+  // following a link: a name swapped for a link meanwhile leads nowhere.
+  // Returns false with errno set when a folder on the way is not a real
+  // one.
+  bool Locate(const std::string& path, Where* where) const {
+    const std::string prefix = held + '/';
+    if (held_fd < 0 || path.compare(0, prefix.size(), prefix) != 0) {
+      where->name = path;
+      return true;
+    }
+    where->below = true;
+    where->dir = held_fd;
+    std::size_t at = prefix.size();
+    for (std::size_t slash; (slash = path.find('/', at)) != std::string::npos;
+         at = slash + 1) {
+      const std::string element = path.substr(at, slash - at);
+      if (element.empty()) continue;
+      const int next =
+          element == "." || element == ".."
+              ? (errno = EINVAL, -1)
+              : openat(where->dir, element.c_str(),
+                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (next < 0) return false;
+      if (where->owned >= 0) close(where->owned);
+      where->owned = where->dir = next;
+    }
+    where->name = path.substr(at);
+    return true;
+  }
 };
+
+namespace {
+
+// The entry's status, a final link followed or not. Returns false with
+// errno set.
+bool StatAt(const Where& where, struct stat* status, bool follow) {
+  return fstatat(where.dir, where.name.c_str(), status,
+                 follow ? 0 : AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+}  // namespace
 
 SystemPlatform::SystemPlatform(std::string invocation_name)
     : invocation_name_(std::move(invocation_name)),
       state_(std::make_unique<State>()) {}
 
-SystemPlatform::~SystemPlatform() = default;
+SystemPlatform::~SystemPlatform() {
+  if (state_->held_fd >= 0) close(state_->held_fd);
+}
 
 char SystemPlatform::Separator() const { return '/'; }
 
@@ -434,16 +494,37 @@ int SystemPlatform::Stat(const std::string& path) {
 }
 
 int SystemPlatform::MakeDir(const std::string& path) {
-  return mkdir(path.c_str(), 0777) == 0 ? 0 : Failed(-1);
+  Where where;
+  return state_->Locate(path, &where) &&
+                 mkdirat(where.dir, where.name.c_str(), 0777) == 0
+             ? 0
+             : Failed(-1);
 }
 
 int SystemPlatform::RemoveDir(const std::string& path) {
-  return rmdir(path.c_str()) == 0 ? 0 : Failed(-1);
+  Where where;
+  return state_->Locate(path, &where) &&
+                 unlinkat(where.dir, where.name.c_str(), AT_REMOVEDIR) == 0
+             ? 0
+             : Failed(-1);
+}
+
+bool SystemPlatform::HoldFolder(const std::string& folder) {
+  const int fd =
+      open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return Failed(false);
+  if (state_->held_fd >= 0) close(state_->held_fd);
+  state_->held = folder;
+  state_->held_fd = fd;
+  return true;
 }
 
 EntryType SystemPlatform::QueryEntry(const std::string& path) {
+  Where where;
   struct stat status;
-  if (lstat(path.c_str(), &status) != 0) return Failed(EntryType::kNone);
+  if (!state_->Locate(path, &where) || !StatAt(where, &status, false)) {
+    return Failed(EntryType::kNone);
+  }
   return S_ISDIR(status.st_mode) ? EntryType::kFolder : EntryType::kOther;
 }
 
@@ -476,8 +557,18 @@ Listing SystemPlatform::OpenListing(const std::string& pattern,
   }
   std::string folder = pattern.substr(0, pattern.size() - 2);
   if (folder.empty()) folder = "/";
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return Failed<Listing>(nullptr);
+  // Below the held folder, a link is never listed through.
+  Where where;
+  const int fd = state_->Locate(folder, &where)
+                     ? openat(where.dir, where.name.c_str(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC |
+                                  (where.below ? O_NOFOLLOW : 0))
+                     : -1;
+  DIR* dir = fd < 0 ? nullptr : fdopendir(fd);
+  if (dir == nullptr) {
+    if (fd >= 0) close(fd);
+    return Failed<Listing>(nullptr);
+  }
   std::string first;
   if (!ReadEntry(dir, &first)) {
     const int error = errno;
@@ -547,13 +638,21 @@ bool SystemPlatform::CopyFileTo(const std::string& source,
   const int flags = O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW;
   mode_t current_mode = mode & ~CreationMask();
   bool emptied = true;
-  int out = open(destination.c_str(), flags | O_CREAT | O_EXCL, mode);
+  Where where;
+  if (!state_->Locate(destination, &where)) {
+    const int error = errno;
+    close(in);
+    errno = error;
+    return Failed(false);
+  }
+  int out =
+      openat(where.dir, where.name.c_str(), flags | O_CREAT | O_EXCL, mode);
   if (out < 0 && errno == EEXIST && !fail_if_exists) {
     // An existing file is replaced, once it is known not to be the source
     // itself. Only a file that has contents is emptied: on some file
     // systems (ext4) a truncated file is flushed to disk when it is closed,
     // which a new file need not wait for.
-    out = open(destination.c_str(), flags);
+    out = openat(where.dir, where.name.c_str(), flags);
     struct stat to;
     if (out >= 0 && (fstat(out, &to) != 0 || !S_ISREG(to.st_mode) ||
                      (to.st_dev == from.st_dev && to.st_ino == from.st_ino))) {
@@ -568,9 +667,7 @@ bool SystemPlatform::CopyFileTo(const std::string& source,
   if (out < 0 && errno == EEXIST) {
     // A folder in the file's place says so.
     struct stat to;
-    if (lstat(destination.c_str(), &to) == 0 && S_ISDIR(to.st_mode)) {
-      errno = EISDIR;
-    }
+    if (StatAt(where, &to, false) && S_ISDIR(to.st_mode)) errno = EISDIR;
   }
   if (out < 0) {
     const int error = errno;
@@ -592,7 +689,7 @@ bool SystemPlatform::CopyFileTo(const std::string& source,
   close(in);
   if (!ok) {
     // No partial copy is left behind.
-    unlink(destination.c_str());
+    unlinkat(where.dir, where.name.c_str(), 0);
     errno = error;
     return Failed(false);
   }
@@ -607,23 +704,36 @@ bool SystemPlatform::ErrorText(std::uint32_t code, std::string* text) {
 }
 
 bool SystemPlatform::RemoveFile(const std::string& path) {
-  return unlink(path.c_str()) == 0 ? true : Failed(false);
+  Where where;
+  return state_->Locate(path, &where) &&
+                 unlinkat(where.dir, where.name.c_str(), 0) == 0
+             ? true
+             : Failed(false);
 }
 
 bool SystemPlatform::RenameFile(const std::string& from, const std::string& to,
                                 bool replace) {
+  Where source;
+  Where target;
   struct stat status;
-  if (lstat(from.c_str(), &status) != 0) return Failed(false);
+  if (!state_->Locate(from, &source) || !state_->Locate(to, &target) ||
+      !StatAt(source, &status, false)) {
+    return Failed(false);
+  }
   if (S_ISDIR(status.st_mode)) {
     errno = EISDIR;
     return Failed(false);
   }
-  if (replace) return rename(from.c_str(), to.c_str()) == 0 || Failed(false);
+  auto rename_at = [&] {
+    return renameat(source.dir, source.name.c_str(), target.dir,
+                    target.name.c_str()) == 0;
+  };
+  if (replace) return rename_at() || Failed(false);
 #ifdef RENAME_NOREPLACE
   // The kernel refuses to replace, also a name that differs only in case
   // on a file system that ignores case.
-  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(),
-                RENAME_NOREPLACE) == 0) {
+  if (renameat2(source.dir, source.name.c_str(), target.dir,
+                target.name.c_str(), RENAME_NOREPLACE) == 0) {
     return true;
   }
   if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
@@ -631,28 +741,36 @@ bool SystemPlatform::RenameFile(const std::string& from, const std::string& to,
   }
 #endif
   // A file system that cannot refuse by itself: look first.
-  if (lstat(to.c_str(), &status) == 0) {
+  if (StatAt(target, &status, false)) {
     errno = EEXIST;
     return Failed(false);
   }
-  return rename(from.c_str(), to.c_str()) == 0 || Failed(false);
+  return rename_at() || Failed(false);
 }
 
 bool SystemPlatform::RenameFolder(const std::string& from,
                                   const std::string& to) {
+  Where source;
+  Where target;
   struct stat status;
-  if (stat(from.c_str(), &status) != 0) return Failed(false);
+  if (!state_->Locate(from, &source) || !state_->Locate(to, &target) ||
+      !StatAt(source, &status, !source.below)) {
+    return Failed(false);
+  }
   if (!S_ISDIR(status.st_mode)) {
     errno = ENOTDIR;
     return Failed(false);
   }
   // rename() would replace an empty folder at `to`; a folder is never
   // merged into another.
-  if (lstat(to.c_str(), &status) == 0) {
+  if (StatAt(target, &status, false)) {
     errno = EEXIST;
     return Failed(false);
   }
-  if (rename(from.c_str(), to.c_str()) != 0) return Failed(false);
+  if (renameat(source.dir, source.name.c_str(), target.dir,
+               target.name.c_str()) != 0) {
+    return Failed(false);
+  }
   // The rename is on the disk once the folder that holds both names is.
   const std::size_t slash = to.find_last_of('/');
   return SyncEntries(slash == std::string::npos ? "." : to.substr(0, slash),
@@ -666,9 +784,9 @@ bool SystemPlatform::SyncFolder(const std::string& folder) {
 
 bool SystemPlatform::QueryFileId(const std::string& path, bool follow_link,
                                  FileId* id) {
+  Where where;
   struct stat status;
-  if ((follow_link ? stat(path.c_str(), &status)
-                   : lstat(path.c_str(), &status)) != 0) {
+  if (!state_->Locate(path, &where) || !StatAt(where, &status, follow_link)) {
     return Failed(false);
   }
   *id = FileId{static_cast<std::uint64_t>(status.st_dev), {}};
@@ -679,8 +797,10 @@ bool SystemPlatform::QueryFileId(const std::string& path, bool follow_link,
 
 bool SystemPlatform::IsListedName(const std::string& path) {
   // A name is the only way to an entry here: there are no aliases.
+  Where where;
   struct stat status;
-  return lstat(path.c_str(), &status) == 0 || Failed(false);
+  return (state_->Locate(path, &where) && StatAt(where, &status, false)) ||
+         Failed(false);
 }
 
 }  // namespace platform

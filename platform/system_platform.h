@@ -59,6 +59,7 @@ class SystemPlatform : public Platform {
   int MakeDir(const std::string& path) override;
   int RemoveDir(const std::string& path) override;
   EntryType QueryEntry(const std::string& path) override;
+  bool HoldFolder(const std::string& folder) override;
   Lock LockFolder(const std::string& folder) override;
   void UnlockFolder(Lock lock) override;
 

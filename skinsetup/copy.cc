@@ -54,6 +54,12 @@ bool SameFile(platform::Platform& os, const std::string& source,
 // Returns false, with the system's error in `*error`, when it failed.
 bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
              std::uint32_t* error) {
+  // Into a skin folder that could not be made or held, nothing is copied;
+  // the reason is the making's or the holding's.
+  if (run.dwSkinDirError != 0) {
+    *error = run.dwSkinDirError;
+    return false;
+  }
   // A folder this run created held nothing before: nothing to compare or
   // keep, which spares a fresh installation two queries a file.
   bool replaces = false;
@@ -85,8 +91,7 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
     if (!replaces) run.created.insert(name);
     return true;
   }
-  // Into a skin folder that could not be made, the reason is the making's.
-  *error = run.dwSkinDirError != 0 ? run.dwSkinDirError : os.LastError();
+  *error = os.LastError();
   return false;
 }
 
@@ -121,11 +126,17 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
     const std::uint32_t error = os.LastError();
     if (os.Stat(run.szValue) != 0) run.dwSkinDirError = error;
   }
+  // From here on, everything below the skin folder is reached from the
+  // folder itself, never through a link that another process swaps in
+  // meanwhile; a skin folder that is not a real folder takes no copy.
+  if (run.dwSkinDirError == 0 && !os.HoldFolder(run.szValue)) {
+    run.dwSkinDirError = os.LastError();
+  }
   ShowTrace(os, run.szValue, kTraceValue);
 
   run.tmp2 = run.szValue;
   ShowTrace(os, run.tmp2, kTraceTmp2);
-  RecoverInterruptedRun(os, run);
+  if (run.dwSkinDirError == 0) RecoverInterruptedRun(os, run);
   run.tmp4 = run.szCurDir + sep + "*";
   ShowTrace(os, run.tmp4, kTraceTmp4);
   std::string name;

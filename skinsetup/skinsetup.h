@@ -47,7 +47,7 @@ struct SkinSetupRun {
   // where nothing stood, and the names whose earlier entry it kept aside.
   std::string szSkinsDir;
   bool bSkinDirCreated = false;
-  std::uint32_t dwSkinDirError = 0;  // Why the skin folder cannot be made.
+  std::uint32_t dwSkinDirError = 0;  // Why no copy can go into it.
   std::set<std::string> created;
   std::vector<std::string> kept;
   std::string szKeptDir;     // This run's working folder for kept files,

@@ -13,9 +13,11 @@ import random
 import re
 import resource
 import select
+import shutil
 import signal
 import subprocess
 import sys
+import threading
 import time
 import unittest
 
@@ -221,6 +223,45 @@ class PosixTest(unittest.TestCase):
                                  outputs)
                 self.assertEqual(sorted(os.listdir(box.skins)),
                                  ["Blue", "Red"])
+
+    def test_names_swapped_during_runs_reach_nothing_outside(self):
+        # Another process, in a tight loop: during reinstalls, swaps each
+        # working folder for a link to a folder of the user's; during first
+        # installations, plants hard links to the user's files at the
+        # package's names. The user's folder never changes.
+        box = Sandbox(self, count=40, size=4096)
+        outside = os.path.join(box.root, "outside")
+        write(outside, {name: b"the user's" for name in box.new})
+        pristine = box.snapshot(outside)
+        for reinstall in (True, False) * 6:
+            with self.subTest(reinstall=reinstall):
+                shutil.rmtree(box.skin(), ignore_errors=True)
+                if reinstall:
+                    box.install_earlier()
+                stop = threading.Event()
+
+                def meddle():
+                    while not stop.is_set():
+                        for name in ((".skinsetup-kept", ".skinsetup-discard")
+                                     if reinstall else box.new):
+                            path = os.path.join(box.skin(), name)
+                            try:
+                                if reinstall:
+                                    os.rename(path, path + ".moved")
+                                    os.symlink(outside, path)
+                                else:
+                                    os.link(os.path.join(outside, name), path)
+                            except OSError:
+                                pass
+
+                meddler = threading.Thread(target=meddle)
+                meddler.start()
+                try:
+                    box.run()
+                finally:
+                    stop.set()
+                    meddler.join()
+                self.assertEqual(box.snapshot(outside), pristine)
 
     def test_links_in_place_of_package_files_are_kept_and_restored(self):
         for fails in (True, False):

@@ -259,6 +259,9 @@ class FakePlatform : public Platform {
            : HasFile(p) && !pending.count(p) ? EntryType::kOther
                                              : EntryType::kNone;
   }
+  bool HoldFolder(S folder) override {
+    return !Call("HoldFolder", folder) && (HasDir(folder) || Fail(kNotFound));
+  }
   Lock LockFolder(S folder) override {
     return Call("Lock", folder) || !HasDir(folder) ? nullptr
                                                    : reinterpret_cast<Lock>(1);

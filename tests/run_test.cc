@@ -230,6 +230,11 @@ const Row kRows[] = {
    {kQ, CopyError(), CopyError(), CopyError(), kD, F(kCannotCopy, 1)}, Same},
   {SET(Earlier(os); os.dirs.insert(InSkin("b.bmp"))), 0,
    {kQ, CopyError("Accesso negato.\r\n"), kD, F(kCannotCopy, 1)}, Same},
+  // A skin folder that is not a real folder (swapped for a link) takes no
+  // copy, and nothing in it is touched.
+  {SET(Earlier(os); os.FailCall("HoldFolder")), 0,
+   {kQ, CopyError(), CopyError(), CopyError(), kD, F(kCannotCopy, 1)},
+   THEN(Same(os, before) && !os.Happened("RenameNoReplace"))},
   // New files that cannot be put on the disk count as a failed copy.
   {SET(Earlier(os); os.FailCall("SyncFolder", 1, true)), 0,
    kAskedAndRolledBack, Same},

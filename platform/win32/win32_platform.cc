@@ -122,10 +122,38 @@ int ErrnoOf(DWORD error) {
   }
 }
 
+// The error of a way that passes through a link or junction.
+constexpr DWORD kThroughLink = ERROR_CANT_RESOLVE_FILENAME;
+
 }  // namespace
 
-// The system keeps everything itself.
-struct SystemPlatform::State {};
+// The folder the run holds.
+struct SystemPlatform::State {
+  std::string held;
+
+  // True, with the error set, when the way to `path` below the held folder
+  // passes through a reparse point (a link or a junction), which another
+  // process may have put there in place of a working folder. Windows has
+  // no way to reach an entry from a folder's handle that the wide calls
+  // take, so this is looked at right before each use.
+  bool ThroughLink(const std::string& path) const {
+    const std::string prefix = held + '\\';
+    if (held.empty() || path.compare(0, prefix.size(), prefix) != 0) {
+      return false;
+    }
+    for (std::size_t at = path.find('\\', prefix.size());
+         at != std::string::npos; at = path.find('\\', at + 1)) {
+      const DWORD attributes =
+          GetFileAttributesW(SystemPath(path.substr(0, at)).c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES &&
+          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        SetLastError(kThroughLink);
+        return true;
+      }
+    }
+    return false;
+  }
+};
 
 SystemPlatform::SystemPlatform(std::string invocation_name)
     : invocation_name_(std::move(invocation_name)),
@@ -297,12 +325,26 @@ int SystemPlatform::Stat(const std::string& path) {
 }
 
 int SystemPlatform::MakeDir(const std::string& path) {
+  if (state_->ThroughLink(path)) return Failed(-1);
   return CreateDirectoryW(SystemPath(path).c_str(), nullptr) != 0 ? 0
                                                                   : Failed(-1);
 }
 
 int SystemPlatform::RemoveDir(const std::string& path) {
+  if (state_->ThroughLink(path)) return Failed(-1);
   return RemoveDirectoryW(SystemPath(path).c_str()) != 0 ? 0 : Failed(-1);
+}
+
+bool SystemPlatform::HoldFolder(const std::string& folder) {
+  const DWORD attributes = GetFileAttributesW(SystemPath(folder).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Failed(false);
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    SetLastError(kThroughLink);
+    return Failed(false);
+  }
+  state_->held = folder;
+  return true;
 }
 
 EntryType SystemPlatform::QueryEntry(const std::string& path) {
@@ -344,6 +386,7 @@ void SystemPlatform::UnlockFolder(Lock lock) {
 
 Listing SystemPlatform::OpenListing(const std::string& pattern,
                                     std::string* name) {
+  if (state_->ThroughLink(pattern)) return Failed<Listing>(nullptr);
   WIN32_FIND_DATAW data;
   const HANDLE handle = FindFirstFileW(SystemPath(pattern).c_str(), &data);
   if (handle == INVALID_HANDLE_VALUE) return Failed<Listing>(nullptr);
@@ -420,6 +463,7 @@ void SystemPlatform::CloseFile(File file) {
 bool SystemPlatform::CopyFileTo(const std::string& source,
                                 const std::string& destination,
                                 bool fail_if_exists) {
+  if (state_->ThroughLink(destination)) return Failed(false);
   return CopyFileW(SystemPath(source).c_str(), SystemPath(destination).c_str(),
                    fail_if_exists ? TRUE : FALSE) != 0
              ? true
@@ -442,6 +486,7 @@ bool SystemPlatform::RemoveFile(const std::string& path) {
   // A read-only package file is installed read-only (the copy keeps the
   // attribute); this run's copies and the earlier files it discards go
   // all the same.
+  if (state_->ThroughLink(path)) return Failed(false);
   const std::wstring wide = SystemPath(path);
   return EvenIfReadOnly(wide, [&] { return DeleteFileW(wide.c_str()) != 0; })
              ? true
@@ -450,6 +495,9 @@ bool SystemPlatform::RemoveFile(const std::string& path) {
 
 bool SystemPlatform::RenameFile(const std::string& from, const std::string& to,
                                 bool replace) {
+  if (state_->ThroughLink(from) || state_->ThroughLink(to)) {
+    return Failed(false);
+  }
   const std::wstring source = SystemPath(from);
   const std::wstring target = SystemPath(to);
   const DWORD attributes = GetFileAttributesW(source.c_str());
@@ -471,6 +519,9 @@ bool SystemPlatform::RenameFile(const std::string& from, const std::string& to,
 
 bool SystemPlatform::RenameFolder(const std::string& from,
                                   const std::string& to) {
+  if (state_->ThroughLink(from) || state_->ThroughLink(to)) {
+    return Failed(false);
+  }
   const std::wstring source = SystemPath(from);
   const DWORD attributes = GetFileAttributesW(source.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES ||
