@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/reg_file.h"
+#include "platform/posix/reg_file.h"
 
 namespace {
 

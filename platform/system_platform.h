@@ -1,8 +1,7 @@
 // The system the installer runs on. One backend file a system implements
 // it, and the build picks the one for its target:
-// - win32_platform.cc calls the Win32 interface and the C runtime with the
-//   arguments the installer has always passed them;
-// - posix_platform.cc stands a .reg file in for the registry and the
+// - win32/win32_platform.cc calls the wide Win32 functions;
+// - posix/posix_platform.cc stands a .reg file in for the registry and the
 //   terminal for message boxes; files and folders are the real ones.
 
 #ifndef SKINSETUP_PLATFORM_SYSTEM_PLATFORM_H_

@@ -13,7 +13,7 @@
 #include <set>
 #include <sstream>
 
-#include "platform/reg_file.h"
+#include "platform/posix/reg_file.h"
 #include "platform/system_platform.h"
 
 namespace platform {

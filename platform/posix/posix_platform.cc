@@ -1,3 +1,8 @@
+// The installer's system on POSIX: files and folders are the real ones,
+// reached below the held skin folder through its descriptor; a .reg file
+// stands in for the registry (reg_file.h), the terminal for message boxes
+// (terminal_box.h), and the copy engine is file_copy.h's.
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -6,20 +11,16 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "platform/system_platform.h"
-#ifdef __linux__
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#endif
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "platform/reg_file.h"
-#include "platform/terminal_box.h"
+#include "platform/posix/file_copy.h"
+#include "platform/posix/reg_file.h"
+#include "platform/posix/terminal_box.h"
+#include "platform/system_platform.h"
 
 namespace platform {
 namespace {
@@ -41,32 +42,6 @@ struct PosixFile {
   off_t size;  // As the open found it.
 };
 
-// The largest registry file read: a real one is a few kilobytes.
-constexpr off_t kMaxRegistrySize = 64 << 20;
-
-// Opens `path` for reading when it is a regular file (a link to one is
-// followed), and opens nothing else: a pipe would block, and a device may
-// act on being opened. Fills `*status`. Returns -1 with errno set otherwise.
-int OpenRegularFile(const std::string& path, struct stat* status) {
-  struct stat before;
-  if (stat(path.c_str(), &before) != 0) return -1;
-  if (!S_ISREG(before.st_mode)) {
-    errno = S_ISDIR(before.st_mode) ? EISDIR : EINVAL;
-    return -1;
-  }
-  // Without blocking, in case the entry is swapped for a pipe meanwhile.
-  const int fd =
-      open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return -1;
-  if (fstat(fd, status) != 0 || !S_ISREG(status->st_mode) ||
-      status->st_dev != before.st_dev || status->st_ino != before.st_ino) {
-    close(fd);
-    errno = EINVAL;
-    return -1;
-  }
-  return fd;
-}
-
 // Reads the next entry's name; false at the end or on an error.
 bool ReadEntry(DIR* dir, std::string* name) {
   const dirent* entry = readdir(dir);
@@ -85,86 +60,6 @@ std::string NearestExisting(std::string path) {
     path.resize(slash == 0 ? 1 : slash);
   }
   return path.empty() ? "." : path;
-}
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t written = write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
-bool CopyByReading(int in, int out) {
-  char buffer[64 * 1024];
-  while (true) {
-    const ssize_t count = read(in, buffer, sizeof buffer);
-    if (count == 0) return true;
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (!WriteAll(out, buffer, static_cast<std::size_t>(count))) return false;
-  }
-}
-
-// Copies `size` bytes, the size the regular file open on `in` had when the
-// copy began, to `out`: with a reflink or the kernel's in-kernel copy where
-// the file system offers them, else with reads and writes (which go on to
-// the end of the file). A file that shrinks meanwhile is copied to its new
-// end. Returns false with errno set on failure.
-bool CopyFileData(int in, int out, off_t size) {
-#ifdef __linux__
-#ifdef FICLONE
-  // A reflink shares the blocks, where the file system can. One that cannot
-  // says so at the first try; a package's files all go from one folder to
-  // another, so it is not asked again.
-  static bool reflinks = true;
-  if (reflinks) {
-    if (ioctl(out, FICLONE, in) == 0) return true;
-    reflinks = false;
-  }
-#endif
-  // A large file is read ahead further; a small one is not worth the call.
-  if (size >= (1 << 20)) posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
-  // The in-kernel copy. It is refused by some file systems and across some
-  // mounts; the first call tells.
-  off_t copied = 0;
-  while (copied < size) {
-    const ssize_t count = copy_file_range(
-        in, nullptr, out, nullptr, static_cast<std::size_t>(size - copied), 0);
-    if (count > 0) {
-      copied += count;
-      continue;
-    }
-    if (count == 0) return true;
-    if (errno == EINTR) continue;
-    if (copied == 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL ||
-                        errno == EOPNOTSUPP || errno == EPERM)) {
-      return CopyByReading(in, out);
-    }
-    return false;
-  }
-  return true;
-#else
-  (void)size;
-  return CopyByReading(in, out);
-#endif
-}
-
-// The permission bits a new file gets from the process's umask.
-mode_t CreationMask() {
-  static const mode_t mask = [] {
-    const mode_t current = umask(0);
-    umask(current);
-    return current;
-  }();
-  return mask;
 }
 
 // Puts the folder's entries on the disk, and with `contents`, everything
@@ -187,59 +82,6 @@ bool SyncEntries(const std::string& folder, bool contents) {
   close(fd);
   errno = error;
   return ok;
-}
-
-// Reads the registry file; a missing file has no keys, and anything else
-// that cannot be used (not a regular file, implausibly large, unreadable,
-// malformed) is reported and has none either.
-std::unique_ptr<RegistryData> ReadRegistry() {
-  auto registry = std::make_unique<RegistryData>();
-  const std::string path = RegistryFilePath();
-  struct stat status;
-  const int fd = OpenRegularFile(path, &status);
-  if (fd < 0) {
-    // A missing file is a registry without keys.
-    if (errno != ENOENT) {
-      std::fprintf(
-          stderr, "%s: %s; the registry file is not used.\n", path.c_str(),
-          errno == EINVAL ? "not a regular file" : std::strerror(errno));
-    }
-    return registry;
-  }
-  std::string text;
-  bool ok = status.st_size <= kMaxRegistrySize;
-  if (ok) {
-    // Up to one byte past the limit, in case the file grows meanwhile.
-    char buffer[64 * 1024];
-    ssize_t count;
-    while ((count = read(fd, buffer, sizeof buffer)) != 0) {
-      if (count < 0 && errno == EINTR) continue;
-      if (count < 0) {
-        std::fprintf(stderr, "%s: %s; the registry file is not used.\n",
-                     path.c_str(), std::strerror(errno));
-        close(fd);
-        return registry;
-      }
-      text.append(buffer, static_cast<std::size_t>(count));
-      if (text.size() > static_cast<std::size_t>(kMaxRegistrySize)) break;
-    }
-    ok = text.size() <= static_cast<std::size_t>(kMaxRegistrySize);
-  }
-  close(fd);
-  if (!ok) {
-    std::fprintf(stderr,
-                 "%s: larger than %d MiB, which no registry file is; the "
-                 "registry file is not used.\n",
-                 path.c_str(), static_cast<int>(kMaxRegistrySize >> 20));
-    return registry;
-  }
-  std::string message;
-  int line = 0;
-  if (!ParseRegFile(text, registry.get(), &message, &line)) {
-    std::fprintf(stderr, "%s:%d: %s; the registry file is not used.\n",
-                 path.c_str(), line, message.c_str());
-  }
-  return registry;
 }
 
 // A path as a folder's descriptor and an entry's name in that folder.
@@ -375,23 +217,9 @@ int SystemPlatform::ShowMessageBox(const std::string& text,
   return ShowTerminalBox(text, caption, type, io);
 }
 
-std::string RegistryFilePath() {
-  const char* path = std::getenv("SKINSETUP_REGISTRY");
-  if (path != nullptr && *path != '\0') return path;
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  std::string folder;
-  if (config != nullptr && *config != '\0') {
-    folder = config;
-  } else {
-    const char* home = std::getenv("HOME");
-    folder = std::string(home != nullptr ? home : "") + "/.config";
-  }
-  return folder + "/quintavo/registry.reg";
-}
-
 long SystemPlatform::OpenUserKey(const char* subkey, std::uint32_t /*access*/,
                                  RegKey* key) {
-  if (state_->registry == nullptr) state_->registry = ReadRegistry();
+  if (state_->registry == nullptr) state_->registry = LoadRegistry();
   const RegistryData::Values* values =
       state_->registry->Find(std::string("HKEY_CURRENT_USER\\") + subkey);
   if (values == nullptr) return kErrorFileNotFound;
@@ -627,73 +455,10 @@ void SystemPlatform::CloseFile(File file) {
 bool SystemPlatform::CopyFileTo(const std::string& source,
                                 const std::string& destination,
                                 bool fail_if_exists) {
-  struct stat from;
-  const int in = OpenRegularFile(source, &from);
-  if (in < 0) return Failed(false);
-  // Most destinations are new, and made exclusively need no checks; the
-  // source's permission bits are theirs at once, as far as the umask lets,
-  // and never the set-id or sticky bits, which a package has no business
-  // handing out. A destination is never followed through a link.
-  const mode_t mode = from.st_mode & 0777 & ~CreationMask();
-  const int flags = O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW;
-  mode_t current_mode = mode & ~CreationMask();
-  bool emptied = true;
   Where where;
-  if (!state_->Locate(destination, &where)) {
-    const int error = errno;
-    close(in);
-    errno = error;
-    return Failed(false);
-  }
-  int out =
-      openat(where.dir, where.name.c_str(), flags | O_CREAT | O_EXCL, mode);
-  if (out < 0 && errno == EEXIST && !fail_if_exists) {
-    // An existing file is replaced, once it is known not to be the source
-    // itself. Only a file that has contents is emptied: on some file
-    // systems (ext4) a truncated file is flushed to disk when it is closed,
-    // which a new file need not wait for.
-    out = openat(where.dir, where.name.c_str(), flags);
-    struct stat to;
-    if (out >= 0 && (fstat(out, &to) != 0 || !S_ISREG(to.st_mode) ||
-                     (to.st_dev == from.st_dev && to.st_ino == from.st_ino))) {
-      close(out);
-      close(in);
-      errno = EINVAL;
-      return Failed(false);
-    }
-    current_mode = to.st_mode & 07777;
-    emptied = out >= 0 && (to.st_size == 0 || ftruncate(out, 0) == 0);
-  }
-  if (out < 0 && errno == EEXIST) {
-    // A folder in the file's place says so.
-    struct stat to;
-    if (StatAt(where, &to, false) && S_ISDIR(to.st_mode)) errno = EISDIR;
-  }
-  if (out < 0) {
-    const int error = errno;
-    close(in);
-    errno = error;
-    return Failed(false);
-  }
-  bool ok = emptied && CopyFileData(in, out, from.st_size) &&
-            (current_mode == mode || fchmod(out, mode) == 0);
-  if (ok) {
-    const struct timespec times[2] = {from.st_atim, from.st_mtim};
-    ok = futimens(out, times) == 0;
-  }
-  int error = errno;
-  if (close(out) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  close(in);
-  if (!ok) {
-    // No partial copy is left behind.
-    unlinkat(where.dir, where.name.c_str(), 0);
-    errno = error;
-    return Failed(false);
-  }
-  return true;
+  return (state_->Locate(destination, &where) &&
+          CopyRegularFile(source, where.dir, where.name, fail_if_exists)) ||
+         Failed(false);
 }
 
 bool SystemPlatform::ErrorText(std::uint32_t code, std::string* text) {

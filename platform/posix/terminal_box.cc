@@ -1,4 +1,4 @@
-#include "platform/terminal_box.h"
+#include "platform/posix/terminal_box.h"
 
 #include "platform/platform.h"
 

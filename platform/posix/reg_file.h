@@ -1,10 +1,11 @@
 // Reads the registry editor's export format, which stands in for the
 // current user's registry on systems that have none.
 
-#ifndef SKINSETUP_PLATFORM_REG_FILE_H_
-#define SKINSETUP_PLATFORM_REG_FILE_H_
+#ifndef SKINSETUP_PLATFORM_POSIX_REG_FILE_H_
+#define SKINSETUP_PLATFORM_POSIX_REG_FILE_H_
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,9 +37,15 @@ bool ParseRegFile(const std::string& text, RegistryData* data,
 // ${XDG_CONFIG_HOME:-$HOME/.config}/quintavo/registry.reg.
 std::string RegistryFilePath();
 
+// Reads the registry file (registry_load.cc). A missing file has no keys;
+// one that cannot be used (not a regular file, larger than 64 MiB,
+// unreadable, malformed) is reported on standard error and has none
+// either.
+std::unique_ptr<RegistryData> LoadRegistry();
+
 // ASCII lower case, the case folding of key paths and value names.
 std::string FoldCase(const std::string& text);
 
 }  // namespace platform
 
-#endif  // SKINSETUP_PLATFORM_REG_FILE_H_
+#endif  // SKINSETUP_PLATFORM_POSIX_REG_FILE_H_

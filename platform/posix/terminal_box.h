@@ -3,8 +3,8 @@
 // installer's texts in UTF-8, names as the system holds them) and answered
 // from the environment, from the terminal, or by the safe default.
 
-#ifndef SKINSETUP_PLATFORM_TERMINAL_BOX_H_
-#define SKINSETUP_PLATFORM_TERMINAL_BOX_H_
+#ifndef SKINSETUP_PLATFORM_POSIX_TERMINAL_BOX_H_
+#define SKINSETUP_PLATFORM_POSIX_TERMINAL_BOX_H_
 
 #include <cstdio>
 #include <string>
@@ -34,4 +34,4 @@ int ShowTerminalBox(const std::string& text, const std::string& caption,
 
 }  // namespace platform
 
-#endif  // SKINSETUP_PLATFORM_TERMINAL_BOX_H_
+#endif  // SKINSETUP_PLATFORM_POSIX_TERMINAL_BOX_H_

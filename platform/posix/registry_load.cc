@@ -1,0 +1,90 @@
+// Loading the registry file from the disk.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/posix/file_copy.h"
+#include "platform/posix/reg_file.h"
+
+namespace platform {
+namespace {
+
+// The largest registry file read: a real one is a few kilobytes.
+constexpr off_t kMaxRegistrySize = 64 << 20;
+
+}  // namespace
+
+std::string RegistryFilePath() {
+  const char* path = std::getenv("SKINSETUP_REGISTRY");
+  if (path != nullptr && *path != '\0') return path;
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  std::string folder;
+  if (config != nullptr && *config != '\0') {
+    folder = config;
+  } else {
+    const char* home = std::getenv("HOME");
+    folder = std::string(home != nullptr ? home : "") + "/.config";
+  }
+  return folder + "/quintavo/registry.reg";
+}
+
+// Reads the registry file; a missing file has no keys, and anything else
+// that cannot be used (not a regular file, implausibly large, unreadable,
+// malformed) is reported and has none either.
+std::unique_ptr<RegistryData> LoadRegistry() {
+  auto registry = std::make_unique<RegistryData>();
+  const std::string path = RegistryFilePath();
+  struct stat status;
+  const int fd = OpenRegularFile(path, &status);
+  if (fd < 0) {
+    // A missing file is a registry without keys.
+    if (errno != ENOENT) {
+      std::fprintf(
+          stderr, "%s: %s; the registry file is not used.\n", path.c_str(),
+          errno == EINVAL ? "not a regular file" : std::strerror(errno));
+    }
+    return registry;
+  }
+  std::string text;
+  bool ok = status.st_size <= kMaxRegistrySize;
+  if (ok) {
+    // Up to one byte past the limit, in case the file grows meanwhile.
+    char buffer[64 * 1024];
+    ssize_t count;
+    while ((count = read(fd, buffer, sizeof buffer)) != 0) {
+      if (count < 0 && errno == EINTR) continue;
+      if (count < 0) {
+        std::fprintf(stderr, "%s: %s; the registry file is not used.\n",
+                     path.c_str(), std::strerror(errno));
+        close(fd);
+        return registry;
+      }
+      text.append(buffer, static_cast<std::size_t>(count));
+      if (text.size() > static_cast<std::size_t>(kMaxRegistrySize)) break;
+    }
+    ok = text.size() <= static_cast<std::size_t>(kMaxRegistrySize);
+  }
+  close(fd);
+  if (!ok) {
+    std::fprintf(stderr,
+                 "%s: larger than %d MiB, which no registry file is; the "
+                 "registry file is not used.\n",
+                 path.c_str(), static_cast<int>(kMaxRegistrySize >> 20));
+    return registry;
+  }
+  std::string message;
+  int line = 0;
+  if (!ParseRegFile(text, registry.get(), &message, &line)) {
+    std::fprintf(stderr, "%s:%d: %s; the registry file is not used.\n",
+                 path.c_str(), line, message.c_str());
+  }
+  return registry;
+}
+
+}  // namespace platform
