@@ -34,6 +34,22 @@ def why_it_cannot_run():
             return "%s is missing" % tool
     if subprocess.run(["losetup", "-f"], capture_output=True).returncode:
         return "there is no free loop device"
+    # A container may have both and still refuse to mount.
+    work = tempfile.mkdtemp(prefix="skinsetup-probe-")
+    try:
+        image, mount = os.path.join(work, "probe.img"), os.path.join(work, "m")
+        os.makedirs(mount)
+        with open(image, "wb") as f:
+            f.truncate(16 << 20)
+        for command in (["mkfs.ext4", "-q", "-F", image],
+                        ["mount", "-o", "loop", image, mount],
+                        ["umount", mount]):
+            result = subprocess.run(command, capture_output=True, text=True)
+            if result.returncode:
+                return "%s failed: %s" % (command[0],
+                                          result.stderr.strip()[:200])
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
     return None
 
 
