@@ -29,6 +29,8 @@ import e2e  # noqa: E402
 from e2e import QUESTION, SUCCESS, failure, write  # noqa: E402
 
 BUILD_DIR = WINE = None
+SIGN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                    "scripts", "sign.sh")
 LOADERS = {"win32": "/usr/lib/wine/wine", "win64": "/usr/lib/wine/wine64"}
 CLIENT_KEY = "HKCU\\SOFTWARE\\QV CLIENT"
 WAIT = 60  # Seconds a box may take to come or go.
@@ -178,8 +180,8 @@ class Sandbox(e2e.Sandbox):
     TICK_NS = 100
     COPY_ERROR_TEXT = r"^[A-Z].*\.\r\n$"
 
-    def __init__(self, test, client="client"):
-        super().__init__(test, os.path.join(BUILD_DIR, "setup.exe"),
+    def __init__(self, test, client="client", program=None):
+        super().__init__(test, program or os.path.join(BUILD_DIR, "setup.exe"),
                          e2e.package_files(6, 3000, "new"), WINE.work, client)
         WINE.wine("reg", "delete", CLIENT_KEY, "/f")
         self.reg("", "Install Directory", "REG_SZ",
@@ -293,6 +295,27 @@ class WineTest(unittest.TestCase):
         self.assertEqual(box.run(), (1, [SUCCESS]))
         self.assertEqual(box.run(), (1, [QUESTION, SUCCESS]))
         self.assertEqual(box.snapshot(), box.installed(before))
+
+    def test_signed_copy_verifies_and_runs(self):
+        # A throwaway self-signed certificate stands in for the maintainer's.
+        work = tempfile.mkdtemp(dir=WINE.work)
+        self.addCleanup(shutil.rmtree, work, True)
+
+        def run(*command, **kwargs):
+            subprocess.run(command, cwd=work, check=True, capture_output=True,
+                           **kwargs)
+
+        run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes",
+            "-keyout", "key.pem", "-out", "cert.pem", "-days", "2",
+            "-subj", "/CN=Quintavo Skins Installer test")
+        run("openssl", "pkcs12", "-export", "-out", "cert.pfx", "-inkey",
+            "key.pem", "-in", "cert.pem", "-passout", "pass:throwaway")
+        signed = os.path.join(work, "setup.exe")
+        run(SIGN, os.path.join(BUILD_DIR, "setup.exe"), signed,
+            env=dict(os.environ, SKINSETUP_SIGN_PFX="cert.pfx",
+                     SKINSETUP_SIGN_PASSWORD="throwaway"))
+        run("osslsigncode", "verify", "-CAfile", "cert.pem", signed)
+        self.assertEqual(Sandbox(self, program=signed).run(), (1, [SUCCESS]))
 
     def test_package_inside_its_own_skin_folder_stays_whole(self):
         box = Sandbox(self)
