@@ -43,9 +43,19 @@ std::string FirstArgument(const char* command_line) {
 
 std::string JoinArguments(int argc, const char* const* argv) {
   std::string tail;
+  bool switches = true;
   for (int i = 1; i < argc; ++i) {
     if (i > 1) tail += ' ';
-    tail += argv[i];
+    const std::string argument = argv[i];
+    // The shell has taken a switch's quotes away; a switch with a blank in
+    // its path gets them back, as a Windows command line would hold it.
+    switches = switches && (argument.empty() || argument[0] == '/');
+    if (switches && argument.find_first_of(" \t") != std::string::npos &&
+        argument.find('"') == std::string::npos) {
+      tail += '"' + argument + '"';
+    } else {
+      tail += argument;
+    }
   }
   return SkipBlanks(tail.c_str());
 }

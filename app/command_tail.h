@@ -18,7 +18,9 @@ std::string CutCommandTail(const char* command_line);
 std::string FirstArgument(const char* command_line);
 
 // Forms the tail from an argument vector: the arguments after the first,
-// joined by single blanks, without leading blanks and tabs.
+// joined by single blanks, without leading blanks and tabs. A leading
+// switch (an argument that starts with '/') holding a blank or a tab, and
+// no double quote, is put in double quotes.
 std::string JoinArguments(int argc, const char* const* argv);
 
 }  // namespace app

@@ -28,6 +28,7 @@ struct ListingTag;
 struct FileTag;
 struct StreamTag;
 struct LockTag;
+struct LogTag;
 using RegKey = RegKeyTag*;
 using Library = LibraryTag*;
 using Proc = ProcTag*;
@@ -35,6 +36,7 @@ using Listing = ListingTag*;
 using File = FileTag*;
 using Stream = StreamTag*;
 using Lock = LockTag*;
+using Log = LogTag*;
 
 // Access mask for reading a registry key (KEY_READ).
 constexpr std::uint32_t kKeyRead = 0x20019;
@@ -109,6 +111,8 @@ class Platform {
   virtual std::string CurrentDirectory() = 0;
   /// Ends the process with `status`. Never returns.
   [[noreturn]] virtual void Exit(int status) = 0;
+  /// The local time as "YYYY-MM-DD HH:MM:SS".
+  virtual std::string LocalTime() = 0;
   /// Waits `milliseconds` before the run goes on.
   virtual void Pause(unsigned milliseconds) = 0;
   /// True when the error `code` says that another process has the file open
@@ -123,6 +127,19 @@ class Platform {
   /// 0 when no box can be shown.
   virtual int ShowMessageBox(const std::string& text,
                              const std::string& caption, unsigned type) = 0;
+
+  // --- The run's log ---
+
+  /// Opens the regular file `path` for appending, creating it where nothing
+  /// is; a link to a regular file is followed. Returns nullptr, with
+  /// LastError() telling why, on failure and for a folder, a pipe or a
+  /// device.
+  virtual Log OpenLog(const std::string& path) = 0;
+  /// Appends `text` at the end of the file. Returns false when not all of it
+  /// could be written.
+  virtual bool AppendLog(Log log, const std::string& text) = 0;
+  /// Closes a log opened by OpenLog.
+  virtual void CloseLog(Log log) = 0;
 
   // --- Current user's registry ---
 
@@ -182,10 +199,11 @@ class Platform {
   /// Returns false, with LastError() telling why, for anything but a real
   /// folder.
   virtual bool HoldFolder(const std::string& folder) = 0;
-  /// Takes the installers' lock on `folder`, waiting while another
-  /// installer holds it. Returns the lock, or nullptr when none can be taken
-  /// there. UnlockFolder, or the process end, releases it.
-  virtual Lock LockFolder(const std::string& folder) = 0;
+  /// Takes the installers' lock on `folder` without waiting for it. Returns
+  /// the lock; nullptr, with `*busy` set, while another installer holds it,
+  /// and nullptr with `*busy` clear when no lock can be taken there.
+  /// UnlockFolder, or the process end, releases it.
+  virtual Lock LockFolder(const std::string& folder, bool* busy) = 0;
   /// Releases a lock taken by LockFolder.
   virtual void UnlockFolder(Lock lock) = 0;
 

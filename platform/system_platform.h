@@ -28,11 +28,16 @@ class SystemPlatform : public Platform {
   std::string InvocationName() override { return invocation_name_; }
   std::string CurrentDirectory() override;
   [[noreturn]] void Exit(int status) override;
+  std::string LocalTime() override;
   void Pause(unsigned milliseconds) override;
   bool IsSharingError(std::uint32_t code) const override;
 
   int ShowMessageBox(const std::string& text, const std::string& caption,
                      unsigned type) override;
+
+  Log OpenLog(const std::string& path) override;
+  bool AppendLog(Log log, const std::string& text) override;
+  void CloseLog(Log log) override;
 
   long OpenUserKey(const char* subkey, std::uint32_t access,
                    RegKey* key) override;
@@ -59,7 +64,7 @@ class SystemPlatform : public Platform {
   int RemoveDir(const std::string& path) override;
   EntryType QueryEntry(const std::string& path) override;
   bool HoldFolder(const std::string& folder) override;
-  Lock LockFolder(const std::string& folder) override;
+  Lock LockFolder(const std::string& folder, bool* busy) override;
   void UnlockFolder(Lock lock) override;
 
   Listing OpenListing(const std::string& pattern, std::string* name) override;

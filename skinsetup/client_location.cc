@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "skinsetup/messages.h"
+#include "skinsetup/session.h"
 
 namespace skinsetup {
 namespace {
@@ -23,7 +24,7 @@ constexpr int kNoInstallDirectory = 1;
 void LocateClient(platform::Platform& os, SkinSetupRun& run) {
   platform::RegKey key = nullptr;
   if (os.OpenUserKey(kClientKey, platform::kKeyRead, &key) != 0) {
-    FailAndExit(os, kNotInstalled, kNoClientKey);
+    FailAndExit(os, run, kNotInstalled, kNoClientKey);
   }
 
   // The value's type is ignored and the system adds no terminating zero to
@@ -36,20 +37,21 @@ void LocateClient(platform::Platform& os, SkinSetupRun& run) {
   if (os.QueryKeyValue(key, kInstallDirValue, value, &size) != 0 ||
       std::memchr(value, 0, kValueSize) == nullptr ||
       !os.IsAbsolutePath(reinterpret_cast<const char*>(value))) {
-    ShowFailure(os, kNotInstalled, kNoInstallDirectory);
+    ShowFailure(os, run, kNotInstalled, kNoInstallDirectory);
     os.CloseKey(key);
-    os.Exit(0);
+    ExitFailed(os, run);
   }
   run.szValue = reinterpret_cast<const char*>(value);
-  ShowTrace(os, run.szValue, kTraceInstallDir);
+  ShowTrace(os, run, run.szValue, kTraceInstallDir);
   os.CloseKey(key);
 
   // A stored directory that ends in a separator keeps it.
   const std::string skins = std::string(1, os.Separator()) + "Skins";
-  ShowTrace(os, skins, kTraceDir);
+  ShowTrace(os, run, skins, kTraceDir);
   run.szValue += skins;
-  ShowTrace(os, run.szValue, kTraceValue);
+  ShowTrace(os, run, run.szValue, kTraceValue);
   run.szRoot = os.RootOf(run.szValue);
+  LogStep(os, run, kLogClient, run.szValue);
 }
 
 void TestSkinsFolder(platform::Platform& os, SkinSetupRun& run) {

@@ -8,6 +8,7 @@
 
 #include "skinsetup/map_parser.h"
 #include "skinsetup/messages.h"
+#include "skinsetup/session.h"
 #include "skinsetup/text_reader.h"
 
 namespace skinsetup {
@@ -48,17 +49,17 @@ void ReadRange(platform::Platform& os, SkinSetupRun& run,
     const MapLine parsed = ParseMapLine(line);
     if (parsed.kind == MapLine::kBlank) continue;
     if (parsed.kind == MapLine::kNoName)
-      FailAndExit(os, kCannotInstall, kLineWithoutName);
-    ShowTrace(os, parsed.name, kTraceName);
+      FailAndExit(os, run, kCannotInstall, kLineWithoutName);
+    ShowTrace(os, run, parsed.name, kTraceName);
     if (parsed.kind == MapLine::kNoValue)
-      FailAndExit(os, kCannotInstall, kLineWithoutValue);
-    ShowTrace(os, parsed.value, kTraceMapValue);
+      FailAndExit(os, run, kCannotInstall, kLineWithoutValue);
+    ShowTrace(os, run, parsed.value, kTraceMapValue);
     if (parsed.name == kMinName) run.nCompatMin = ParseInteger(parsed.value);
     if (parsed.name == kMaxName) run.nCompatMax = ParseInteger(parsed.value);
   }
   if (run.nCompatMin > run.nCompatMax || run.nCompatMin < 0 ||
       run.nCompatMax < 0) {
-    FailAndExit(os, kCannotInstall, kNoRange);
+    FailAndExit(os, run, kCannotInstall, kNoRange);
   }
 }
 
@@ -66,21 +67,21 @@ void ReadRange(platform::Platform& os, SkinSetupRun& run,
 void ReadClientRevision(platform::Platform& os, SkinSetupRun& run) {
   platform::RegKey key = nullptr;
   if (os.OpenUserKey(kRevisionKey, platform::kKeyRead, &key) != 0) {
-    FailAndExit(os, kIncompatible, kNoRevisionKey);
+    FailAndExit(os, run, kIncompatible, kNoRevisionKey);
   }
   // A shorter value leaves the remaining bytes zero.
   unsigned char bytes[4] = {};
   std::uint32_t size = sizeof bytes;
   if (os.QueryKeyValue(key, kRevisionValue, bytes, &size) != 0) {
-    ShowFailure(os, kIncompatible, kNoRevision);
+    ShowFailure(os, run, kIncompatible, kNoRevision);
     os.CloseKey(key);
-    os.Exit(0);
+    ExitFailed(os, run);
   }
   run.dwClientRevision = static_cast<std::uint32_t>(bytes[0]) |
                          static_cast<std::uint32_t>(bytes[1]) << 8 |
                          static_cast<std::uint32_t>(bytes[2]) << 16 |
                          static_cast<std::uint32_t>(bytes[3]) << 24;
-  ShowTrace(os, FormatSigned(run.dwClientRevision), kTraceRevision);
+  ShowTrace(os, run, FormatSigned(run.dwClientRevision), kTraceRevision);
   os.CloseKey(key);
 }
 
@@ -90,8 +91,8 @@ void ProcessMap(platform::Platform& os, SkinSetupRun& run,
                 const std::string& path, platform::Stream* pfCfg) {
   *pfCfg = os.OpenStream(path);
   // A map that is listed but cannot be opened is no map at all.
-  if (*pfCfg == nullptr) FailAndExit(os, kCannotInstall, kMapNotOpened);
-  ShowTrace(os, path, kTraceFileOpened);
+  if (*pfCfg == nullptr) FailAndExit(os, run, kCannotInstall, kMapNotOpened);
+  ShowTrace(os, run, path, kTraceFileOpened);
 
   ReadRange(os, run, *pfCfg);
   ReadClientRevision(os, run);
@@ -99,16 +100,16 @@ void ProcessMap(platform::Platform& os, SkinSetupRun& run,
   // plain inclusive range test.
   if (static_cast<std::uint32_t>(run.nCompatMin) > run.dwClientRevision ||
       run.dwClientRevision > static_cast<std::uint32_t>(run.nCompatMax)) {
-    FailAndExit(os, kIncompatible, kRevisionOutsideRange);
+    FailAndExit(os, run, kIncompatible, kRevisionOutsideRange);
   }
   os.CloseStream(*pfCfg);
 
   if (run.bCreateSkins) {
-    ShowTrace(os, run.szValue, kTraceCreateSkins);
+    ShowTrace(os, run, run.szValue, kTraceCreateSkins);
     // Another installer may have made it meanwhile: a folder that is there
     // when its creation fails is no failure.
     if (os.MakeDir(run.szValue) != 0 && os.Stat(run.szValue) != 0) {
-      FailAndExit(os, kCannotCreateSkins, kSkinsNotCreated);
+      FailAndExit(os, run, kCannotCreateSkins, kSkinsNotCreated);
     }
   }
 }

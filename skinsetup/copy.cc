@@ -11,6 +11,7 @@
 #include "skinsetup/retry.h"
 #include "skinsetup/rollback.h"
 #include "skinsetup/scan.h"
+#include "skinsetup/session.h"
 #include "skinsetup/skin_name.h"
 
 namespace skinsetup {
@@ -21,9 +22,12 @@ constexpr int kNotEnoughSpace = 1;
 // The code of "Impossibile installare la skin" for a skin name that would
 // lead out of the Skins folder, as at the start of the run.
 constexpr int kBadSkinName = 0;
+// How often a waiting installer tries the lock again.
+constexpr unsigned kLockPauseMs = 250;
 
 // Shows the system's text for the error of a failed copy.
-void ShowCopyError(platform::Platform& os, std::uint32_t error) {
+void ShowCopyError(platform::Platform& os, SkinSetupRun& run,
+                   std::uint32_t error) {
   std::string text;
   if (!os.ErrorText(error, &text)) {
     char buffer[64];
@@ -31,7 +35,7 @@ void ShowCopyError(platform::Platform& os, std::uint32_t error) {
                   static_cast<unsigned long>(error));
     text = buffer;
   }
-  ShowSystemText(os, text, kCopyErrorCaption, platform::kBoxOkInformation);
+  ShowSystemText(os, run, text, kCopyErrorCaption, platform::kBoxOkInformation);
 }
 
 // True when the package file `source`, or the file it links to, is the
@@ -48,6 +52,24 @@ bool SameFile(platform::Platform& os, const std::string& source,
          std::memcmp(first.id, kUnknown, sizeof first.id) != 0 &&
          first.volume == second.volume &&
          std::memcmp(first.id, second.id, sizeof first.id) == 0;
+}
+
+// One installer at a time changes the Skins folder: a second one started
+// meanwhile waits here, then finds the skin installed and asks as usual.
+// With a user at the screen it waits as long as the other installer's user
+// takes; an unattended run gives up after a while, so that the deployment
+// tool tries again later. Without a lock (a system that offers none there)
+// the run goes on.
+platform::Lock LockSkinsFolder(platform::Platform& os, SkinSetupRun& run) {
+  for (unsigned waited = 0;; waited += kLockPauseMs) {
+    bool busy = false;
+    platform::Lock lock = os.LockFolder(run.szSkinsDir, &busy);
+    if (lock != nullptr || !busy) return lock;
+    if (run.switches.bSilent && waited >= kUnattendedLockWaitMs) {
+      ExitBusy(os, run);
+    }
+    os.Pause(kLockPauseMs);
+  }
 }
 
 // Copies one package file (run.tmp4) to its destination (run.szDestFile).
@@ -89,6 +111,7 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
     // A file this run created where none stood goes if the run fails; one
     // that replaced an earlier file is replaced by it in turn.
     if (!replaces) run.created.insert(name);
+    LogStep(os, run, kLogCopied, name);
     return true;
   }
   *error = os.LastError();
@@ -99,27 +122,25 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
 
 int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   const char sep = os.Separator();
-  ShowTrace(os, run.szRoot, kTraceDisk);
-  if (run.FreeSpace < run.mem_nec) FailAndExit(os, kNoSpace, kNotEnoughSpace);
+  ShowTrace(os, run, run.szRoot, kTraceDisk);
+  if (run.FreeSpace < run.mem_nec)
+    FailAndExit(os, run, kNoSpace, kNotEnoughSpace);
 
   run.szSkinsDir = run.szValue;
   run.szValue += sep + run.szSkinName;
-  ShowTrace(os, run.szValue, kTraceSkinDir);
+  ShowTrace(os, run, run.szValue, kTraceSkinDir);
   // The name was checked at the start; nothing is ever written outside the
   // Skins folder, whatever a later change might let through.
   if (!IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
-    FailAndExit(os, kCannotInstall, kBadSkinName);
+    FailAndExit(os, run, kCannotInstall, kBadSkinName);
   }
-  // One installer at a time changes the Skins folder: a second one started
-  // meanwhile waits here, then finds the skin installed and asks as usual.
-  // Without a lock (a system that offers none there) the run goes on.
-  platform::Lock lock = os.LockFolder(run.szSkinsDir);
+  platform::Lock lock = LockSkinsFolder(os, run);
   if (os.Stat(run.szValue) == 0) {
     const int answer =
-        ShowBox(os, kAlreadyPresent, kProgramTitle, platform::kBoxYesNo);
-    if (answer == platform::kIdNo) os.Exit(0);
+        ShowBox(os, run, kAlreadyPresent, kProgramTitle, platform::kBoxYesNo);
+    if (answer == platform::kIdNo) ExitDeclined(os, run);
   }
-  ShowTrace(os, run.szValue, kTraceMakeSkinDir);
+  ShowTrace(os, run, run.szValue, kTraceMakeSkinDir);
   // An existing folder is fine; any other failure shows in the copies.
   run.bSkinDirCreated = os.MakeDir(run.szValue) == 0;
   if (!run.bSkinDirCreated) {
@@ -132,19 +153,20 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   if (run.dwSkinDirError == 0 && !os.HoldFolder(run.szValue)) {
     run.dwSkinDirError = os.LastError();
   }
-  ShowTrace(os, run.szValue, kTraceValue);
+  ShowTrace(os, run, run.szValue, kTraceValue);
+  LogStep(os, run, kLogSkinFolder, run.szValue);
 
   run.tmp2 = run.szValue;
-  ShowTrace(os, run.tmp2, kTraceTmp2);
+  ShowTrace(os, run, run.tmp2, kTraceTmp2);
   if (run.dwSkinDirError == 0) RecoverInterruptedRun(os, run);
   run.tmp4 = run.szCurDir + sep + "*";
-  ShowTrace(os, run.tmp4, kTraceTmp4);
+  ShowTrace(os, run, run.tmp4, kTraceTmp4);
   std::string name;
   platform::Listing listing = os.OpenListing(run.tmp4, &name);
   run.szCurDir += sep;
   if (listing == nullptr) {
     // Nothing could be copied: the run has failed.
-    ShowBox(os, kInvalid, kInvalidCaption, platform::kBoxOk);
+    ShowBox(os, run, kInvalid, kInvalidCaption, platform::kBoxOk);
     run.bCopyOk = false;
   } else {
     do {
@@ -152,12 +174,12 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
       run.szDestFile = run.tmp2 + sep + name;
       run.szRelName = std::string(".") + sep + name;
       if (IsInstallerOrDots(run.szRelName, run.szExeName, name)) continue;
-      ShowTrace(os, run.szDestFile, kTraceDestination);
-      ShowTrace(os, run.tmp4, kTraceSource);
+      ShowTrace(os, run, run.szDestFile, kTraceDestination);
+      ShowTrace(os, run, run.tmp4, kTraceSource);
       std::uint32_t error = 0;
       if (!CopyOne(os, run, name, &error)) {
         run.bCopyOk = false;
-        ShowCopyError(os, error);
+        ShowCopyError(os, run, error);
       }
     } while (os.NextEntry(listing, &name));
     os.CloseListing(listing);
@@ -168,13 +190,13 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   // cannot be put there count as a failed copy.
   if (run.bCopyOk && !Retrying(os, [&] { return os.SyncFolder(run.tmp2); })) {
     run.bCopyOk = false;
-    ShowCopyError(os, os.LastError());
+    ShowCopyError(os, run, os.LastError());
   }
   if (!run.bCopyOk) Rollback(os, run);
   DiscardKeptFiles(os, run);
   // The skin is in place: other installers need not wait for the user.
   if (lock != nullptr) os.UnlockFolder(lock);
-  return ShowBox(os, kSuccess, kProgramTitle, platform::kBoxOk);
+  return FinishInstalled(os, run);
 }
 
 }  // namespace skinsetup

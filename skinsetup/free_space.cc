@@ -38,15 +38,16 @@ void ProbeFreeSpace(platform::Platform& os, SkinSetupRun& run) {
   if (HasExtendedQuery(version)) {
     // The library stays loaded until the process ends.
     platform::Library kernel = os.LoadLibraryByName("KERNEL32.DLL");
-    if (kernel == nullptr) FailAndExit(os, kCannotInstall, kNoKernel);
+    if (kernel == nullptr) FailAndExit(os, run, kCannotInstall, kNoKernel);
     platform::Proc entry = os.FindLibraryEntry(kernel, "GetDiskFreeSpaceExA");
-    if (entry == nullptr) FailAndExit(os, kCannotInstall, kNoExtendedQuery);
+    if (entry == nullptr)
+      FailAndExit(os, run, kCannotInstall, kNoExtendedQuery);
     std::uint64_t free_to_caller = 0;
     std::uint64_t total_bytes = 0;
     std::uint64_t total_free = 0;
     if (!os.CallFreeSpaceEx(entry, run.szRoot, &free_to_caller, &total_bytes,
                             &total_free)) {
-      FailAndExit(os, kCannotInstall, kExtendedQueryFailed);
+      FailAndExit(os, run, kCannotInstall, kExtendedQueryFailed);
     }
     // All free bytes count, not only the caller's quota.
     run.FreeSpace = static_cast<float>(total_free);
@@ -57,14 +58,14 @@ void ProbeFreeSpace(platform::Platform& os, SkinSetupRun& run) {
     std::uint32_t total_clusters = 0;
     if (!os.QueryFreeSpace(run.szRoot, &sectors_per_cluster, &bytes_per_sector,
                            &free_clusters, &total_clusters)) {
-      FailAndExit(os, kCannotInstall, kClassicQueryFailed);
+      FailAndExit(os, run, kCannotInstall, kClassicQueryFailed);
     }
     // The classic counts multiply in 32 bits and wrap, as they always have.
     const std::uint32_t bytes =
         free_clusters * sectors_per_cluster * bytes_per_sector;
     run.FreeSpace = static_cast<float>(bytes);
   }
-  ShowTrace(os, FormatFloat(run.FreeSpace), kTraceFreeSpace);
+  ShowTrace(os, run, FormatFloat(run.FreeSpace), kTraceFreeSpace);
 }
 
 }  // namespace skinsetup

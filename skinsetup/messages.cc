@@ -1,7 +1,8 @@
 #include "skinsetup/messages.h"
 
 #include <cstdio>
-#include <cstdlib>
+
+#include "skinsetup/session.h"
 
 namespace skinsetup {
 namespace {
@@ -60,31 +61,32 @@ std::string Utf8FromCatalogue(const std::string& text) {
   return utf8;
 }
 
-int ShowBox(platform::Platform& os, const std::string& text,
+int ShowBox(platform::Platform& os, SkinSetupRun& run, const std::string& text,
             const char* caption, unsigned type) {
-  return ShowSystemText(os, Utf8FromCatalogue(text), caption, type);
+  return ShowSystemText(os, run, Utf8FromCatalogue(text), caption, type);
 }
 
-int ShowSystemText(platform::Platform& os, const std::string& text,
-                   const char* caption, unsigned type) {
-  return os.ShowMessageBox(text, Utf8FromCatalogue(caption), type);
+int ShowSystemText(platform::Platform& os, SkinSetupRun& run,
+                   const std::string& text, const char* caption,
+                   unsigned type) {
+  return Converse(os, run, text, Utf8FromCatalogue(caption), type);
 }
 
-void ShowFailure(platform::Platform& os, const char* text, int code) {
-  ShowBox(os, FormatFailure(text, code), kProgramTitle, platform::kBoxOk);
+void ShowFailure(platform::Platform& os, SkinSetupRun& run, const char* text,
+                 int code) {
+  run.szOutcome = FormatFailure(text, code);
+  ShowBox(os, run, run.szOutcome, kProgramTitle, platform::kBoxOk);
 }
 
-void FailAndExit(platform::Platform& os, const char* text, int code) {
-  ShowFailure(os, text, code);
-  os.Exit(0);
-  // Exit never returns; should a platform's ever do, the run stops here
-  // rather than go on past a fatal error.
-  std::abort();
+void FailAndExit(platform::Platform& os, SkinSetupRun& run, const char* text,
+                 int code) {
+  ShowFailure(os, run, text, code);
+  ExitFailed(os, run);
 }
 
-void ShowTrace(platform::Platform& os, const std::string& text,
-               const char* caption) {
-  if (bTrace) ShowSystemText(os, text, caption, platform::kBoxOk);
+void ShowTrace(platform::Platform& os, SkinSetupRun& run,
+               const std::string& text, const char* caption) {
+  if (bTrace) ShowSystemText(os, run, text, caption, platform::kBoxOk);
 }
 
 std::string FormatFloat(float value) {

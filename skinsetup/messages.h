@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "skinsetup/skinsetup.h"
 
 namespace skinsetup {
 
@@ -45,6 +46,27 @@ inline constexpr char kCopyErrorCaption[] = "Quintavo";
 inline constexpr char kDeleteDirCaption[] = " delete file dir";
 inline constexpr char kSuccess[] = "Installazione effettuata correttamente";
 
+// The words of the log that /LOG asks for, around the boxes' texts.
+inline constexpr char kLogStart[] = "avvio:";
+inline constexpr char kLogClient[] = "cartella Skins:";
+inline constexpr char kLogPackage[] = "byte da copiare:";
+inline constexpr char kLogSkinFolder[] = "copia in:";
+inline constexpr char kLogCopied[] = "copiato:";
+inline constexpr char kLogRollback[] = "ripristino:";
+inline constexpr char kLogOutcome[] = "esito:";
+inline constexpr char kLogStatus[] = "uscita";
+inline constexpr char kLogAnswerOk[] = "OK";
+// "Sì".
+inline constexpr char kLogAnswerYes[] = "S\xEC";
+inline constexpr char kLogAnswerNo[] = "No";
+inline constexpr char kLogAnswerNone[] = "nessuna risposta";
+// "la skin già presente non è stata sovrascritta".
+inline constexpr char kLogDeclined[] =
+    "la skin gi\xE0 presente non \xE8 stata sovrascritta";
+// "la cartella Skins è occupata da un'altra installazione".
+inline constexpr char kLogBusy[] =
+    "la cartella Skins \xE8 occupata da un'altra installazione";
+
 // Captions of the trace points.
 inline constexpr char kTraceExeName[] = "NOME_EXE";
 inline constexpr char kTraceSkinName[] = " PARAMETRO";
@@ -78,26 +100,29 @@ std::string FormatFailure(const char* text, int code);
 std::string Utf8FromCatalogue(const std::string& text);
 
 // Shows the catalogue's `text` under its `caption`, a box of `type`, and
-// returns the button chosen.
-int ShowBox(platform::Platform& os, const std::string& text,
+// returns the button chosen (see Converse in session.h).
+int ShowBox(platform::Platform& os, SkinSetupRun& run, const std::string& text,
             const char* caption, unsigned type);
 
 // Shows a text the system gave (a path, its own error text) under the
 // catalogue's `caption`, and returns the button chosen.
-int ShowSystemText(platform::Platform& os, const std::string& text,
-                   const char* caption, unsigned type);
+int ShowSystemText(platform::Platform& os, SkinSetupRun& run,
+                   const std::string& text, const char* caption, unsigned type);
 
-// Shows the fatal error box for `text` and `code` and returns; for the
-// paths that close a key or show a trace before the process ends.
-void ShowFailure(platform::Platform& os, const char* text, int code);
+// Shows the fatal error box for `text` and `code`, the run's outcome, and
+// returns; for the paths that close a key or show a trace before
+// ExitFailed ends the process.
+void ShowFailure(platform::Platform& os, SkinSetupRun& run, const char* text,
+                 int code);
 
-// Shows the fatal error box and ends the process with status 0.
-[[noreturn]] void FailAndExit(platform::Platform& os, const char* text,
-                              int code);
+// Shows the fatal error box and ends the process: status 0, or 1603 in an
+// unattended run.
+[[noreturn]] void FailAndExit(platform::Platform& os, SkinSetupRun& run,
+                              const char* text, int code);
 
 // Shows `text` under `caption` when the trace switch is on.
-void ShowTrace(platform::Platform& os, const std::string& text,
-               const char* caption);
+void ShowTrace(platform::Platform& os, SkinSetupRun& run,
+               const std::string& text, const char* caption);
 
 // "%f" of a byte count and "%d" of a revision, as the trace boxes show them.
 std::string FormatFloat(float value);

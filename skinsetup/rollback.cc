@@ -7,6 +7,7 @@
 #include "skinsetup/kept_files.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/retry.h"
+#include "skinsetup/session.h"
 #include "skinsetup/skin_name.h"
 
 namespace skinsetup {
@@ -23,7 +24,7 @@ int DeleteFiles(platform::Platform& os, SkinSetupRun& run,
   const std::string pattern = folder + sep + "*";
   std::string name;
   platform::Listing listing = os.OpenListing(pattern, &name);
-  ShowSystemText(os, pattern, kDeleteDirCaption, platform::kBoxOk);
+  ShowSystemText(os, run, pattern, kDeleteDirCaption, platform::kBoxOk);
   if (listing == nullptr) return 1;
   if (IsSkinFolderPath(os, run.szSkinsDir, folder)) {
     do {
@@ -40,6 +41,7 @@ int DeleteFiles(platform::Platform& os, SkinSetupRun& run,
 }
 
 void Rollback(platform::Platform& os, SkinSetupRun& run) {
+  LogStep(os, run, kLogRollback, run.szValue);
   DeleteFiles(os, run, run.szValue);
   if (IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
     RestoreKeptFiles(os, run);
@@ -49,7 +51,7 @@ void Rollback(platform::Platform& os, SkinSetupRun& run) {
     // path). A folder that held anything before the run stays.
     if (run.bSkinDirCreated) RemoveFolder(os, run.szValue);
   }
-  FailAndExit(os, kCannotCopy, kCopyFailed);
+  FailAndExit(os, run, kCannotCopy, kCopyFailed);
 }
 
 }  // namespace skinsetup

@@ -6,6 +6,7 @@
 #include "skinsetup/free_space.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/scan.h"
+#include "skinsetup/session.h"
 #include "skinsetup/skin_name.h"
 #include "skinsetup/skinsetup.h"
 
@@ -25,9 +26,18 @@ int WinMain(platform::Platform& os, void* /*hInstance*/,
   static platform::Stream pfCfg = nullptr;
 
   SkinSetupRun run;
-  run.szSkinName = lpCmdLine != nullptr ? lpCmdLine : "";
+  const std::string tail = lpCmdLine != nullptr ? lpCmdLine : "";
+  // A tail with a switch the installer does not know is refused as a bad
+  // skin name is, before a log is written: the switch may have been meant
+  // to say where, or whether, to write one. A log that cannot be opened
+  // refuses the run too, so that no unattended run goes unrecorded.
+  if (!SplitCommandTail(tail, &run.switches, &run.szSkinName) ||
+      (run.switches.bLog && !OpenRunLog(os, run))) {
+    FailAndExit(os, run, kCannotInstall, kBadSkinName);
+  }
+  LogStep(os, run, kLogStart, tail);
   if (!IsAcceptableSkinName(os, run.szSkinName)) {
-    FailAndExit(os, kCannotInstall, kBadSkinName);
+    FailAndExit(os, run, kCannotInstall, kBadSkinName);
   }
 
   // The installer recognises its own file only through the name it was
@@ -36,8 +46,8 @@ int WinMain(platform::Platform& os, void* /*hInstance*/,
   if (run.szExeName.find(os.ExeSuffix()) == std::string::npos) {
     run.szExeName += os.ExeSuffix();
   }
-  ShowTrace(os, run.szExeName, kTraceExeName);
-  ShowTrace(os, run.szSkinName, kTraceSkinName);
+  ShowTrace(os, run, run.szExeName, kTraceExeName);
+  ShowTrace(os, run, run.szSkinName, kTraceSkinName);
 
   LocateClient(os, run);
   ProbeFreeSpace(os, run);

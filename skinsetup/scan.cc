@@ -4,9 +4,12 @@
 
 #include "skinsetup/scan.h"
 
+#include <cstdio>
+
 #include "skinsetup/compat_map.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/retry.h"
+#include "skinsetup/session.h"
 
 namespace skinsetup {
 namespace {
@@ -25,21 +28,21 @@ void CountFile(platform::Platform& os, SkinSetupRun& run) {
   if (!Retrying(os, [&] {
         return (file = os.OpenExclusive(run.lpFileName)) != nullptr;
       })) {
-    ShowFailure(os, kCannotInstall, kFileNotOpened);
-    ShowTrace(os, run.szRelName, kTraceBadFile);
-    os.Exit(0);
+    ShowFailure(os, run, kCannotInstall, kFileNotOpened);
+    ShowTrace(os, run, run.szRelName, kTraceBadFile);
+    ExitFailed(os, run);
   }
   const std::uint32_t size = os.FileSize(file);
   if (size == platform::kInvalidFileSize) {
-    ShowFailure(os, kCannotInstall, kSizeNotRead);
-    ShowTrace(os, kTraceSizeFailedText, kTraceSizeFailed);
-    os.Exit(0);
+    ShowFailure(os, run, kCannotInstall, kSizeNotRead);
+    ShowTrace(os, run, kTraceSizeFailedText, kTraceSizeFailed);
+    ExitFailed(os, run);
   }
   // The size joins the total unrounded, and only the sum is rounded to
   // single precision: the total is exact up to 2^24 bytes.
   run.mem_nec = static_cast<float>(static_cast<double>(run.mem_nec) +
                                    static_cast<double>(size));
-  ShowTrace(os, FormatFloat(run.mem_nec), kTraceMemNec);
+  ShowTrace(os, run, FormatFloat(run.mem_nec), kTraceMemNec);
   os.CloseFile(file);
 }
 
@@ -54,18 +57,18 @@ void ScanPackage(platform::Platform& os, SkinSetupRun& run,
                  platform::Stream* pfCfg) {
   const char sep = os.Separator();
   run.szCurDir = os.CurrentDirectory();
-  ShowTrace(os, run.szCurDir, kTraceCurDir);
+  ShowTrace(os, run, run.szCurDir, kTraceCurDir);
 
   run.szFindPattern = run.szCurDir + sep + "*";
   std::string name;
   platform::Listing listing = os.OpenListing(run.szFindPattern, &name);
   if (listing == nullptr) {
     // Nothing was listed, so the package counts as empty and has no map.
-    ShowBox(os, kInvalid, kInvalidCaption, platform::kBoxOk);
+    ShowBox(os, run, kInvalid, kInvalidCaption, platform::kBoxOk);
   } else {
     do {
       run.lpFileName = run.szCurDir + sep + name;
-      ShowTrace(os, run.lpFileName, kTraceFileName);
+      ShowTrace(os, run, run.lpFileName, kTraceFileName);
       run.szRelName = std::string(".") + sep + name;
       if (name == kMapName) {
         run.bMapFound = true;
@@ -77,7 +80,10 @@ void ScanPackage(platform::Platform& os, SkinSetupRun& run,
     } while (os.NextEntry(listing, &name));
     os.CloseListing(listing);
   }
-  if (!run.bMapFound) FailAndExit(os, kCannotInstall, kNoMap);
+  if (!run.bMapFound) FailAndExit(os, run, kCannotInstall, kNoMap);
+  char bytes[64];
+  std::snprintf(bytes, sizeof bytes, "%.0f", static_cast<double>(run.mem_nec));
+  LogStep(os, run, kLogPackage, bytes);
 }
 
 }  // namespace skinsetup

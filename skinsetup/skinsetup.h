@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "skinsetup/switches.h"
 
 namespace skinsetup {
 
@@ -22,11 +23,14 @@ namespace skinsetup {
 // so no composed path can overrun its field; the system refuses a path it
 // cannot handle when the path is used.
 struct SkinSetupRun {
-  std::string szSkinName;  // The command tail.
-  std::string szExeName;   // The invocation name, with the suffix rule.
-  std::string szValue;     // Install directory, then Skins, then skin folder.
-  std::string szRoot;      // Where the free space is asked for.
-  std::string szCurDir;    // The package folder.
+  Switches switches;            // Those before the skin's name.
+  platform::Log log = nullptr;  // Where /LOG writes.
+  std::string szOutcome;        // The failure shown last, for the log.
+  std::string szSkinName;       // The command tail after the switches.
+  std::string szExeName;        // The invocation name, with the suffix rule.
+  std::string szValue;   // Install directory, then Skins, then skin folder.
+  std::string szRoot;    // Where the free space is asked for.
+  std::string szCurDir;  // The package folder.
   std::string szFindPattern;  // Listing pattern of the scan.
   std::string lpFileName;     // Full path of the entry being scanned.
   std::string szRelName;      // ".\" + entry name, compared with szExeName.

@@ -44,6 +44,9 @@ TEST(CommandTailTest, JoinsPosixArgumentsWithSingleBlanks) {
       {{"./setup", "\t Blue"}, "Blue"},
       {{"./setup", "", "Blue"}, "Blue"},
       {{"./setup", "\"Blue\""}, "\"Blue\""},
+      {{"./setup", "/S", "/LOG=/tmp/my log", "My", "Skin"},
+       "/S \"/LOG=/tmp/my log\" My Skin"},
+      {{"./setup", "My", "/LOG=a b"}, "My /LOG=a b"},
   };
   for (const auto& [argv, tail] : cases) {
     EXPECT_EQ(JoinArguments(static_cast<int>(argv.size()), argv.data()), tail);

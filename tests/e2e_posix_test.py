@@ -17,6 +17,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 import unittest
@@ -78,6 +79,28 @@ class Sandbox(e2e.Sandbox):
 class PosixTest(unittest.TestCase):
     def test_scenarios_both_builds_share(self):
         e2e.check_scenarios(self, lambda: Sandbox(self))
+
+    def test_switches_from_the_shell_log_unattended_runs(self):
+        # A shell passes the log's path with its blank as one argument; the
+        # statuses 1602 and 1603 reach a shell as their low eight bits.
+        box = Sandbox(self)
+        logs = tempfile.mkdtemp(suffix=" logs")
+        self.addCleanup(shutil.rmtree, logs)
+        log = os.path.join(logs, "skin setup.log")
+        before = box.snapshot()
+        for status in (0, 1602 % 256):
+            self.assertEqual(box.run("/S", "/LOG=" + log, "Blue", answer=None),
+                             (status, []))
+        self.assertEqual(box.snapshot(), box.installed(before))
+        os.mkfifo(os.path.join(logs, "fifo"))
+        self.assertEqual(box.run("/s", "/log=" + os.path.join(logs, "fifo"),
+                                 "Blue", answer=None), (1603 % 256, []))
+        with open(log, encoding="utf-8") as f:
+            outcomes = [line[20:] for line in f if " esito: " in line]
+        self.assertEqual(outcomes, [
+            "esito: Installazione effettuata correttamente (uscita 0)\n",
+            "esito: la skin gi\u00e0 presente non \u00e8 stata sovrascritta"
+            " (uscita 1602)\n"])
 
     def test_file_larger_than_the_process_may_write_is_rolled_back(self):
         for earlier in (True, False):

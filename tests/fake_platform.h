@@ -155,6 +155,8 @@ class FakePlatform : public Platform {
   // that long from then on (or for ever).
   Hold scanner{0};
   int now = 0;  // The clock, in milliseconds.
+  // Another installer holds the Skins folder's lock until then.
+  int locked_until = 0;
 
   // --- The interface ---
   char Separator() const override { return '\\'; }
@@ -172,6 +174,7 @@ class FakePlatform : public Platform {
     events.push_back("Exit " + std::to_string(status));
     throw ExitCalled{status};
   }
+  std::string LocalTime() override { return "2026-12-07 10:00:00"; }
   void Pause(unsigned ms) override {
     Call("Pause", std::to_string(ms));
     Advance(static_cast<int>(ms), false);
@@ -187,6 +190,18 @@ class FakePlatform : public Platform {
     if (!answers.empty()) answers.pop_front();
     return answer;
   }
+
+  // A log is a file of `files`, appended to.
+  Log OpenLog(S path) override {
+    if (Call("OpenLog", path) || !HasDir(Parent(path)) || HasDir(path))
+      return Fail(kNoPath), nullptr;
+    if (!HasFile(path)) AddFile(path, "");
+    return Open<Log>({path});
+  }
+  bool AppendLog(Log log, S text) override {
+    return !Call("AppendLog") && (files[At(log)[0]].content += text, true);
+  }
+  void CloseLog(Log) override { Close("CloseLog"); }
 
   long OpenUserKey(const char* subkey, u32 access, RegKey* key) override {
     if (Call("OpenUserKey", subkey) || access != kKeyRead) return kDenied;
@@ -262,9 +277,11 @@ class FakePlatform : public Platform {
   bool HoldFolder(S folder) override {
     return !Call("HoldFolder", folder) && (HasDir(folder) || Fail(kNotFound));
   }
-  Lock LockFolder(S folder) override {
-    return Call("Lock", folder) || !HasDir(folder) ? nullptr
-                                                   : reinterpret_cast<Lock>(1);
+  Lock LockFolder(S folder, bool* busy) override {
+    *busy = false;
+    if (Call("Lock", folder) || !HasDir(folder)) return nullptr;
+    *busy = locked_until == kForever || now < locked_until;
+    return *busy ? nullptr : reinterpret_cast<Lock>(1);
   }
   void UnlockFolder(Lock) override { Call("Unlock"); }
 

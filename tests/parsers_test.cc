@@ -7,6 +7,7 @@
 
 #include "skinsetup/map_parser.h"
 #include "skinsetup/messages.h"
+#include "skinsetup/switches.h"
 #include "skinsetup/text_reader.h"
 
 namespace skinsetup {
@@ -113,3 +114,45 @@ TEST(CatalogueTest, CodePage1252BecomesUtf8) {
 
 }  // namespace
 }  // namespace skinsetup
+
+// Switches before the skin's name: what is set, the name, and whether the
+// tail is accepted.
+TEST(SwitchesTest, SplitsSwitchesFromTheSkinName) {
+  const struct {
+    const char* tail;
+    bool ok, silent, overwrite;
+    const char *log, *name;
+  } cases[] = {
+      {"Blue", true, false, false, "", "Blue"},
+      {"My Skin ", true, false, false, "", "My Skin "},
+      {"\"Blue\"", true, false, false, "", "\"Blue\""},
+      {"/S Blue", true, true, false, "", "Blue"},
+      {"/s /overwrite \t My  Skin ", true, true, true, "", "My  Skin "},
+      {"/S /LOG=\"C:\\My Logs\\skin.log\" Blue", true, true, false,
+       "C:\\My Logs\\skin.log", "Blue"},
+      {"\"/Log=C:\\a b.txt\" Blue", true, false, false, "C:\\a b.txt", "Blue"},
+      {"/LOG=C:\\x.txt /LOG=C:\\y.txt Blue", true, false, false, "C:\\y.txt",
+       "Blue"},
+      {"/S", true, true, false, "", ""},
+      {"Blue /S", true, false, false, "", "Blue /S"},
+      // Refused: unknown, malformed, or a quote left open.
+      {"/X Blue", false, false, false, "", "Blue"},
+      {"/SILENT Blue", false, false, false, "", "Blue"},
+      {"/S=1 Blue", false, false, false, "", "Blue"},
+      {"/LOG Blue", false, false, false, "", "Blue"},
+      {"/LOG= Blue", false, false, false, "", "Blue"},
+      {"/LOG=\"\" Blue", false, false, false, "", "Blue"},
+      {"/X /S Blue", false, true, false, "", "Blue"},
+      {"/LOG=\"C:\\x.txt Blue", false, false, false, "", ""},
+  };
+  for (const auto& c : cases) {
+    skinsetup::Switches switches;
+    std::string name;
+    EXPECT_EQ(skinsetup::SplitCommandTail(c.tail, &switches, &name), c.ok)
+        << c.tail;
+    EXPECT_EQ(switches.bSilent, c.silent) << c.tail;
+    EXPECT_EQ(switches.bOverwrite, c.overwrite) << c.tail;
+    if (c.ok) EXPECT_EQ(switches.szLogPath, c.log) << c.tail;
+    EXPECT_EQ(name, c.name) << c.tail;
+  }
+}

@@ -368,6 +368,102 @@ TEST(RunTest, EarlierFileHeldAtTheTakeOverIsNeverPutBack) {
   EXPECT_EQ(os.files[InSkin("a.bmp")].content, "aaaa");
 }
 
+// Switches for deployment tools: the status, the boxes still shown, the
+// log's last line ("" for no log at all), and what must hold afterwards.
+struct SwitchRow {
+  int line;
+  void (*setup)(FakePlatform&);
+  const char* tail;
+  int status;
+  std::vector<Box> boxes;
+  const char* outcome;
+  bool (*then)(FakePlatform&, const Tree&) = nullptr;
+};
+#define LOG "/LOG=\"C:\\log.txt\" "
+
+// clang-format off
+const SwitchRow kSwitchRows[] = {
+  {SET(), "/S " LOG "Blue", 0, {},
+   "esito: Installazione effettuata correttamente (uscita 0)",
+   THEN(os.TreeOf(kSkin) == Installed() && os.open_handles == 0)},
+  {SET(Earlier(os)), "/s " LOG "Blue", 1602, {},
+   "esito: la skin già presente non è stata sovrascritta (uscita 1602)", Same},
+  {SET(Earlier(os)), "/S /OVERWRITE " LOG "Blue", 0, {},
+   "esito: Installazione effettuata correttamente (uscita 0)",
+   THEN(os.files[InSkin("a.bmp")].content == "aaaa")},
+  {SET(Earlier(os); os.answers = {kIdNo}), "/OVERWRITE Blue", 1, {kS}, "",
+   THEN(os.files[InSkin("a.bmp")].content == "aaaa")},
+  {SET(Revision(os, {9})), "/S " LOG "Blue", 1603, {},
+   "esito: La skin non è compatibile con questa versione di client "
+   "CODICE ERRORE:3 (uscita 1603)"},
+  {SET(Earlier(os); os.FailCall("Copy", 2)), "/S /OVERWRITE " LOG "Blue",
+   1603, {}, "esito: Impossibile copiare i files su disco CODICE ERRORE:1 "
+   "(uscita 1603)", Same},
+  {SET(os.FailCall("OpenExclusive")), "/S " LOG "My Skin", 1603, {},
+   "esito: Impossibile installare la skin CODICE ERRORE:8 (uscita 1603)"},
+  // Another installer holds the Skins folder: an unattended run gives up
+  // after a minute, one with a user waits for as long as it takes.
+  {SET(os.locked_until = kForever), "/S " LOG "Blue", 1618, {},
+   "esito: la cartella Skins è occupata da un'altra installazione "
+   "(uscita 1618)", THEN(Same(os, before) && os.now >= 60000 &&
+                         os.now < 61000)},
+  {SET(os.locked_until = 5000), "/S Blue", 0, {}, "",
+   THEN(os.TreeOf(kSkin) == Installed())},
+  {SET(os.locked_until = 300000), "Blue", 1, {kS}, ""},
+  // Refused like a bad skin name, with nothing written anywhere; /S still
+  // keeps every box away.
+  {SET(), LOG "/X Blue", 0, {F(kCannotInstall, 0)}, "", Same},
+  {SET(), "/S /X " LOG "Blue", 1603, {}, "", Same},
+  {SET(), "/LOG=\"C:\\No\\log.txt\" Blue", 0, {F(kCannotInstall, 0)}, "",
+   Same},
+  {SET(), "/S " LOG "..", 1603, {},
+   "esito: Impossibile installare la skin CODICE ERRORE:0 (uscita 1603)",
+   Same},
+};
+// clang-format on
+
+TEST(RunTest, SwitchesAnswerForTheUserAndEndAsDeploymentToolsExpect) {
+  for (const SwitchRow& row : kSwitchRows) {
+    SCOPED_TRACE(testing::Message() << "row at line " << row.line);
+    FakePlatform os = Installation();
+    row.setup(os);
+    const Tree before = os.TreeOf(kSkins);
+    EXPECT_EQ(RunSetup(os, row.tail), row.status);
+    EXPECT_EQ(os.boxes, row.boxes);
+    const std::string log = os.files["C:\\log.txt"].content;
+    const std::string last = log.substr(log.rfind('\n', log.size() - 2) + 1);
+    EXPECT_EQ(last, *row.outcome ? std::string("2026-12-07 10:00:00 ") +
+                                       row.outcome + "\n"
+                                 : "");
+    if (row.then != nullptr) {
+      EXPECT_TRUE(row.then(os, before));
+    }
+  }
+}
+
+// The log of a run with a user: every step and every box, with its answer.
+TEST(RunTest, LogHoldsEveryStepAndBoxInOrder) {
+  FakePlatform os = Installation();
+  Earlier(os);
+  os.FailCall("Copy", 2);
+  EXPECT_EQ(RunSetup(os, LOG "Blue"), 0);
+  EXPECT_EQ(os.files["C:\\log.txt"].content,
+            R"(2026-12-07 10:00:00 avvio: /LOG="C:\log.txt" Blue
+2026-12-07 10:00:00 cartella Skins: D:\Apps\Client\Skins
+2026-12-07 10:00:00 byte da copiare: 56
+2026-12-07 10:00:00 [Quintavo Skins Installer] La skin è già presente. Si vuole procedere ugualmente? -> Sì
+2026-12-07 10:00:00 copia in: D:\Apps\Client\Skins\Blue
+2026-12-07 10:00:00 copiato: a.bmp
+2026-12-07 10:00:00 [Quintavo] Errore di I/O. -> OK
+2026-12-07 10:00:00 copiato: cliver.map
+2026-12-07 10:00:00 ripristino: D:\Apps\Client\Skins\Blue
+2026-12-07 10:00:00 [ delete file dir] D:\Apps\Client\Skins\Blue\* -> OK
+2026-12-07 10:00:00 [Quintavo Skins Installer] Impossibile copiare i files su disco CODICE ERRORE:1 -> OK
+2026-12-07 10:00:00 esito: Impossibile copiare i files su disco CODICE ERRORE:1 (uscita 0)
+)");
+  EXPECT_EQ(os.open_handles, 0);
+}
+
 TEST(RunTest, SkinNamesThatLeaveTheSkinsFolderAreRefusedFirst) {
   for (const char* name : {"", "..", ".", "a\\b", "..\\x", "a/b", "/", "\\",
                            "C:Blue", ".skinsetup-lock", ".SkinSetup-Kept"}) {

@@ -356,14 +356,16 @@ EntryType SystemPlatform::QueryEntry(const std::string& path) {
   return S_ISDIR(status.st_mode) ? EntryType::kFolder : EntryType::kOther;
 }
 
-Lock SystemPlatform::LockFolder(const std::string& folder) {
+Lock SystemPlatform::LockFolder(const std::string& folder, bool* busy) {
   // An advisory lock on the folder itself: nothing is left behind, and the
   // kernel releases it when the process ends, however it ends.
+  *busy = false;
   const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return Failed<Lock>(nullptr);
-  while (flock(fd, LOCK_EX) != 0) {
+  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     const int error = errno;
+    *busy = error == EWOULDBLOCK;
     close(fd);
     errno = error;
     return Failed<Lock>(nullptr);

@@ -102,14 +102,16 @@ class WineSession:
                 return window, caption
         return None
 
-    def run(self, command_line, cwd, answer, screenshot=None, locale=None):
+    def run(self, command_line, cwd, answer, screenshot=None, locale=None,
+            watch=False):
         """Runs the installer through the launcher with an exact command
         line; answers the question with the key `answer`, other boxes with
         Return.
         Returns the status and the boxes as (caption, text). With
         `screenshot`, the run takes place in a small Italian desktop, and a
         picture of the overwrite question is saved; with `locale`, under
-        that system locale."""
+        that system locale; with `watch`, every window that shows up counts
+        as a box, whether or not it is a message box."""
         env = dict(self.env, WINEDEBUG="-all,trace+msgbox",
                    SKINSETUP_COMMAND_LINE=command_line)
         command = [self.loader, os.path.join(BUILD_DIR, "launch.exe")]
@@ -119,8 +121,9 @@ class WineSession:
             env["LC_ALL"] = "it_IT.UTF-8"
             command[1:1] = ["explorer", "/desktop=Quintavo,480x200"]
         trace = tempfile.TemporaryFile(dir=self.work)
+        status = tempfile.TemporaryFile(dir=self.work)
         process = subprocess.Popen(command, cwd=cwd, env=env, stderr=trace,
-                                   stdout=subprocess.DEVNULL)
+                                   stdout=status)
         boxes, deadline = [], time.time() + 2 * WAIT
         try:
             while True:
@@ -144,16 +147,21 @@ class WineSession:
                     self.wait(lambda: self.answer(window, key), boxes)
                 elif process.poll() is not None:
                     break
+                elif watch and self.box():
+                    boxes.append(("<window>", self.box()[1]))
+                    break
                 assert time.time() < deadline, "no end; boxes: %r" % boxes
                 time.sleep(0.05)
+            status.seek(0)
+            return int(status.read() or -1), boxes
         finally:
             trace.close()
+            status.close()
             if process.poll() is None:  # The installer and its box go.
                 process.kill()
                 process.wait()
                 subprocess.run(["wineserver", "-k"], env=self.env)
                 subprocess.Popen(["wineserver", "-p"], env=self.env)
-        return process.returncode, boxes
 
     def answer(self, window, key):
         self.xdotool("windowfocus", "--sync", window)
@@ -295,6 +303,21 @@ class WineTest(unittest.TestCase):
         self.assertEqual(box.run(), (1, [SUCCESS]))
         self.assertEqual(box.run(), (1, [QUESTION, SUCCESS]))
         self.assertEqual(box.snapshot(), box.installed(before))
+
+    def test_unattended_runs_show_nothing_and_log_their_outcome(self):
+        box = Sandbox(self)
+        log = os.path.join(WINE.env["WINEPREFIX"], "drive_c", "log.txt")
+        before = box.snapshot()
+        tail = ' /S /LOG="C:\\log.txt" Blue'
+        self.assertEqual(box.run(tail, watch=True), (0, []))
+        self.assertEqual(box.snapshot(), box.installed(before))
+        box.reg("\\NEWREVISION", "SKIN-COMPATIBILITY", "REG_DWORD", 9)
+        self.assertEqual(box.run(tail, watch=True), (1603, []))
+        with open(log, encoding="utf-8") as f:
+            outcomes = [line[20:] for line in f if " esito: " in line]
+        self.assertEqual(outcomes, [
+            "esito: Installazione effettuata correttamente (uscita 0)\n",
+            "esito: %s (uscita 1603)\n" % failure("kIncompatible", 3)[1]])
 
     def test_signed_copy_verifies_and_runs(self):
         # A throwaway self-signed certificate stands in for the maintainer's.

@@ -1,9 +1,10 @@
-// Test-only: starts a program with an exact command line and returns its
-// exit status. Wine builds a program's command line from its arguments and
-// quotes those that hold blanks; the tests need leading tabs, trailing
-// blanks, quotes and letters of any script to reach the installer as typed,
-// so the line comes whole, in UTF-16, from the environment variable
-// SKINSETUP_COMMAND_LINE.
+// Test-only: starts a program with an exact command line and prints its
+// whole exit status on the standard output (the status of a process under
+// Wine reaches Linux in eight bits only). Wine builds a program's command line
+// from its arguments and quotes those that hold blanks; the tests need leading
+// tabs, trailing blanks, quotes and letters of any script to reach the
+// installer as typed, so the line comes whole, in UTF-16, from the environment
+// variable SKINSETUP_COMMAND_LINE.
 
 #include <windows.h>
 
@@ -33,5 +34,6 @@ int main() {
   GetExitCodeProcess(process.hProcess, &status);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  return static_cast<int>(status);
+  std::printf("%lu\n", static_cast<unsigned long>(status));
+  return 0;
 }

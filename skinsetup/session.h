@@ -1,0 +1,53 @@
+// How the run talks to whoever started it, and how it ends: each box is
+// shown, or answered by the switches, and written to the log of /LOG; the
+// exit status is today's for a run with a user, and the one deployment
+// tools read for an unattended run (/S).
+
+#ifndef SKINSETUP_SKINSETUP_SESSION_H_
+#define SKINSETUP_SKINSETUP_SESSION_H_
+
+#include <string>
+
+#include "platform/platform.h"
+#include "skinsetup/skinsetup.h"
+
+namespace skinsetup {
+
+// The exit statuses of an unattended run, as Windows Installer gives them.
+inline constexpr int kExitInstalled = 0;
+inline constexpr int kExitDeclined =
+    1602;                                 // The skin was there: not /OVERWRITE.
+inline constexpr int kExitFailed = 1603;  // Any failure; the log says which.
+inline constexpr int kExitBusy = 1618;    // Another installer: try later.
+
+// How long an unattended run waits for another installer to finish with
+// the Skins folder before it gives up with kExitBusy.
+inline constexpr unsigned kUnattendedLockWaitMs = 60000;
+
+// Opens the log that /LOG names. Returns false when it cannot be opened.
+bool OpenRunLog(platform::Platform& os, SkinSetupRun& run);
+
+// Appends a step's line to the log, if there is one: `step`, a catalogue
+// text, then `detail`, a text the system gave (a path, a name).
+void LogStep(platform::Platform& os, SkinSetupRun& run, const char* step,
+             const std::string& detail);
+
+// Shows the box, or answers it as the switches say, and logs it with its
+// answer. Text and caption are in UTF-8. Returns the answer.
+int Converse(platform::Platform& os, SkinSetupRun& run, const std::string& text,
+             const std::string& caption, unsigned type);
+
+// End the run after the failure box that ShowFailure showed; after the
+// user's (or /S's) No to the question; and when another installer held the
+// Skins folder for too long (only an unattended run gives up so).
+[[noreturn]] void ExitFailed(platform::Platform& os, SkinSetupRun& run);
+[[noreturn]] void ExitDeclined(platform::Platform& os, SkinSetupRun& run);
+[[noreturn]] void ExitBusy(platform::Platform& os, SkinSetupRun& run);
+
+// Shows the success box and returns the process status: the box's answer,
+// or kExitInstalled in an unattended run.
+int FinishInstalled(platform::Platform& os, SkinSetupRun& run);
+
+}  // namespace skinsetup
+
+#endif  // SKINSETUP_SKINSETUP_SESSION_H_

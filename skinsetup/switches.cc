@@ -1,0 +1,67 @@
+#include "skinsetup/switches.h"
+
+namespace skinsetup {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Reads the token at `*at`, its quotes dropped, and moves `*at` past it.
+// Returns false when a quote is left open.
+bool ReadToken(const std::string& tail, std::size_t* at, std::string* token) {
+  bool quoted = false;
+  token->clear();
+  for (; *at < tail.size() && (quoted || !IsBlank(tail[*at])); ++*at) {
+    if (tail[*at] == '"') {
+      quoted = !quoted;
+    } else {
+      *token += tail[*at];
+    }
+  }
+  return !quoted;
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+// Applies one switch token. Returns false for one unknown or malformed.
+bool ApplySwitch(const std::string& token, Switches* switches) {
+  const std::size_t equals = token.find('=');
+  const std::string name = Upper(token.substr(0, equals));
+  if (name == "/LOG" && equals != std::string::npos &&
+      equals + 1 < token.size()) {
+    switches->bLog = true;
+    switches->szLogPath = token.substr(equals + 1);
+    return true;
+  }
+  if (equals != std::string::npos) return false;
+  if (name == "/S") return switches->bSilent = true;
+  if (name == "/OVERWRITE") return switches->bOverwrite = true;
+  return false;
+}
+
+}  // namespace
+
+bool SplitCommandTail(const std::string& tail, Switches* switches,
+                      std::string* skin_name) {
+  bool known = true;
+  std::size_t at = 0;
+  std::string token;
+  while (true) {
+    std::size_t end = at;
+    const bool closed = ReadToken(tail, &end, &token);
+    // Today's skin names never start with a separator, so whatever does is
+    // a switch and can never have been a working name.
+    if (token.empty() || token[0] != '/') break;
+    known = closed && ApplySwitch(token, switches) && known;
+    at = end;
+    while (at < tail.size() && IsBlank(tail[at])) ++at;
+  }
+  *skin_name = tail.substr(at);
+  return known;
+}
+
+}  // namespace skinsetup
