@@ -31,7 +31,7 @@ void ShowCopyError(platform::Platform& os, SkinSetupRun& run,
   std::string text;
   if (!os.ErrorText(error, &text)) {
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "Errore di sistema %lu",
+    std::snprintf(buffer, sizeof buffer, "%s %lu", kSystemError,
                   static_cast<unsigned long>(error));
     text = buffer;
   }

@@ -45,6 +45,8 @@ inline constexpr char kAlreadyPresent[] =
 inline constexpr char kCopyErrorCaption[] = "Quintavo";
 inline constexpr char kDeleteDirCaption[] = " delete file dir";
 inline constexpr char kSuccess[] = "Installazione effettuata correttamente";
+// A copy error's text, before the error's number, where the system has none.
+inline constexpr char kSystemError[] = "Errore di sistema";
 
 // The words of the log that /LOG asks for, around the boxes' texts.
 inline constexpr char kLogStart[] = "avvio:";

@@ -1,7 +1,7 @@
-"""What the end-to-end suites share: the installer's texts, read from
-skinsetup/messages.h (their one source, decoded as code page 1252), folder
-snapshots, a sandbox of a client and a package, and the scenarios that both
-the POSIX build and the Windows build under Wine must pass."""
+"""What the end-to-end suites share: the installer's texts, from the golden
+file texts.txt, folder snapshots, a sandbox of a client and a package, and
+the scenarios that both the POSIX build and the Windows build under Wine
+must pass."""
 
 import ast
 import os
@@ -9,10 +9,22 @@ import re
 import shutil
 import tempfile
 
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def read_golden():
+    """The texts as the user reads them, by name."""
+    with open(os.path.join(HERE, "texts.txt"), encoding="utf-8") as f:
+        return {name: text.replace("\\n", "\n") for name, text in (
+            line.rstrip("\n").split("=", 1) for line in f
+            if "=" in line and not line.startswith("#"))}
+
 
 def read_catalogue():
-    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
-                           "skinsetup", "messages.h"), encoding="utf-8") as f:
+    """The code's catalogue, skinsetup/messages.h, decoded as code page
+    1252."""
+    with open(os.path.join(HERE, "..", "skinsetup", "messages.h"),
+              encoding="utf-8") as f:
         source = f.read()
     return {name: b"".join(ast.literal_eval("b" + literal) for literal in
                            re.findall(r'"(?:[^"\\]|\\.)*"', literals)
@@ -22,7 +34,7 @@ def read_catalogue():
                 source)}
 
 
-TEXTS = read_catalogue()
+TEXTS = read_golden()
 TITLE = TEXTS["kProgramTitle"]
 SUCCESS = (TITLE, TEXTS["kSuccess"])
 QUESTION = (TITLE, TEXTS["kAlreadyPresent"])
@@ -33,7 +45,7 @@ COPY_ERROR = (TEXTS["kCopyErrorCaption"], "<the system's text>")
 
 def failure(text, code):
     """A fatal error's box."""
-    return (TITLE, "%s CODICE ERRORE:%d" % (TEXTS[text], code))
+    return (TITLE, "%s%s%d" % (TEXTS[text], TEXTS["kCodeLabel"], code))
 
 
 def read(path):

@@ -144,6 +144,7 @@ class FakePlatform : public Platform {
   // --- Logs ---
   std::vector<Box> boxes;
   std::vector<std::string> events;
+  std::map<std::string, int> calls;  // Of each operation, as events name it.
   int open_handles = 0;  // Keys, listings, files and streams not closed.
 
   // --- Strict Windows ---
@@ -405,7 +406,7 @@ class FakePlatform : public Platform {
   // Logs the call and counts it; true, with the error set, when it fails.
   bool Call(S op, S args = "") {
     events.push_back(args.empty() ? op : op + " " + args);
-    const int call = ++calls_[op];
+    const int call = ++calls[op];
     for (const auto& [nth, from_then_on] : faults_[op]) {
       if (call == nth || (from_then_on && call > nth)) return !Fail(kFault);
     }
@@ -466,7 +467,6 @@ class FakePlatform : public Platform {
   void Close(const char* op) { Call(op), --open_handles; }
 
   std::map<std::string, std::vector<std::pair<int, bool>>> faults_;
-  std::map<std::string, int> calls_;
   u32 last_error_ = 0;
   u64 next_id_ = 0;
   std::vector<std::vector<std::string>> handles_;

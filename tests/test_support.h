@@ -1,11 +1,13 @@
 // Shared setup of the installer's unit tests: a client, a package, a run,
-// and the boxes the installer shows, as the user reads them.
+// and the boxes the installer shows, with their texts from texts.txt.
 
 #ifndef SKINSETUP_TESTS_TEST_SUPPORT_H_
 #define SKINSETUP_TESTS_TEST_SUPPORT_H_
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
 #include <string>
 
 #include "skinsetup/kept_files.h"
@@ -18,15 +20,42 @@ using platform::kIdNo, platform::kIdYes;
 using skinsetup::DiscardFolderName, skinsetup::KeptFolderName;
 using skinsetup::kWorkingSlots;
 
-// The texts and captions, in UTF-8.
-constexpr char kProgramTitle[] = "Quintavo Skins Installer";
-constexpr char kCannotInstall[] = "Impossibile installare la skin";
-constexpr char kNotInstalled[] = "Quintavo non è installato";
-constexpr char kIncompatible[] =
-    "La skin non è compatibile con questa versione di client";
-constexpr char kCannotCreateSkins[] = "Impossibile creare la cartella Skins";
-constexpr char kNoSpace[] = "Spazio su disco insufficiente";
-constexpr char kCannotCopy[] = "Impossibile copiare i files su disco";
+// The text named `name` in texts.txt, as the user reads it.
+inline const std::string& Text(const std::string& name) {
+  static const auto* texts = [] {
+    auto* texts = new std::map<std::string, std::string>;
+    std::ifstream in(SKINSETUP_TESTS_DIR "/texts.txt");
+    for (std::string line; std::getline(in, line);) {
+      const std::size_t equals = line.find('=');
+      if (line[0] == '#' || equals == std::string::npos) continue;
+      std::string text = line.substr(equals + 1);
+      for (std::size_t at; (at = text.find("\\n")) != std::string::npos;) {
+        text.replace(at, 2, "\n");
+      }
+      (*texts)[line.substr(0, equals)] = text;
+    }
+    return texts;
+  }();
+  return texts->at(name);
+}
+
+// `pattern` with each {kName} replaced by its text.
+inline std::string Expand(std::string pattern) {
+  for (std::size_t at; (at = pattern.find("{k")) != std::string::npos;) {
+    const std::size_t end = pattern.find('}', at);
+    pattern.replace(at, end + 1 - at,
+                    Text(pattern.substr(at + 1, end - at - 1)));
+  }
+  return pattern;
+}
+
+// The names of the fatal errors' texts.
+constexpr char kCannotInstall[] = "kCannotInstall";
+constexpr char kNotInstalled[] = "kNotInstalled";
+constexpr char kIncompatible[] = "kIncompatible";
+constexpr char kCannotCreateSkins[] = "kCannotCreateSkins";
+constexpr char kNoSpace[] = "kNoSpace";
+constexpr char kCannotCopy[] = "kCannotCopy";
 
 constexpr char kClientKey[] = "SOFTWARE\\QV CLIENT";
 constexpr char kRevisionKey[] = "SOFTWARE\\QV CLIENT\\NEWREVISION";
@@ -40,19 +69,21 @@ inline std::string InSkin(const std::string& name) {
 inline std::string InPkg(const std::string& name) { return "C:\\Pkg\\" + name; }
 
 inline std::string Failure(const char* text, int code) {
-  return text + std::string(" CODICE ERRORE:") + std::to_string(code);
+  return Text(text) + Text("kCodeLabel") + std::to_string(code);
 }
 inline Box F(const char* text, int code) {  // A fatal failure's box.
-  return {Failure(text, code), kProgramTitle, platform::kBoxOk};
+  return {Failure(text, code), Text("kProgramTitle"), platform::kBoxOk};
 }
-const Box kS{"Installazione effettuata correttamente", kProgramTitle,
-             platform::kBoxOk};
-const Box kQ{"La skin è già presente.\nSi vuole procedere ugualmente?",
-             kProgramTitle, platform::kBoxYesNo};
-const Box kI{"NON VALIDO", " Installazione Fallita", platform::kBoxOk};
-const Box kD{InSkin("*"), " delete file dir", platform::kBoxOk};
+const Box kS{Text("kSuccess"), Text("kProgramTitle"), platform::kBoxOk};
+const Box kQ{Text("kAlreadyPresent"), Text("kProgramTitle"),
+             platform::kBoxYesNo};
+const Box kI{Text("kInvalid"), Text("kInvalidCaption"), platform::kBoxOk};
+const Box kD{InSkin("*"), Text("kDeleteDirCaption"), platform::kBoxOk};
 inline Box CopyError(const std::string& text = "Errore di I/O.\r\n") {
-  return {text, "Quintavo", platform::kBoxOkInformation};
+  return {text, Text("kCopyErrorCaption"), platform::kBoxOkInformation};
+}
+inline Box CopyError(int code) {  // Where the system has no text.
+  return CopyError(Text("kSystemError") + " " + std::to_string(code));
 }
 
 // The client's directory as stored, byte for byte.
