@@ -113,6 +113,10 @@ class Platform {
   [[noreturn]] virtual void Exit(int status) = 0;
   /// The local time as "YYYY-MM-DD HH:MM:SS".
   virtual std::string LocalTime() = 0;
+  /// Keeps the system from showing boxes of its own for the rest of the run
+  /// (one asking for a disk in an empty drive, say), for a run that no one
+  /// attends: the operation fails instead.
+  virtual void SuppressSystemBoxes() = 0;
   /// Waits `milliseconds` before the run goes on.
   virtual void Pause(unsigned milliseconds) = 0;
   /// True when the error `code` says that another process has the file open

@@ -29,6 +29,7 @@ class SystemPlatform : public Platform {
   std::string CurrentDirectory() override;
   [[noreturn]] void Exit(int status) override;
   std::string LocalTime() override;
+  void SuppressSystemBoxes() override;
   void Pause(unsigned milliseconds) override;
   bool IsSharingError(std::uint32_t code) const override;
 

@@ -39,19 +39,14 @@ void ShowCopyError(platform::Platform& os, SkinSetupRun& run,
 }
 
 // True when the package file `source`, or the file it links to, is the
-// entry at `destination` itself. A volume or file id of zero is what a
-// redirector reports when it does not know: such files are taken to differ,
-// and the copy happens.
+// entry at `destination` itself; where that is unknown, the copy happens.
 bool SameFile(platform::Platform& os, const std::string& source,
               const std::string& destination) {
   platform::FileId first;
   platform::FileId second;
-  static const unsigned char kUnknown[sizeof first.id] = {};
   return os.QueryFileId(source, true, &first) &&
-         os.QueryFileId(destination, false, &second) && first.volume != 0 &&
-         std::memcmp(first.id, kUnknown, sizeof first.id) != 0 &&
-         first.volume == second.volume &&
-         std::memcmp(first.id, second.id, sizeof first.id) == 0;
+         os.QueryFileId(destination, false, &second) &&
+         IsSameKnownFile(first, second);
 }
 
 // One installer at a time changes the Skins folder: a second one started
@@ -120,6 +115,15 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
 
 }  // namespace
 
+bool IsSameKnownFile(const platform::FileId& first,
+                     const platform::FileId& second) {
+  static const unsigned char kUnknown[sizeof first.id] = {};
+  return first.volume != 0 &&
+         std::memcmp(first.id, kUnknown, sizeof first.id) != 0 &&
+         first.volume == second.volume &&
+         std::memcmp(first.id, second.id, sizeof first.id) == 0;
+}
+
 int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   const char sep = os.Separator();
   ShowTrace(os, run, run.szRoot, kTraceDisk);
@@ -173,7 +177,10 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
       run.tmp4 = run.szCurDir + name;
       run.szDestFile = run.tmp2 + sep + name;
       run.szRelName = std::string(".") + sep + name;
-      if (IsInstallerOrDots(run.szRelName, run.szExeName, name)) continue;
+      if (IsInstallerOrDots(run.szRelName, run.szExeName, name) ||
+          IsRunLog(os, run, run.tmp4)) {
+        continue;
+      }
       ShowTrace(os, run, run.szDestFile, kTraceDestination);
       ShowTrace(os, run, run.tmp4, kTraceSource);
       std::uint32_t error = 0;

@@ -14,6 +14,12 @@ namespace skinsetup {
 // no box), or the rollback when a copy failed.
 int CopyPackage(platform::Platform& os, SkinSetupRun& run);
 
+// True when two identities are known to name one file. A volume or file id
+// of zero is what a redirector reports when it does not know: such files
+// are taken to differ.
+bool IsSameKnownFile(const platform::FileId& first,
+                     const platform::FileId& second);
+
 }  // namespace skinsetup
 
 #endif  // SKINSETUP_SKINSETUP_COPY_H_

@@ -31,8 +31,11 @@ int WinMain(platform::Platform& os, void* /*hInstance*/,
   // skin name is, before a log is written: the switch may have been meant
   // to say where, or whether, to write one. A log that cannot be opened
   // refuses the run too, so that no unattended run goes unrecorded.
-  if (!SplitCommandTail(tail, &run.switches, &run.szSkinName) ||
-      (run.switches.bLog && !OpenRunLog(os, run))) {
+  const bool known = SplitCommandTail(tail, &run.switches, &run.szSkinName);
+  // Nor may the system's own boxes (a drive without its disk) wait for
+  // someone who is not there.
+  if (run.switches.bSilent) os.SuppressSystemBoxes();
+  if (!known || (run.switches.bLog && !OpenRunLog(os, run))) {
     FailAndExit(os, run, kCannotInstall, kBadSkinName);
   }
   LogStep(os, run, kLogStart, tail);

@@ -2,24 +2,29 @@
 
 #include <cstdlib>
 
+#include "skinsetup/copy.h"
 #include "skinsetup/messages.h"
 
 namespace skinsetup {
 namespace {
 
-// A box's text on one line: each run of line breaks becomes one blank, and
-// the breaks that end a system's text go.
-std::string OneLine(const std::string& text) {
+// A text on one line: the line breaks that end it (a system's text) go,
+// and each run of line breaks within it becomes one blank.
+std::string OneLine(std::string text) {
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) {
+    text.pop_back();
+  }
   std::string line;
+  bool in_break = false;
   for (const char c : text) {
-    const bool brk = c == '\r' || c == '\n';
-    if (!brk) {
+    const bool is_break = c == '\r' || c == '\n';
+    if (!is_break) {
       line += c;
-    } else if (!line.empty() && line.back() != ' ') {
+    } else if (!in_break) {
       line += ' ';
     }
+    in_break = is_break;
   }
-  while (!line.empty() && line.back() == ' ') line.pop_back();
   return line;
 }
 
@@ -68,12 +73,21 @@ void WriteOutcome(platform::Platform& os, SkinSetupRun& run,
 
 bool OpenRunLog(platform::Platform& os, SkinSetupRun& run) {
   run.log = os.OpenLog(run.switches.szLogPath);
+  run.bLogIdKnown = run.log != nullptr &&
+                    os.QueryFileId(run.switches.szLogPath, true, &run.logId);
   return run.log != nullptr;
+}
+
+bool IsRunLog(platform::Platform& os, const SkinSetupRun& run,
+              const std::string& path) {
+  platform::FileId id;
+  return run.bLogIdKnown && os.QueryFileId(path, true, &id) &&
+         IsSameKnownFile(id, run.logId);
 }
 
 void LogStep(platform::Platform& os, SkinSetupRun& run, const char* step,
              const std::string& detail) {
-  Append(os, run, Utf8FromCatalogue(step) + ' ' + detail);
+  Append(os, run, Utf8FromCatalogue(step) + ' ' + OneLine(detail));
 }
 
 int Converse(platform::Platform& os, SkinSetupRun& run, const std::string& text,

@@ -24,8 +24,14 @@ inline constexpr int kExitBusy = 1618;    // Another installer: try later.
 // the Skins folder before it gives up with kExitBusy.
 inline constexpr unsigned kUnattendedLockWaitMs = 60000;
 
-// Opens the log that /LOG names. Returns false when it cannot be opened.
+// Opens the log that /LOG names, and notes its identity. Returns false when
+// it cannot be opened.
 bool OpenRunLog(platform::Platform& os, SkinSetupRun& run);
+
+// True when `path` names the run's log: a log kept in the package folder is
+// no part of the package, and is neither counted nor copied.
+bool IsRunLog(platform::Platform& os, const SkinSetupRun& run,
+              const std::string& path);
 
 // Appends a step's line to the log, if there is one: `step`, a catalogue
 // text, then `detail`, a text the system gave (a path, a name).

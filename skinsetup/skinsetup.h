@@ -24,7 +24,9 @@ namespace skinsetup {
 // cannot handle when the path is used.
 struct SkinSetupRun {
   Switches switches;            // Those before the skin's name.
-  platform::Log log = nullptr;  // Where /LOG writes.
+  platform::Log log = nullptr;  // Where /LOG writes,
+  platform::FileId logId{};     // and what file that is,
+  bool bLogIdKnown = false;     // where the system can tell.
   std::string szOutcome;        // The failure shown last, for the log.
   std::string szSkinName;       // The command tail after the switches.
   std::string szExeName;        // The invocation name, with the suffix rule.

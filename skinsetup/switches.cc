@@ -57,6 +57,18 @@ bool SplitCommandTail(const std::string& tail, Switches* switches,
     // a switch and can never have been a working name.
     if (token.empty() || token[0] != '/') break;
     known = closed && ApplySwitch(token, switches) && known;
+    // A quote left open takes in the rest of the tail, where a /S may
+    // still be meant.
+    if (!closed) {
+      for (std::size_t word = 0; word <= token.size();) {
+        std::size_t blank = token.find_first_of(" \t", word);
+        if (blank == std::string::npos) blank = token.size();
+        if (Upper(token.substr(word, blank - word)) == "/S") {
+          switches->bSilent = true;
+        }
+        word = blank + 1;
+      }
+    }
     at = end;
     while (at < tail.size() && IsBlank(tail[at])) ++at;
   }

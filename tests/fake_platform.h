@@ -176,6 +176,7 @@ class FakePlatform : public Platform {
     throw ExitCalled{status};
   }
   std::string LocalTime() override { return "2026-12-07 10:00:00"; }
+  void SuppressSystemBoxes() override { Call("SuppressSystemBoxes"); }
   void Pause(unsigned ms) override {
     Call("Pause", std::to_string(ms));
     Advance(static_cast<int>(ms), false);

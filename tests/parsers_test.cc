@@ -144,6 +144,7 @@ TEST(SwitchesTest, SplitsSwitchesFromTheSkinName) {
       {"/LOG=\"\" Blue", false, false, false, "", "Blue"},
       {"/X /S Blue", false, true, false, "", "Blue"},
       {"/LOG=\"C:\\x.txt Blue", false, false, false, "", ""},
+      {"/LOG=\"C:\\x.txt /s Blue", false, true, false, "", ""},
   };
   for (const auto& c : cases) {
     skinsetup::Switches switches;

@@ -320,7 +320,11 @@ struct SwitchRow {
 const SwitchRow kSwitchRows[] = {
   {SET(), "/S " LOG "Blue", 0, {},
    "{kLogOutcome} {kSuccess} ({kLogStatus} 0)",
-   THEN(os.TreeOf(kSkin) == Installed() && os.open_handles == 0)},
+   THEN(os.TreeOf(kSkin) == Installed() && os.open_handles == 0 &&
+        os.events[0] == "SuppressSystemBoxes")},
+  // A log kept in the package folder is no part of the package.
+  {SET(), "/S /LOG=C:\\Pkg\\install.log Blue", 0, {}, "",
+   THEN(os.TreeOf(kSkin) == Installed() && os.HasFile(InPkg("install.log")))},
   {SET(Earlier(os)), "/s " LOG "Blue", 1602, {},
    "{kLogOutcome} {kLogDeclined} ({kLogStatus} 1602)", Same},
   {SET(Earlier(os)), "/S /OVERWRITE " LOG "Blue", 0, {},

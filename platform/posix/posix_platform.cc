@@ -195,6 +195,10 @@ void SystemPlatform::Exit(int status) {
   std::exit(status);
 }
 
+void SystemPlatform::SuppressSystemBoxes() {
+  // The system shows no boxes of its own here.
+}
+
 void SystemPlatform::Pause(unsigned milliseconds) {
   struct timespec rest = {static_cast<time_t>(milliseconds / 1000),
                           static_cast<long>(milliseconds % 1000) * 1000000L};

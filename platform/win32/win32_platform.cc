@@ -195,6 +195,10 @@ std::string SystemPlatform::CurrentDirectory() {
 
 void SystemPlatform::Exit(int status) { std::exit(status); }
 
+void SystemPlatform::SuppressSystemBoxes() {
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
 void SystemPlatform::Pause(unsigned milliseconds) { Sleep(milliseconds); }
 
 bool SystemPlatform::IsSharingError(std::uint32_t code) const {
