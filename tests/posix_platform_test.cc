@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <set>
 #include <sstream>
 
 #include "platform/posix/reg_file.h"
@@ -103,22 +102,6 @@ TEST_F(PosixPlatformTest, RegistryFileThatCannotBeUsedHasNoKeys) {
   const char* home = std::getenv("HOME");
   EXPECT_EQ(RegistryFilePath(), std::string(home != nullptr ? home : "") +
                                     "/.config/quintavo/registry.reg");
-}
-
-TEST_F(PosixPlatformTest, ListingHasDotsAndEveryEntry) {
-  std::string name;
-  Listing listing = os_.OpenListing(dir_ + "/*", &name);
-  ASSERT_NE(listing, nullptr);
-  std::multiset<std::string> names = {name};
-  while (os_.NextEntry(listing, &name)) names.insert(name);
-  os_.CloseListing(listing);
-  EXPECT_EQ(names, (std::multiset<std::string>{".", "..", "file", "sub", "pipe",
-                                               "zero", "to-sub", "to-here",
-                                               "dangling"}));
-  name = "untouched";
-  EXPECT_EQ(os_.OpenListing(Path("missing") + "/*", &name), nullptr);
-  EXPECT_EQ(os_.OpenListing(dir_, &name), nullptr);
-  EXPECT_EQ(name, "untouched");
 }
 
 // Only a regular file is opened: a pipe would block for ever, a device
