@@ -1,5 +1,7 @@
 #include "skinsetup/skin_name.h"
 
+#include <cctype>
+
 namespace skinsetup {
 
 bool IsAcceptableSkinName(const platform::Platform& os,
@@ -12,7 +14,7 @@ bool IsAcceptableSkinName(const platform::Platform& os,
   // start so, in any case.
   std::string start = name.substr(0, sizeof kWorkingPrefix - 1);
   for (char& c : start) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
   if (start == kWorkingPrefix) return false;
   return os.IsPlainEntryName(name);

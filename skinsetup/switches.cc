@@ -1,5 +1,7 @@
 #include "skinsetup/switches.h"
 
+#include <cctype>
+
 namespace skinsetup {
 namespace {
 
@@ -22,7 +24,7 @@ bool ReadToken(const std::string& tail, std::size_t* at, std::string* token) {
 
 std::string Upper(std::string text) {
   for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   }
   return text;
 }

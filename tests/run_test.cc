@@ -151,6 +151,9 @@ const Row kRows[] = {
    THEN(Same(os, before) && os.Happened("Copy C:\\Pkg\\cliver.map"))},
   {SET(Earlier(os); os.FailCall("RenameNoReplace")), 0, kAskedAndRolledBack,
    Same},
+  // New files that cannot be put on the disk count as a failed copy.
+  {SET(Earlier(os); os.FailCall("SyncFolder", 1, true)), 0,
+   kAskedAndRolledBack, Same},
   {SET(Earlier(os); os.FailCall("OpenListing", 2)), 0,
    {kQ, kI, kD, F(kCannotCopy, 1)}, Same},
   // The copy error box tells the real reason: the system's text, else the

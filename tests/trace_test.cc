@@ -1,5 +1,6 @@
 // The trace build: the boxes of one successful installation, in order, on
-// a client without a Skins folder.
+// a client without a Skins folder; and the trace a failure adds after its
+// box.
 
 #include "tests/test_support.h"
 
@@ -49,6 +50,15 @@ TEST(TraceTest, EveryTracePointOfAnInstallFiresInOrder) {
 {kTraceSource}|C:\Pkg\cliver.map
 {kProgramTitle}|{kSuccess}
 )"));
+}
+
+TEST(TraceTest, FileThatCannotBeOpenedIsNamedAfterTheFailure) {
+  FakePlatform os = Installation();
+  os.FailCall("OpenExclusive");
+  RunSetup(os);
+  EXPECT_EQ(os.boxes.back(),
+            (Box{".\\a.bmp", Text("kTraceBadFile"), platform::kBoxOk}));
+  EXPECT_EQ(os.boxes.rbegin()[1], F(kCannotInstall, 8));
 }
 
 }  // namespace
