@@ -28,11 +28,10 @@ int DeleteFiles(platform::Platform& os, SkinSetupRun& run,
   if (listing == nullptr) return 1;
   if (IsSkinFolderPath(os, run.szSkinsDir, folder)) {
     do {
-      // Files this run did not create stay as they are; the earlier files
-      // it kept aside come back over those it replaced.
-      if (name == "." || name == ".." || run.created.count(name) == 0) {
-        continue;
-      }
+      // Files this run did not create stay as they are (so do "." and
+      // "..", which it never creates); the earlier files it kept aside come
+      // back over those it replaced.
+      if (run.created.count(name) == 0) continue;
       Retrying(os, [&] { return os.RemoveFile(folder + sep + name); });
     } while (os.NextEntry(listing, &name));
   }

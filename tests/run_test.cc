@@ -300,6 +300,12 @@ TEST(RunTest, EarlierFileHeldAtTheTakeOverIsNeverPutBack) {
   Earlier(os);
   os.scanner = {kForever, false};
   EXPECT_EQ(RunSetup(os), 1);
+  // The discard folder made instead of the rename is on the disk before
+  // anything is deleted.
+  const auto made =
+      std::find(os.events.begin(), os.events.end(), "MakeDir " + Discard());
+  ASSERT_NE(made, os.events.end());
+  EXPECT_EQ(made[1], "SyncFolder " + std::string(kSkin));
   os.Release();
   os.scanner = {0};
   os.answers = {kIdYes};
