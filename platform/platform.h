@@ -205,7 +205,8 @@ class Platform {
   virtual bool HoldFolder(const std::string& folder) = 0;
   /// Takes the installers' lock on `folder` without waiting for it. Returns
   /// the lock; nullptr, with `*busy` set, while another installer holds it,
-  /// and nullptr with `*busy` clear when no lock can be taken there.
+  /// and nullptr with `*busy` clear, LastError() telling why, when no lock
+  /// can be taken there.
   /// UnlockFolder, or the process end, releases it.
   virtual Lock LockFolder(const std::string& folder, bool* busy) = 0;
   /// Releases a lock taken by LockFolder.

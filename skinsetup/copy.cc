@@ -58,7 +58,13 @@ bool SameFile(platform::Platform& os, const std::string& source,
 platform::Lock LockSkinsFolder(platform::Platform& os, SkinSetupRun& run) {
   for (unsigned waited = 0;; waited += kLockPauseMs) {
     bool busy = false;
-    platform::Lock lock = os.LockFolder(run.szSkinsDir, &busy);
+    platform::Lock lock = nullptr;
+    // Windows denies the lock file for a moment while the last installer's
+    // is being deleted.
+    Retrying(os, [&] {
+      lock = os.LockFolder(run.szSkinsDir, &busy);
+      return lock != nullptr || busy;
+    });
     if (lock != nullptr || !busy) return lock;
     if (run.switches.bSilent && waited >= kUnattendedLockWaitMs) {
       ExitBusy(os, run);
@@ -178,7 +184,7 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
       run.szDestFile = run.tmp2 + sep + name;
       run.szRelName = std::string(".") + sep + name;
       if (IsInstallerOrDots(run.szRelName, run.szExeName, name) ||
-          IsRunLog(os, run, run.tmp4)) {
+          name == run.szLogEntry) {
         continue;
       }
       ShowTrace(os, run, run.szDestFile, kTraceDestination);

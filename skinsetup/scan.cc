@@ -70,7 +70,10 @@ void ScanPackage(platform::Platform& os, SkinSetupRun& run,
       run.lpFileName = run.szCurDir + sep + name;
       ShowTrace(os, run, run.lpFileName, kTraceFileName);
       run.szRelName = std::string(".") + sep + name;
-      if (IsRunLog(os, run, run.lpFileName)) continue;
+      if (IsRunLog(os, run, run.lpFileName)) {
+        run.szLogEntry = name;
+        continue;
+      }
       if (name == kMapName) {
         run.bMapFound = true;
         ProcessMap(os, run, run.lpFileName, pfCfg);

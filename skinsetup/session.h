@@ -29,7 +29,7 @@ inline constexpr unsigned kUnattendedLockWaitMs = 60000;
 bool OpenRunLog(platform::Platform& os, SkinSetupRun& run);
 
 // True when `path` names the run's log: a log kept in the package folder is
-// no part of the package, and is neither counted nor copied.
+// no part of the package. The scan asks, and notes its name for the copy.
 bool IsRunLog(platform::Platform& os, const SkinSetupRun& run,
               const std::string& path);
 

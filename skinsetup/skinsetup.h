@@ -26,7 +26,8 @@ struct SkinSetupRun {
   Switches switches;            // Those before the skin's name.
   platform::Log log = nullptr;  // Where /LOG writes,
   platform::FileId logId{};     // and what file that is,
-  bool bLogIdKnown = false;     // where the system can tell.
+  bool bLogIdKnown = false;     // where the system can tell,
+  std::string szLogEntry;       // and its name in the package, if it is there.
   std::string szOutcome;        // The failure shown last, for the log.
   std::string szSkinName;       // The command tail after the switches.
   std::string szExeName;        // The invocation name, with the suffix rule.

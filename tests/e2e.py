@@ -48,6 +48,12 @@ def failure(text, code):
     return (TITLE, "%s%s%d" % (TEXTS[text], TEXTS["kCodeLabel"], code))
 
 
+def outcome(text, status):
+    """The last line of a run's log, after the time."""
+    return "%s %s (%s %d)" % (TEXTS["kLogOutcome"], text, TEXTS["kLogStatus"],
+                              status)
+
+
 def read(path):
     with open(path, "rb") as f:
         return f.read()

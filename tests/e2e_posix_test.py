@@ -37,11 +37,6 @@ def boxes_of(stderr):
         r"^\[(.*)\]\n((?:.*\n)*?)(?:%s)\n-> " % buttons, stderr, re.M)]
 
 
-def outcome(text, status):
-    """The last line of a log, after the time."""
-    return "%s %s (%s %d)\n" % (e2e.TEXTS["kLogOutcome"], text,
-                                 e2e.TEXTS["kLogStatus"], status)
-
 
 class Sandbox(e2e.Sandbox):
     """The registry is a .reg file that SKINSETUP_REGISTRY names; a copy
@@ -106,8 +101,8 @@ class PosixTest(unittest.TestCase):
             outcomes = [line[20:] for line in f
                         if line[20:].startswith(e2e.TEXTS["kLogOutcome"])]
         self.assertEqual(outcomes, [
-            outcome(e2e.TEXTS["kSuccess"], 0),
-            outcome(e2e.TEXTS["kLogDeclined"], 1602)])
+            e2e.outcome(e2e.TEXTS["kSuccess"], 0) + "\n",
+            e2e.outcome(e2e.TEXTS["kLogDeclined"], 1602) + "\n"])
 
     def test_catalogue_reads_as_the_golden_texts(self):
         catalogue = e2e.read_catalogue()

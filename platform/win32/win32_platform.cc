@@ -367,21 +367,15 @@ Lock SystemPlatform::LockFolder(const std::string& folder, bool* busy) {
   // system deletes when the process ends, however it ends.
   const std::wstring path = SystemPath(folder + "\\.skinsetup-lock");
   // Access is denied for a moment to a file that is being deleted (the lock
-  // of an installer that just ended), and for good in a folder where no
-  // file may be made: after a while, the run goes on without the lock.
-  *busy = false;
-  for (int denied = 0;; ++denied) {
-    const HANDLE handle = CreateFileW(
-        path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-        FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) return reinterpret_cast<Lock>(handle);
-    const DWORD error = GetLastError();
-    *busy = error == ERROR_SHARING_VIOLATION;
-    if (error != ERROR_ACCESS_DENIED || denied == 25) {
-      return Failed<Lock>(nullptr);
-    }
-    Sleep(200);
-  }
+  // of an installer that just ended), which the caller waits out, and for
+  // good in a folder where no file may be made.
+  const HANDLE handle = CreateFileW(
+      path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+      FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  *busy = handle == INVALID_HANDLE_VALUE &&
+          GetLastError() == ERROR_SHARING_VIOLATION;
+  return handle != INVALID_HANDLE_VALUE ? reinterpret_cast<Lock>(handle)
+                                        : Failed<Lock>(nullptr);
 }
 
 void SystemPlatform::UnlockFolder(Lock lock) {

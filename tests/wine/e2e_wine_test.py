@@ -307,14 +307,11 @@ class WineTest(unittest.TestCase):
         tail = ' /S /LOG="C:\\log.txt" Blue'
         self.assertEqual(box.run(tail, watch=True), (0, []))
         self.assertEqual(box.snapshot(), box.installed(before))
-        self.assertEqual(outcome(), "%s %s (%s 0)" % (
-            e2e.TEXTS["kLogOutcome"], e2e.TEXTS["kSuccess"],
-            e2e.TEXTS["kLogStatus"]))
+        self.assertEqual(outcome(), e2e.outcome(e2e.TEXTS["kSuccess"], 0))
         box.reg("\\NEWREVISION", "SKIN-COMPATIBILITY", "REG_DWORD", 9)
         self.assertEqual(box.run(tail, watch=True), (1603, []))
-        self.assertEqual(outcome(), "%s %s (%s 1603)" % (
-            e2e.TEXTS["kLogOutcome"], failure("kIncompatible", 3)[1],
-            e2e.TEXTS["kLogStatus"]))
+        self.assertEqual(outcome(),
+                         e2e.outcome(failure("kIncompatible", 3)[1], 1603))
 
     def test_signed_copy_verifies_and_runs(self):
         # A throwaway self-signed certificate stands in for the maintainer's.
