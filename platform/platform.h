@@ -93,11 +93,6 @@ class Platform {
   /// first three characters on Windows (a drive root).
   virtual std::string RootOf(const std::string& skins_folder) const = 0;
 
-  /// True when `name`, the last element of a path, names exactly that
-  /// entry of the folder before it: false for anything the system's path
-  /// rules read otherwise (a drive or stream designator, a device name, a
-  /// name whose trailing dots and blanks are dropped down to "." or "..").
-  virtual bool IsPlainEntryName(const std::string& name) const = 0;
   /// True when `path` names one place whatever the current directory:
   /// false for "" and for a relative path (on Windows, one with neither a
   /// drive letter nor a UNC prefix).
@@ -121,8 +116,17 @@ class Platform {
   virtual void Pause(unsigned milliseconds) = 0;
   /// True when the error `code` says that another process has the file open
   /// or is deleting it, so that the same call may succeed a moment later (a
-  /// sharing violation or access denied on Windows; nothing on POSIX).
+  /// sharing or lock violation, or a delete pending, on Windows; nothing on
+  /// POSIX).
   virtual bool IsSharingError(std::uint32_t code) const = 0;
+  /// True when `code` is access denied, which Windows also answers for a
+  /// moment for a name whose file is being deleted while someone holds it,
+  /// and for a folder that holds a file someone has open.
+  virtual bool IsAccessDenied(std::uint32_t code) const = 0;
+  /// The value of the environment variable `name`. Returns false, leaving
+  /// `*value` alone, when there is none.
+  virtual bool EnvironmentValue(const std::string& name,
+                                std::string* value) = 0;
 
   // --- Message boxes ---
 
@@ -203,10 +207,11 @@ class Platform {
   /// Returns false, with LastError() telling why, for anything but a real
   /// folder.
   virtual bool HoldFolder(const std::string& folder) = 0;
-  /// Takes the installers' lock on `folder` without waiting for it. Returns
-  /// the lock; nullptr, with `*busy` set, while another installer holds it,
-  /// and nullptr with `*busy` clear, LastError() telling why, when no lock
-  /// can be taken there.
+  /// Takes the installers' lock on `folder` without waiting for it: a lock
+  /// file in it, which writing to the folder alone allows. Returns the lock;
+  /// nullptr, with `*busy` set, while another installer holds it, and
+  /// nullptr with `*busy` clear, LastError() telling why, when no lock can
+  /// be taken there.
   /// UnlockFolder, or the process end, releases it.
   virtual Lock LockFolder(const std::string& folder, bool* busy) = 0;
   /// Releases a lock taken by LockFolder.
@@ -246,14 +251,16 @@ class Platform {
   /// Closes a stream.
   virtual void CloseStream(Stream stream) = 0;
 
-  /// Copies the regular file `source` to `destination`, replacing an
-  /// existing destination file unless `fail_if_exists`; keeps times and
-  /// attributes (on POSIX, the permission bits the umask allows, never
-  /// set-id or sticky bits). A destination link is never followed. Returns
-  /// false on failure, with LastError() telling why.
+  /// Copies the regular file `source` to `destination`, a new file made
+  /// there exclusively: fails where anything has that name, a link too.
+  /// Keeps the contents, the time of the last write and the attributes (on
+  /// POSIX, the permission bits the umask allows, never set-id or sticky
+  /// bits; on Windows, no alternate data stream, and so no mark of a
+  /// download), and leaves them ready for SyncFolder to put on the disk.
+  /// Returns false on failure, with LastError() telling why, and leaves no
+  /// partial file.
   virtual bool CopyFileTo(const std::string& source,
-                          const std::string& destination,
-                          bool fail_if_exists) = 0;
+                          const std::string& destination) = 0;
   /// The error code of the last failed operation of this thread.
   virtual std::uint32_t LastError() = 0;
   /// The system's own text for `code`, read without insert arguments.
@@ -264,25 +271,25 @@ class Platform {
   /// failure, with LastError() telling why.
   virtual bool RemoveFile(const std::string& path) = 0;
   /// Renames the file (or link, or special file) `from` to `to` on the same
-  /// volume; times, attributes and contents go with it. An entry at `to` is
-  /// replaced only when `replace` is set (a read-only file too); otherwise
-  /// the rename fails, also where `to` differs from an existing name only in
-  /// case on a system that ignores case. Returns false on failure, also when
-  /// `from` is a folder, with LastError() telling why.
-  virtual bool RenameFile(const std::string& from, const std::string& to,
-                          bool replace) = 0;
+  /// volume; times, attributes and contents go with it. Never replaces
+  /// anything: fails where `to` exists, also where it differs from an
+  /// existing name only in case on a system that ignores case. Returns
+  /// false on failure, also when `from` is a folder, with LastError()
+  /// telling why.
+  virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
   /// Renames the folder `from` to `to`, which must not exist, on the same
-  /// volume, the rename on the disk when this returns. Returns false on
-  /// failure.
+  /// volume. SyncFolder on the folder that holds `to` puts the rename on the
+  /// disk. Returns false on failure, with LastError() telling why.
   virtual bool RenameFolder(const std::string& from, const std::string& to) = 0;
-  /// Puts on the disk the contents of the files in `folder` and the
-  /// folder's own entries, so that a power cut after this returns loses
-  /// none of them. Returns false, with LastError() telling why, when they
-  /// cannot be written.
+  /// Puts on the disk the folder's own entries and the contents of the
+  /// files CopyFileTo wrote into it, so that a power cut after this returns
+  /// loses none of them. No other file is opened or changed for it.
+  /// Returns false, with LastError() telling why, when they cannot be
+  /// written.
   virtual bool SyncFolder(const std::string& folder) = 0;
-  /// Fills `*id` with the identity of the file that `path` names, a final
-  /// link followed only with `follow_link`. Returns false when there is
-  /// nothing there or the system cannot tell. A zero volume or file id is
+  /// Fills `*id` with the identity of the file or folder that `path` names,
+  /// a final link followed only with `follow_link`. Returns false when there
+  /// is nothing there or the system cannot tell. A zero volume or file id is
   /// what some file systems and network redirectors report when they do not
   /// know.
   virtual bool QueryFileId(const std::string& path, bool follow_link,

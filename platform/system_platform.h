@@ -22,7 +22,6 @@ class SystemPlatform : public Platform {
   char Separator() const override;
   const char* ExeSuffix() const override;
   std::string RootOf(const std::string& skins_folder) const override;
-  bool IsPlainEntryName(const std::string& name) const override;
   bool IsAbsolutePath(const std::string& path) const override;
 
   std::string InvocationName() override { return invocation_name_; }
@@ -32,6 +31,8 @@ class SystemPlatform : public Platform {
   void SuppressSystemBoxes() override;
   void Pause(unsigned milliseconds) override;
   bool IsSharingError(std::uint32_t code) const override;
+  bool IsAccessDenied(std::uint32_t code) const override;
+  bool EnvironmentValue(const std::string& name, std::string* value) override;
 
   int ShowMessageBox(const std::string& text, const std::string& caption,
                      unsigned type) override;
@@ -80,13 +81,12 @@ class SystemPlatform : public Platform {
   long ReadStream(Stream stream, char* buffer, long size) override;
   void CloseStream(Stream stream) override;
 
-  bool CopyFileTo(const std::string& source, const std::string& destination,
-                  bool fail_if_exists) override;
+  bool CopyFileTo(const std::string& source,
+                  const std::string& destination) override;
   std::uint32_t LastError() override { return last_error_; }
   bool ErrorText(std::uint32_t code, std::string* text) override;
   bool RemoveFile(const std::string& path) override;
-  bool RenameFile(const std::string& from, const std::string& to,
-                  bool replace) override;
+  bool RenameFile(const std::string& from, const std::string& to) override;
   bool RenameFolder(const std::string& from, const std::string& to) override;
   bool SyncFolder(const std::string& folder) override;
   bool QueryFileId(const std::string& path, bool follow_link,

@@ -13,6 +13,7 @@
 #include "skinsetup/scan.h"
 #include "skinsetup/session.h"
 #include "skinsetup/skin_name.h"
+#include "skinsetup/staging.h"
 
 namespace skinsetup {
 namespace {
@@ -22,6 +23,9 @@ constexpr int kNotEnoughSpace = 1;
 // The code of "Impossibile installare la skin" for a skin name that would
 // lead out of the Skins folder, as at the start of the run.
 constexpr int kBadSkinName = 0;
+// The code of "Impossibile copiare i files su disco" for a Skins folder that
+// cannot be locked: nothing has been copied.
+constexpr int kCopyFailed = 1;
 // How often a waiting installer tries the lock again.
 constexpr unsigned kLockPauseMs = 250;
 
@@ -53,19 +57,26 @@ bool SameFile(platform::Platform& os, const std::string& source,
 // meanwhile waits here, then finds the skin installed and asks as usual.
 // With a user at the screen it waits as long as the other installer's user
 // takes; an unattended run gives up after a while, so that the deployment
-// tool tries again later. Without a lock (a system that offers none there)
-// the run goes on.
+// tool tries again later. Where no lock can be had at all, the run changes
+// nothing: two installers at once could mix their files.
 platform::Lock LockSkinsFolder(platform::Platform& os, SkinSetupRun& run) {
   for (unsigned waited = 0;; waited += kLockPauseMs) {
     bool busy = false;
     platform::Lock lock = nullptr;
     // Windows denies the lock file for a moment while the last installer's
     // is being deleted.
-    Retrying(os, [&] {
-      lock = os.LockFolder(run.szSkinsDir, &busy);
-      return lock != nullptr || busy;
-    });
-    if (lock != nullptr || !busy) return lock;
+    Retrying(
+        os, run,
+        [&] {
+          lock = os.LockFolder(run.szSkinsDir, &busy);
+          return lock != nullptr || busy;
+        },
+        RetryOn::kHeld);
+    if (lock != nullptr) return lock;
+    if (!busy) {
+      ShowCopyError(os, run, os.LastError());
+      FailAndExit(os, run, kCannotCopy, kCopyFailed);
+    }
     if (run.switches.bSilent && waited >= kUnattendedLockWaitMs) {
       ExitBusy(os, run);
     }
@@ -108,7 +119,7 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
   }
   // The destination's name is free now, and the copy never writes through
   // whatever may have taken it meanwhile (a link, a short name).
-  if (os.CopyFileTo(run.tmp4, run.szDestFile, true)) {
+  if (os.CopyFileTo(run.tmp4, run.szDestFile)) {
     // A file this run created where none stood goes if the run fails; one
     // that replaced an earlier file is replaced by it in turn.
     if (!replaces) run.created.insert(name);
@@ -144,31 +155,48 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   if (!IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
     FailAndExit(os, run, kCannotInstall, kBadSkinName);
   }
-  platform::Lock lock = LockSkinsFolder(os, run);
-  if (os.Stat(run.szValue) == 0) {
+  run.lock = LockSkinsFolder(os, run);
+  // The package folder is never taken for a working folder, wherever it is.
+  run.bCurDirIdKnown = os.QueryFileId(run.szCurDir, true, &run.curDirId);
+  RecoverSkinsFolder(os, run);
+  const bool installed = os.Stat(run.szValue) == 0;
+  if (installed) {
+    // A name that Windows takes for another one (a short 8.3 alias, say)
+    // reaches another skin; and a log inside the skin folder would be
+    // replaced or put back with the skin's files.
+    if (!os.IsListedName(run.szValue)) {
+      FailAndExit(os, run, kCannotInstall, kBadSkinName);
+    }
+    if (IsLogInside(os, run, run.szValue)) {
+      RefuseLog(os, run);
+      FailAndExit(os, run, kCannotInstall, kBadSkinName);
+    }
+    ReleaseLog(os, run);
     const int answer =
         ShowBox(os, run, kAlreadyPresent, kProgramTitle, platform::kBoxYesNo);
     if (answer == platform::kIdNo) ExitDeclined(os, run);
   }
+  ReleaseLog(os, run);
   ShowTrace(os, run, run.szValue, kTraceMakeSkinDir);
-  // An existing folder is fine; any other failure shows in the copies.
-  run.bSkinDirCreated = os.MakeDir(run.szValue) == 0;
-  if (!run.bSkinDirCreated) {
-    const std::uint32_t error = os.LastError();
-    if (os.Stat(run.szValue) != 0) run.dwSkinDirError = error;
+  // A first installation is made aside and renamed into place once whole.
+  // Any failure to make the folder shows in the copies.
+  run.tmp2 = run.szValue;
+  if (!installed) {
+    std::uint32_t make_error = 0;
+    run.bSkinDirCreated = MakeStagingFolder(os, run, &make_error);
+    if (!run.bSkinDirCreated) run.dwSkinDirError = make_error;
   }
-  // From here on, everything below the skin folder is reached from the
-  // folder itself, never through a link that another process swaps in
-  // meanwhile; a skin folder that is not a real folder takes no copy.
-  if (run.dwSkinDirError == 0 && !os.HoldFolder(run.szValue)) {
+  // From here on, everything below the folder is reached from the folder
+  // itself, never through a link that another process swaps in meanwhile;
+  // a skin folder that is not a real folder takes no copy.
+  if (run.dwSkinDirError == 0 && !os.HoldFolder(run.tmp2)) {
     run.dwSkinDirError = os.LastError();
   }
   ShowTrace(os, run, run.szValue, kTraceValue);
   LogStep(os, run, kLogSkinFolder, run.szValue);
 
-  run.tmp2 = run.szValue;
   ShowTrace(os, run, run.tmp2, kTraceTmp2);
-  if (run.dwSkinDirError == 0) RecoverInterruptedRun(os, run);
+  if (run.dwSkinDirError == 0 && installed) RecoverInterruptedRun(os, run);
   run.tmp4 = run.szCurDir + sep + "*";
   ShowTrace(os, run, run.tmp4, kTraceTmp4);
   std::string name;
@@ -199,16 +227,24 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   }
 
   // The new files reach the disk before any earlier one is discarded, and
-  // before the success box: a power cut then loses neither. Files that
-  // cannot be put there count as a failed copy.
-  if (run.bCopyOk && !Retrying(os, [&] { return os.SyncFolder(run.tmp2); })) {
+  // before the skin of a first installation takes its name and the success
+  // box: a power cut then loses neither. Files that cannot be put there
+  // count as a failed copy.
+  if (run.bCopyOk &&
+      !Retrying(os, run, [&] { return os.SyncFolder(run.tmp2); })) {
     run.bCopyOk = false;
     ShowCopyError(os, run, os.LastError());
+  }
+  std::uint32_t commit_error = 0;
+  if (run.bCopyOk && !installed &&
+      !CommitStagingFolder(os, run, &commit_error)) {
+    run.bCopyOk = false;
+    ShowCopyError(os, run, commit_error);
   }
   if (!run.bCopyOk) Rollback(os, run);
   DiscardKeptFiles(os, run);
   // The skin is in place: other installers need not wait for the user.
-  if (lock != nullptr) os.UnlockFolder(lock);
+  ReleaseSkinsLock(os, run);
   return FinishInstalled(os, run);
 }
 

@@ -1,27 +1,23 @@
 #include "skinsetup/kept_files.h"
 
+#include "skinsetup/copy.h"
 #include "skinsetup/retry.h"
 #include "skinsetup/skin_name.h"
 
 namespace skinsetup {
 namespace {
 
-std::string InFolder(const platform::Platform& os, const std::string& folder,
-                     const std::string& name) {
-  return folder + os.Separator() + name;
-}
-
 std::string SlotName(const char* base, int slot) {
   return std::string(kWorkingPrefix) + base +
          (slot == 0 ? "" : "-" + std::to_string(slot));
 }
 
-// Calls `action` with the name of every entry of `folder` but "." and "..",
-// for a real folder only: never through a link.
+// Calls `action` with the name of every entry of the working folder
+// `folder` but "." and "..".
 template <typename Action>
-void ForEachEntry(platform::Platform& os, const std::string& folder,
-                  Action action) {
-  if (os.QueryEntry(folder) != platform::EntryType::kFolder) return;
+void ForEachEntry(platform::Platform& os, const SkinSetupRun& run,
+                  const std::string& folder, Action action) {
+  if (!IsWorkingFolder(os, run, folder)) return;
   std::string name;
   platform::Listing listing = os.OpenListing(InFolder(os, folder, "*"), &name);
   if (listing == nullptr) return;
@@ -35,7 +31,7 @@ void ForEachEntry(platform::Platform& os, const std::string& folder,
 // one of slot `slot`'s working folders.
 bool SlotIsFree(platform::Platform& os, const SkinSetupRun& run, int slot) {
   for (const std::string& name :
-       {KeptFolderName(slot), DiscardFolderName(slot)}) {
+       {KeptFolderName(slot), DiscardFolderName(slot), NewFolderName(slot)}) {
     if (os.QueryEntry(InFolder(os, run.tmp2, name)) !=
             platform::EntryType::kNone ||
         os.QueryEntry(run.szCurDir + name) != platform::EntryType::kNone) {
@@ -45,14 +41,35 @@ bool SlotIsFree(platform::Platform& os, const SkinSetupRun& run, int slot) {
   return true;
 }
 
-// Deletes the files of `folder`, if it is a real folder, then the folder.
-// Returns true when it is gone.
-bool DeleteFolder(platform::Platform& os, const std::string& folder) {
-  ForEachEntry(os, folder, [&](const std::string& name) {
-    Retrying(os, [&] { return os.RemoveFile(InFolder(os, folder, name)); });
-  });
-  return os.QueryEntry(folder) != platform::EntryType::kFolder ||
-         RemoveFolder(os, folder);
+// Puts the kept file `name` of the working folder `kept` back into the skin
+// folder. What stands at its name there, a new file of the run that kept
+// it, is set aside into `aside` first (made when needed) and deleted once
+// the earlier file is back: Windows refuses to replace a file that someone
+// holds, but lets it be renamed. Returns false when the earlier file
+// stays where it is.
+bool PutBack(platform::Platform& os, SkinSetupRun& run, const std::string& kept,
+             const std::string& aside, const std::string& name) {
+  const std::string target = InFolder(os, run.tmp2, name);
+  const std::string set_aside = InFolder(os, aside, name);
+  const bool taken = os.QueryEntry(target) != platform::EntryType::kNone;
+  if (taken) {
+    if (os.QueryEntry(aside) == platform::EntryType::kNone &&
+        os.MakeDir(aside) != 0) {
+      return false;
+    }
+    if (!Retrying(os, run, [&] { return os.RenameFile(target, set_aside); })) {
+      return false;
+    }
+  }
+  const bool back = Retrying(
+      os, run, [&] { return os.RenameFile(InFolder(os, kept, name), target); });
+  if (taken) {
+    // Gone once the earlier file is back; otherwise back in its place.
+    Retrying(os, run, [&] {
+      return back ? os.RemoveFile(set_aside) : os.RenameFile(set_aside, target);
+    });
+  }
+  return back;
 }
 
 }  // namespace
@@ -61,6 +78,33 @@ std::string KeptFolderName(int slot) { return SlotName("kept", slot); }
 
 std::string DiscardFolderName(int slot) { return SlotName("discard", slot); }
 
+std::string NewFolderName(int slot) { return SlotName("new", slot); }
+
+std::string InFolder(const platform::Platform& os, const std::string& folder,
+                     const std::string& name) {
+  return folder + os.Separator() + name;
+}
+
+bool IsWorkingFolder(platform::Platform& os, const SkinSetupRun& run,
+                     const std::string& folder) {
+  if (os.QueryEntry(folder) != platform::EntryType::kFolder) return false;
+  // A package folder that someone named like a working folder, inside the
+  // folder being recovered, is what the run copies from.
+  platform::FileId id;
+  return !(run.bCurDirIdKnown && os.QueryFileId(folder, false, &id) &&
+           IsSameKnownFile(id, run.curDirId));
+}
+
+bool DeleteFolder(platform::Platform& os, SkinSetupRun& run,
+                  const std::string& folder) {
+  if (!IsWorkingFolder(os, run, folder)) return true;
+  ForEachEntry(os, run, folder, [&](const std::string& name) {
+    Retrying(os, run,
+             [&] { return os.RemoveFile(InFolder(os, folder, name)); });
+  });
+  return RemoveFolder(os, run, folder);
+}
+
 void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run) {
   // A discard folder says that its run's new installation was complete:
   // the files of that slot's working folder are earlier ones too, no longer
@@ -68,26 +112,25 @@ void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run) {
   bool discarded[kWorkingSlots] = {};
   for (int slot = 0; slot < kWorkingSlots; ++slot) {
     const std::string discard = InFolder(os, run.tmp2, DiscardFolderName(slot));
-    if (os.QueryEntry(discard) != platform::EntryType::kFolder) continue;
+    if (!IsWorkingFolder(os, run, discard)) continue;
     discarded[slot] = true;
-    if (DeleteFolder(os, InFolder(os, run.tmp2, KeptFolderName(slot)))) {
-      DeleteFolder(os, discard);
+    if (DeleteFolder(os, run, InFolder(os, run.tmp2, KeptFolderName(slot)))) {
+      DeleteFolder(os, run, discard);
     }
   }
   // A later slot was made while an earlier one could not be emptied: the
-  // earlier one holds the older files, which go back last.
+  // earlier one holds the older files, which go back last. New files set
+  // aside by a rollback that was cut off go in any case.
   for (int slot = kWorkingSlots - 1; slot >= 0; --slot) {
-    if (discarded[slot]) continue;
     const std::string kept = InFolder(os, run.tmp2, KeptFolderName(slot));
-    ForEachEntry(os, kept, [&](const std::string& name) {
-      Retrying(os, [&] {
-        return os.RenameFile(InFolder(os, kept, name),
-                             InFolder(os, run.tmp2, name), true);
+    const std::string aside = InFolder(os, run.tmp2, NewFolderName(slot));
+    if (!discarded[slot]) {
+      ForEachEntry(os, run, kept, [&](const std::string& name) {
+        PutBack(os, run, kept, aside, name);
       });
-    });
-    if (os.QueryEntry(kept) == platform::EntryType::kFolder) {
-      RemoveFolder(os, kept);
+      if (IsWorkingFolder(os, run, kept)) RemoveFolder(os, run, kept);
     }
+    DeleteFolder(os, run, aside);
   }
 }
 
@@ -103,14 +146,15 @@ bool KeepFile(platform::Platform& os, SkinSetupRun& run,
     if (slot == kWorkingSlots) slot = 0;
     run.szKeptDir = InFolder(os, run.tmp2, KeptFolderName(slot));
     run.szDiscardDir = InFolder(os, run.tmp2, DiscardFolderName(slot));
+    run.szAsideDir = InFolder(os, run.tmp2, NewFolderName(slot));
     if (os.MakeDir(run.szKeptDir) != 0) {
       *error = os.LastError();
       return false;
     }
   }
-  if (!Retrying(os, [&] {
+  if (!Retrying(os, run, [&] {
         return os.RenameFile(InFolder(os, run.tmp2, name),
-                             InFolder(os, run.szKeptDir, name), false);
+                             InFolder(os, run.szKeptDir, name));
       })) {
     *error = os.LastError();
     // The working folder is not left behind for nothing.
@@ -123,16 +167,13 @@ bool KeepFile(platform::Platform& os, SkinSetupRun& run,
 
 void RestoreKeptFiles(platform::Platform& os, SkinSetupRun& run) {
   if (run.kept.empty()) return;
-  // One replacing rename puts each earlier file back over the new one: a
-  // new file deleted first might keep its name for as long as another
-  // process holds it, and the earlier file could not take its place.
   for (const std::string& name : run.kept) {
-    Retrying(os, [&] {
-      return os.RenameFile(InFolder(os, run.szKeptDir, name),
-                           InFolder(os, run.tmp2, name), true);
-    });
+    PutBack(os, run, run.szKeptDir, run.szAsideDir, name);
   }
-  RemoveFolder(os, run.szKeptDir);
+  RemoveFolder(os, run, run.szKeptDir);
+  if (os.QueryEntry(run.szAsideDir) == platform::EntryType::kFolder) {
+    RemoveFolder(os, run, run.szAsideDir);
+  }
 }
 
 void DiscardKeptFiles(platform::Platform& os, SkinSetupRun& run) {
@@ -141,19 +182,23 @@ void DiscardKeptFiles(platform::Platform& os, SkinSetupRun& run) {
   // deleted, not put back. The working folder renamed to the discard folder
   // says so; while another process holds a file in it, Windows refuses to
   // rename it, and the discard folder made beside it says so instead.
+  // Nothing is deleted before that is on the disk: until then, a power cut
+  // would leave the earlier files to be put back over the new ones.
   std::string folder = run.szDiscardDir;
-  if (!Retrying(os, [&] {
-        return os.RenameFolder(run.szKeptDir, run.szDiscardDir);
-      })) {
-    // On the disk before anything is deleted, as the rename would be.
-    if (os.MakeDir(run.szDiscardDir) == 0) os.SyncFolder(run.tmp2);
+  if (!Retrying(
+          os, run,
+          [&] { return os.RenameFolder(run.szKeptDir, run.szDiscardDir); },
+          RetryOn::kHeld)) {
     folder = run.szKeptDir;
+    if (os.MakeDir(run.szDiscardDir) != 0) return;
   }
+  if (!Retrying(os, run, [&] { return os.SyncFolder(run.tmp2); })) return;
   for (const std::string& name : run.kept) {
-    Retrying(os, [&] { return os.RemoveFile(InFolder(os, folder, name)); });
+    Retrying(os, run,
+             [&] { return os.RemoveFile(InFolder(os, folder, name)); });
   }
   // The discard folder goes only once nothing is left to discard.
-  if (RemoveFolder(os, folder)) RemoveFolder(os, run.szDiscardDir);
+  if (RemoveFolder(os, run, folder)) RemoveFolder(os, run, run.szDiscardDir);
 }
 
 }  // namespace skinsetup

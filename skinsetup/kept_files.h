@@ -4,21 +4,25 @@
 // Just before a package file replaces an entry of the skin folder, the old
 // entry is renamed into a working folder inside the skin folder: the same
 // volume, so the rename is cheap and keeps contents, times and attributes,
-// and it never replaces anything. A failed run renames them back; a
-// successful one renames the working folder to a discard folder, the moment
-// the new installation takes over, and then deletes them; where another
-// process holds a file in the working folder, which Windows then refuses to
-// rename, it makes the discard folder beside it instead. A run that was
-// stopped before that moment leaves them in the working folder, from where
-// the next run (or the user, by moving them back) puts them in place again;
-// one stopped after it leaves a discard folder, and perhaps the working
-// folder of the same name beside it, whose files the next run deletes.
+// and it never replaces anything. A failed run puts them back, each after
+// setting the new file of its name aside, which Windows allows while others
+// hold it; a successful one renames the working folder to a discard
+// folder, the moment the new installation takes over, and once that is on
+// the disk deletes them; where another process holds a file in the working
+// folder, which Windows then refuses to rename, it makes the discard folder
+// beside it instead. A run that was stopped before that moment leaves them
+// in the working folder, from where the next run (or the user, by moving
+// them back) puts them in place again; one stopped after it leaves a
+// discard folder, and perhaps the working folder of the same name beside
+// it, whose files the next run deletes. New files set aside are only ever
+// deleted.
 //
-// The working folders are ".skinsetup-kept" and ".skinsetup-discard", or,
-// when a package file or an entry of the skin folder already has one of
-// those names, the same names followed by "-1" to "-9". A run's own are
-// always real folders: anything else of those names (a file, a link) is
-// the user's or the package's, and is never listed, entered or emptied.
+// The working folders are ".skinsetup-kept", ".skinsetup-discard" and
+// ".skinsetup-new", or, when a package file or an entry of the skin folder
+// already has one of those names, the same names followed by "-1" to "-9".
+// A run's own are always real folders: anything else of those names (a
+// file, a link, the package folder itself) is the user's or the package's,
+// and is never listed, entered or emptied.
 
 #ifndef SKINSETUP_SKINSETUP_KEPT_FILES_H_
 #define SKINSETUP_SKINSETUP_KEPT_FILES_H_
@@ -35,11 +39,27 @@ namespace skinsetup {
 inline constexpr int kWorkingSlots = 10;
 std::string KeptFolderName(int slot);
 std::string DiscardFolderName(int slot);
+std::string NewFolderName(int slot);
+
+// `folder`, the separator and `name`.
+std::string InFolder(const platform::Platform& os, const std::string& folder,
+                     const std::string& name);
+
+// True when `folder` is a real folder that the run may empty as a working
+// folder: never the package folder the run copies from.
+bool IsWorkingFolder(platform::Platform& os, const SkinSetupRun& run,
+                     const std::string& folder);
+
+// Deletes the files of the working folder `folder`, then the folder.
+// Returns true when it is gone.
+bool DeleteFolder(platform::Platform& os, SkinSetupRun& run,
+                  const std::string& folder);
 
 // Finishes what interrupted earlier runs left in the skin folder (run.tmp2):
 // deletes the files of their discard folders and of the working folders
-// beside them, and puts back those of the other working folders, each of
-// which it then removes. A file that cannot be put back stays there.
+// beside them, puts back those of the other working folders, each of which
+// it then removes, and deletes the new files set aside. A file that cannot
+// be put back stays there.
 void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run);
 
 // Moves the skin folder's entry `name` into this run's working folder,
@@ -48,12 +68,13 @@ void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run);
 bool KeepFile(platform::Platform& os, SkinSetupRun& run,
               const std::string& name, std::uint32_t* error);
 
-// Renames every kept file back into the skin folder, replacing what the run
+// Puts every kept file back into the skin folder in place of what the run
 // wrote there. A file that cannot be put back stays in the working folder,
 // which then stays too, and the new file stays in its place.
 void RestoreKeptFiles(platform::Platform& os, SkinSetupRun& run);
 
-// Deletes the kept files and the working folder, once the copy succeeded.
+// Deletes the kept files and the working folder, once the copy succeeded
+// and the moment it took over is on the disk.
 void DiscardKeptFiles(platform::Platform& os, SkinSetupRun& run);
 
 }  // namespace skinsetup

@@ -75,6 +75,9 @@ int ShowSystemText(platform::Platform& os, SkinSetupRun& run,
 void ShowFailure(platform::Platform& os, SkinSetupRun& run, const char* text,
                  int code) {
   run.szOutcome = FormatFailure(text, code);
+  // The run changes nothing more: other installers need not wait for the
+  // user to read why.
+  ReleaseSkinsLock(os, run);
   ShowBox(os, run, run.szOutcome, kProgramTitle, platform::kBoxOk);
 }
 

@@ -21,18 +21,21 @@ constexpr int kCopyFailed = 1;
 int DeleteFiles(platform::Platform& os, SkinSetupRun& run,
                 const std::string& folder) {
   const char sep = os.Separator();
-  const std::string pattern = folder + sep + "*";
   std::string name;
-  platform::Listing listing = os.OpenListing(pattern, &name);
-  ShowSystemText(os, run, pattern, kDeleteDirCaption, platform::kBoxOk);
+  platform::Listing listing = os.OpenListing(folder + sep + "*", &name);
+  // The box names the skin folder, also while a first installation is
+  // still in its working folder.
+  ShowSystemText(os, run, run.szValue + sep + "*", kDeleteDirCaption,
+                 platform::kBoxOk);
   if (listing == nullptr) return 1;
-  if (IsSkinFolderPath(os, run.szSkinsDir, folder)) {
+  // Only ever the folder this run copied into, inside the Skins folder.
+  if (folder == run.tmp2 && IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
     do {
       // Files this run did not create stay as they are (so do "." and
       // "..", which it never creates); the earlier files it kept aside come
-      // back over those it replaced.
+      // back in place of those it replaced.
       if (run.created.count(name) == 0) continue;
-      Retrying(os, [&] { return os.RemoveFile(folder + sep + name); });
+      Retrying(os, run, [&] { return os.RemoveFile(folder + sep + name); });
     } while (os.NextEntry(listing, &name));
   }
   os.CloseListing(listing);
@@ -41,14 +44,12 @@ int DeleteFiles(platform::Platform& os, SkinSetupRun& run,
 
 void Rollback(platform::Platform& os, SkinSetupRun& run) {
   LogStep(os, run, kLogRollback, run.szValue);
-  DeleteFiles(os, run, run.szValue);
+  DeleteFiles(os, run, run.tmp2);
   if (IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
     RestoreKeptFiles(os, run);
-    // A folder this run created goes once it is empty, even when it could
-    // not be listed under the name it was asked for (Windows drops the
-    // trailing blanks of a folder it creates, but not of the folders in a
-    // path). A folder that held anything before the run stays.
-    if (run.bSkinDirCreated) RemoveFolder(os, run.szValue);
+    // A folder this run created goes once it is empty. A folder that held
+    // anything before the run stays.
+    if (run.bSkinDirCreated) RemoveFolder(os, run, run.tmp2);
   }
   FailAndExit(os, run, kCannotCopy, kCopyFailed);
 }

@@ -39,7 +39,7 @@ int WinMain(platform::Platform& os, void* /*hInstance*/,
     FailAndExit(os, run, kCannotInstall, kBadSkinName);
   }
   LogStep(os, run, kLogStart, tail);
-  if (!IsAcceptableSkinName(os, run.szSkinName)) {
+  if (!IsAcceptableSkinName(run.szSkinName)) {
     FailAndExit(os, run, kCannotInstall, kBadSkinName);
   }
 

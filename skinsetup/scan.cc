@@ -25,7 +25,7 @@ constexpr int kNoMap = 10;
 void CountFile(platform::Platform& os, SkinSetupRun& run) {
   // A file that a preview or a sync client holds is waited for a moment.
   platform::File file = nullptr;
-  if (!Retrying(os, [&] {
+  if (!Retrying(os, run, [&] {
         return (file = os.OpenExclusive(run.lpFileName)) != nullptr;
       })) {
     ShowFailure(os, run, kCannotInstall, kFileNotOpened);

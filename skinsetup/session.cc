@@ -28,12 +28,24 @@ std::string OneLine(std::string text) {
   return line;
 }
 
+// The separators of the system's paths: Windows takes either.
+const char* Separators(const platform::Platform& os) {
+  return os.Separator() == '\\' ? "\\/" : "/";
+}
+
 void Append(platform::Platform& os, SkinSetupRun& run,
             const std::string& text) {
   // The log is a record, not a step of the installation: a log that cannot
   // take a line costs the line, never the skin.
-  if (run.log != nullptr)
-    os.AppendLog(run.log, os.LocalTime() + ' ' + text + '\n');
+  if (run.log == nullptr) return;
+  const std::string line = os.LocalTime() + ' ' + text + '\n';
+  // Until the run knows that the log is no file of the skin, its lines
+  // wait here.
+  if (run.bLogHeldBack) {
+    run.szLogHeldBack += line;
+  } else {
+    os.AppendLog(run.log, line);
+  }
 }
 
 std::string AnswerText(int answer) {
@@ -56,12 +68,14 @@ void WriteOutcome(platform::Platform& os, SkinSetupRun& run,
          Utf8FromCatalogue(kLogOutcome) + ' ' + OneLine(outcome) + " (" +
              Utf8FromCatalogue(kLogStatus) + ' ' + std::to_string(status) +
              ')');
+  ReleaseLog(os, run);
   if (run.log != nullptr) os.CloseLog(run.log);
   run.log = nullptr;
 }
 
 [[noreturn]] void End(platform::Platform& os, SkinSetupRun& run,
                       const char* outcome, int status) {
+  ReleaseSkinsLock(os, run);
   WriteOutcome(os, run, Utf8FromCatalogue(outcome), status);
   os.Exit(status);
   // Exit never returns; should a platform's ever do, the run stops here
@@ -71,8 +85,42 @@ void WriteOutcome(platform::Platform& os, SkinSetupRun& run,
 
 }  // namespace
 
+std::string ExpandVariables(platform::Platform& os, const std::string& text) {
+  std::string expanded;
+  std::size_t at = 0;
+  for (std::size_t open; (open = text.find('%', at)) != std::string::npos;) {
+    const std::size_t close = text.find('%', open + 1);
+    if (close == std::string::npos) break;
+    std::string value;
+    if (close > open + 1 &&
+        os.EnvironmentValue(text.substr(open + 1, close - open - 1), &value)) {
+      expanded += text.substr(at, open - at) + value;
+      at = close + 1;
+    } else {
+      // As the command prompt leaves it; the closing sign may open the
+      // next name.
+      expanded += text.substr(at, close - at);
+      at = close;
+    }
+  }
+  return expanded + text.substr(at);
+}
+
 bool OpenRunLog(platform::Platform& os, SkinSetupRun& run) {
+  // A deployment tool that starts the installer without a shell leaves
+  // %TEMP% as it is. A path relative to the package folder is held whole,
+  // so that the log's folders can be told later (one from a drive's root,
+  // or a drive's current folder, stays as the system reads it).
+  std::string& path = run.switches.szLogPath;
+  path = ExpandVariables(os, path);
+  if (!os.IsAbsolutePath(path) && path.find_first_of(Separators(os)) != 0 &&
+      path.find(':') == std::string::npos) {
+    path = os.CurrentDirectory() + os.Separator() + path;
+  }
+  run.bLogCreated =
+      os.QueryEntry(run.switches.szLogPath) == platform::EntryType::kNone;
   run.log = os.OpenLog(run.switches.szLogPath);
+  run.bLogHeldBack = true;
   run.bLogIdKnown = run.log != nullptr &&
                     os.QueryFileId(run.switches.szLogPath, true, &run.logId);
   return run.log != nullptr;
@@ -83,6 +131,47 @@ bool IsRunLog(platform::Platform& os, const SkinSetupRun& run,
   platform::FileId id;
   return run.bLogIdKnown && os.QueryFileId(path, true, &id) &&
          IsSameKnownFile(id, run.logId);
+}
+
+bool IsLogInside(platform::Platform& os, const SkinSetupRun& run,
+                 const std::string& folder) {
+  platform::FileId inside;
+  if (run.log == nullptr || !os.QueryFileId(folder, true, &inside)) {
+    return false;
+  }
+  // Each folder on the log's way, up to its root, by identity: names may
+  // differ in case, in short aliases or through links.
+  std::string path = run.switches.szLogPath;
+  for (std::size_t at;
+       (at = path.find_last_of(Separators(os))) != std::string::npos &&
+       at > 0;) {
+    path.resize(at);
+    platform::FileId id;
+    if (os.QueryFileId(path, true, &id) && IsSameKnownFile(id, inside)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void ReleaseLog(platform::Platform& os, SkinSetupRun& run) {
+  if (run.log != nullptr && run.bLogHeldBack) {
+    os.AppendLog(run.log, run.szLogHeldBack);
+  }
+  run.bLogHeldBack = false;
+  run.szLogHeldBack.clear();
+}
+
+void RefuseLog(platform::Platform& os, SkinSetupRun& run) {
+  os.CloseLog(run.log);
+  run.log = nullptr;
+  // As if it had never been opened: one the run made goes.
+  if (run.bLogCreated) os.RemoveFile(run.switches.szLogPath);
+}
+
+void ReleaseSkinsLock(platform::Platform& os, SkinSetupRun& run) {
+  if (run.lock != nullptr) os.UnlockFolder(run.lock);
+  run.lock = nullptr;
 }
 
 void LogStep(platform::Platform& os, SkinSetupRun& run, const char* step,

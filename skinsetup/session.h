@@ -24,9 +24,24 @@ inline constexpr int kExitBusy = 1618;    // Another installer: try later.
 // the Skins folder before it gives up with kExitBusy.
 inline constexpr unsigned kUnattendedLockWaitMs = 60000;
 
-// Opens the log that /LOG names, and notes its identity. Returns false when
-// it cannot be opened.
+// `text` with each %NAME% of a variable of the environment replaced by its
+// value, as the command prompt expands a command line; any other % stays.
+std::string ExpandVariables(platform::Platform& os, const std::string& text);
+
+// Opens the log that /LOG names, its variables expanded and its path made
+// whole, and notes its identity. Returns false when it cannot be opened.
 bool OpenRunLog(platform::Platform& os, SkinSetupRun& run);
+
+// True when the run's log lies inside `folder`, at any depth.
+bool IsLogInside(platform::Platform& os, const SkinSetupRun& run,
+                 const std::string& folder);
+
+// The log's lines wait from its opening until the run knows that it is no
+// file of the skin folder: then they are written, and the log is written
+// as each step comes; or the log is refused, closed unwritten, and deleted
+// if the run made it.
+void ReleaseLog(platform::Platform& os, SkinSetupRun& run);
+void RefuseLog(platform::Platform& os, SkinSetupRun& run);
 
 // True when `path` names the run's log: a log kept in the package folder is
 // no part of the package. The scan asks, and notes its name for the copy.
@@ -37,6 +52,10 @@ bool IsRunLog(platform::Platform& os, const SkinSetupRun& run,
 // text, then `detail`, a text the system gave (a path, a name).
 void LogStep(platform::Platform& os, SkinSetupRun& run, const char* step,
              const std::string& detail);
+
+// Lets go of the Skins folder's lock, if the run holds it, on any way out:
+// the lock leaves nothing behind there.
+void ReleaseSkinsLock(platform::Platform& os, SkinSetupRun& run);
 
 // Shows the box, or answers it as the switches say, and logs it with its
 // answer. Text and caption are in UTF-8. Returns the answer.

@@ -1,23 +1,54 @@
 #include "skinsetup/skin_name.h"
 
 #include <cctype>
+#include <cstring>
 
 namespace skinsetup {
+namespace {
 
-bool IsAcceptableSkinName(const platform::Platform& os,
-                          const std::string& name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  // Both separators are refused on every system, so that a package cannot
-  // behave differently on the two builds.
-  if (name.find_first_of("\\/") != std::string::npos) return false;
-  // The installer's own names in the Skins folder (its lock on Windows)
-  // start so, in any case.
-  std::string start = name.substr(0, sizeof kWorkingPrefix - 1);
-  for (char& c : start) {
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+std::string Capitals(std::string text) {
+  for (char& c : text) {
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   }
-  if (start == kWorkingPrefix) return false;
-  return os.IsPlainEntryName(name);
+  return text;
+}
+
+// The names Windows keeps for its devices, in any case: a file or folder
+// of such a name, with any extension, is the device itself. A superscript
+// one, two or three counts as the digit (in UTF-8, as names arrive).
+bool IsDeviceName(const std::string& name) {
+  std::string base = Capitals(name.substr(0, name.find('.')));
+  base.erase(base.find_last_not_of(' ') + 1);
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") {
+    return true;
+  }
+  if (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0) {
+    return false;
+  }
+  const std::string digit = base.substr(3);
+  return (digit.size() == 1 && digit[0] >= '1' && digit[0] <= '9') ||
+         digit == "\xC2\xB9" || digit == "\xC2\xB2" || digit == "\xC2\xB3";
+}
+
+}  // namespace
+
+bool IsAcceptableSkinName(const std::string& name) {
+  if (name.empty()) return false;
+  // Windows drops a trailing dot or blank from the folder it makes ("Blue."
+  // is "Blue"), and down to "." or ".." for names of dots alone.
+  if (name.back() == '.' || name.back() == ' ') return false;
+  // Separators, a drive or stream's colon, wildcards, quotes and control
+  // codes: Windows stores no such name, so neither build accepts one.
+  for (const char c : name) {
+    if (static_cast<unsigned char>(c) < 32 || std::strchr("<>:\"/\\|?*", c)) {
+      return false;
+    }
+  }
+  if (IsDeviceName(name)) return false;
+  // The installer's own names in the Skins folder (its lock, its working
+  // folders) start so, in any case.
+  return Capitals(name.substr(0, sizeof kWorkingPrefix - 1)) !=
+         Capitals(kWorkingPrefix);
 }
 
 bool IsSkinFolderPath(const platform::Platform& os,
@@ -26,7 +57,7 @@ bool IsSkinFolderPath(const platform::Platform& os,
   const std::string prefix = skins_folder + os.Separator();
   return folder.size() > prefix.size() &&
          folder.compare(0, prefix.size(), prefix) == 0 &&
-         IsAcceptableSkinName(os, folder.substr(prefix.size()));
+         IsAcceptableSkinName(folder.substr(prefix.size()));
 }
 
 }  // namespace skinsetup

@@ -13,12 +13,13 @@ namespace skinsetup {
 inline constexpr char kWorkingPrefix[] = ".skinsetup-";
 
 // True when `name` names exactly one folder directly inside the Skins
-// folder, and none of the installer's own. The name becomes the last element of
-// the skin folder path, and the copy and a rollback act on that folder; a name
-// that could reach any other folder is refused before anything is read or
-// written.
-bool IsAcceptableSkinName(const platform::Platform& os,
-                          const std::string& name);
+// folder, under that very name on every system, and none of the
+// installer's own. The name becomes the last element of the skin folder
+// path, and the copy and a rollback act on that folder; a name that could
+// reach any other folder, or that Windows would store under another name
+// or not at all, is refused on every build alike, before anything is read
+// or written.
+bool IsAcceptableSkinName(const std::string& name);
 
 // True when `folder` is `skins_folder`, a separator and an acceptable skin
 // name: the only kind of folder the copy and a rollback act on.

@@ -28,6 +28,9 @@ struct SkinSetupRun {
   platform::FileId logId{};     // and what file that is,
   bool bLogIdKnown = false;     // where the system can tell,
   std::string szLogEntry;       // and its name in the package, if it is there.
+  bool bLogCreated = false;     // Whether the run made it,
+  bool bLogHeldBack = false;    // and whether its lines wait, in
+  std::string szLogHeldBack;    // here, until it is known to be no skin file.
   std::string szOutcome;        // The failure shown last, for the log.
   std::string szSkinName;       // The command tail after the switches.
   std::string szExeName;        // The invocation name, with the suffix rule.
@@ -50,15 +53,22 @@ struct SkinSetupRun {
   std::string szDestFile;  // Destination of the file being copied.
 
   // What the copy did to the skin folder, so that a failed run can leave it
-  // as it was: whether the run created the folder, the files it created
-  // where nothing stood, and the names whose earlier entry it kept aside.
+  // as it was: whether the run created the folder (a first installation
+  // is made in a working folder in Skins, tmp2, and renamed into place
+  // once whole), the files it created where nothing stood, and the names
+  // whose earlier entry it kept aside.
   std::string szSkinsDir;
   bool bSkinDirCreated = false;
   std::uint32_t dwSkinDirError = 0;  // Why no copy can go into it.
   std::set<std::string> created;
   std::vector<std::string> kept;
-  std::string szKeptDir;     // This run's working folder for kept files,
-  std::string szDiscardDir;  // and the name it takes once they are discarded.
+  std::string szKeptDir;          // This run's working folder for kept files,
+  std::string szDiscardDir;       // the name it takes once they are discarded,
+  std::string szAsideDir;         // and where a rollback sets new files aside.
+  platform::Lock lock = nullptr;  // The Skins folder's, while the run holds it.
+  platform::FileId curDirId{};    // The package folder, which no recovery
+  bool bCurDirIdKnown = false;    // of working folders ever touches.
+  unsigned dwRetryWaitedMs = 0;   // What the run has waited for held files.
 };
 
 // The installer's entry. Only the command tail is used; the invocation name

@@ -6,11 +6,14 @@
 // platform/platform.h.
 //
 // It can also act out what real Windows does and Wine does not: short 8.3
-// aliases, file ids of zero, and other processes that hold files open (a
-// scanner that opens every file written or moved into place, for a
-// moment), whose files cannot be renamed or opened exclusively, whose
-// folders cannot be renamed, and whose deleted files keep their names until
-// they let go. Time passes only in Pause.
+// aliases, file ids of zero, reparse points that are not links (a synced
+// folder's placeholder), folders that Controlled Folder Access protects
+// (every write into them is denied, for good), and other processes that
+// hold files open (a scanner that opens every file written or moved into
+// place, for a moment), whose files cannot be renamed or opened
+// exclusively, nor replaced, whose folders cannot be renamed, and whose
+// deleted files keep their names until they let go. Time passes only in
+// Pause.
 
 #ifndef SKINSETUP_TESTS_FAKE_PLATFORM_H_
 #define SKINSETUP_TESTS_FAKE_PLATFORM_H_
@@ -19,6 +22,7 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
 #include <ostream>
 #include <set>
@@ -45,6 +49,9 @@ struct File {
   u64 size;   // The size reported, normally content.size().
   int mtime;  // Stands in for every time a copy keeps.
   u64 id;     // The file's id on its volume; hard links share it.
+  // Whether it carries the mark of a download, an alternate data stream,
+  // which the interface's copy does not copy.
+  bool web_mark = false;
 };
 
 // Another process's handle on a file: until a time of the fake's clock, and
@@ -151,7 +158,12 @@ class FakePlatform : public Platform {
   std::map<std::string, std::string> short_names;  // Alias: long path.
   bool zero_volume = false, zero_ids = false;      // Identities unknown.
   std::map<std::string, Hold> held;  // Files others hold, by path.
-  std::set<std::string> pending;     // Deleted while held: names that stay.
+  // A folder's reparse tag; only a name-surrogate one (a symbolic link, a
+  // junction, a mount point: bit 29) makes it a link.
+  std::map<std::string, u32> reparse_tags;
+  std::set<std::string> protected_dirs;  // Writing below them is denied.
+  std::map<std::string, std::string> environment;
+  std::set<std::string> pending;  // Deleted while held: names that stay.
   // With `scanner.until` set, each file written or moved into place is held
   // that long from then on (or for ever).
   Hold scanner{0};
@@ -163,9 +175,6 @@ class FakePlatform : public Platform {
   char Separator() const override { return '\\'; }
   const char* ExeSuffix() const override { return ".exe"; }
   std::string RootOf(S skins) const override { return skins.substr(0, 3); }
-  bool IsPlainEntryName(S name) const override {  // "C:x" names a drive.
-    return name.find(':') == std::string::npos;
-  }
   bool IsAbsolutePath(S p) const override {
     return (p.size() > 1 && p[1] == ':') || p.rfind("\\\\", 0) == 0;
   }
@@ -181,8 +190,11 @@ class FakePlatform : public Platform {
     Call("Pause", std::to_string(ms));
     Advance(static_cast<int>(ms), false);
   }
-  bool IsSharingError(u32 code) const override {
-    return code == kDenied || code == kSharing;
+  bool IsSharingError(u32 code) const override { return code == kSharing; }
+  bool IsAccessDenied(u32 code) const override { return code == kDenied; }
+  bool EnvironmentValue(S name, std::string* value) override {
+    auto it = environment.find(name);
+    return it != environment.end() && (*value = it->second, true);
   }
   int ShowMessageBox(S text, S caption, unsigned type) override {
     Call("Box", caption + ": " + text);
@@ -261,27 +273,34 @@ class FakePlatform : public Platform {
   int MakeDir(S path) override {
     if (Call("MakeDir", path)) return -1;
     if (!HasDir(Parent(path))) return Fail(kNoPath), -1;
+    if (Protected(path)) return Fail(kDenied), -1;
     if (Exists(path)) return Fail(kExists), -1;
     return dirs.insert(path), 0;
   }
   int RemoveDir(S path) override {
-    if (Call("RemoveDir", path) || !HasDir(path)) return -1;
+    if (Call("RemoveDir", path)) return -1;
+    if (!HasDir(path)) return Fail(kNotFound), -1;
+    if (Protected(path)) return Fail(kDenied), -1;
     if (Children(path).size() > 2) return Fail(kNotEmpty), -1;
     return dirs.erase(path), 0;
   }
   EntryType QueryEntry(S path) override {
     Call("QueryEntry", path);
     const std::string p = Long(path);  // A deleted file's name opens no more.
-    return HasDir(p)                         ? EntryType::kFolder
+    return IsLink(p)                         ? EntryType::kOther
+           : HasDir(p)                       ? EntryType::kFolder
            : HasFile(p) && !pending.count(p) ? EntryType::kOther
                                              : EntryType::kNone;
   }
   bool HoldFolder(S folder) override {
-    return !Call("HoldFolder", folder) && (HasDir(folder) || Fail(kNotFound));
+    return !Call("HoldFolder", folder) && (HasDir(folder) || Fail(kNotFound)) &&
+           (!IsLink(folder) || Fail(kNotFound));
   }
   Lock LockFolder(S folder, bool* busy) override {
     *busy = false;
-    if (Call("Lock", folder) || !HasDir(folder)) return nullptr;
+    if (Call("Lock", folder)) return nullptr;
+    if (!HasDir(folder)) return Fail(kNoPath), nullptr;
+    if (Protected(folder + "\\.skinsetup-lock")) return Fail(kDenied), nullptr;
     *busy = locked_until == kForever || now < locked_until;
     return *busy ? nullptr : reinterpret_cast<Lock>(1);
   }
@@ -327,18 +346,18 @@ class FakePlatform : public Platform {
   }
   void CloseStream(Stream) override { Close("CloseStream"); }
 
-  bool CopyFileTo(S from, S to, bool fail_if_exists) override {
-    if (Call("Copy",
-             from + " -> " + to + (fail_if_exists ? " unless it exists" : "")))
-      return false;
+  bool CopyFileTo(S from, S to) override {
+    if (Call("Copy", from + " -> " + to)) return false;
     const std::string dest = Long(to);
     if (!HasDir(Parent(dest))) return Fail(kNoPath);
+    if (Protected(dest)) return Fail(kDenied);
     if (!HasFile(from) || HasDir(dest) || pending.count(dest))
       return Fail(kDenied);
-    if (fail_if_exists && HasFile(dest)) return Fail(kFileExists);
+    if (HasFile(dest)) return Fail(kFileExists);
     if (Held(dest) && !held[dest].shares_delete) return Fail(kSharing);
     files[dest] = files[from];
     files[dest].id = ++next_id_;
+    files[dest].web_mark = false;
     return Watch(dest), true;
   }
   u32 LastError() override { return last_error_; }
@@ -349,35 +368,33 @@ class FakePlatform : public Platform {
     if (Call("RemoveFile", path)) return false;
     const std::string p = Long(path);
     if (!HasFile(p)) return Fail(kNotFound);
-    if (pending.count(p)) return Fail(kDenied);
+    if (pending.count(p) || Protected(p)) return Fail(kDenied);
     if (!Held(p)) return files.erase(p), true;
     if (!held[p].shares_delete) return Fail(kSharing);
     return pending.insert(p), true;
   }
-  bool RenameFile(S from_path, S to_path, bool replace) override {
-    if (Call(replace ? "Rename" : "RenameNoReplace",
-             from_path + " -> " + to_path))
-      return false;
+  // Never replaces: the installer never asks to, and Windows refuses to
+  // replace a file that anyone holds, whatever it shares.
+  bool RenameFile(S from_path, S to_path) override {
+    if (Call("Rename", from_path + " -> " + to_path)) return false;
     const std::string from = Long(from_path), to = Long(to_path);
     if (!HasDir(Parent(to))) return Fail(kNoPath);
-    if (!replace && HasFile(to)) return Fail(kExists);
-    if (!HasFile(from) || HasDir(to) || pending.count(from) ||
-        pending.count(to))
+    if (Exists(to)) return Fail(kExists);
+    if (!HasFile(from) || pending.count(from) || pending.count(to) ||
+        Protected(from) || Protected(to))
       return Fail(kDenied);
-    for (S p : {from, to})
-      if (Held(p) && HasFile(p) && !held[p].shares_delete)
-        return Fail(kSharing);
+    if (Held(from) && !held[from].shares_delete) return Fail(kSharing);
     files[to] = files[from];
     files.erase(from);
-    held.erase(to);  // A replaced file's holder keeps it, nameless.
     if (held.count(from)) held[to] = held[from], held.erase(from);
     return Watch(to), true;
   }
   // The working folders hold files only.
   bool RenameFolder(S from, S to) override {
-    if (Call("RenameFolder", from + " -> " + to) || !HasDir(from) ||
-        Exists(to) || !HasDir(Parent(to)))
-      return false;
+    if (Call("RenameFolder", from + " -> " + to)) return false;
+    if (!HasDir(from) || !HasDir(Parent(to))) return Fail(kNotFound);
+    if (Exists(to)) return Fail(kExists);
+    if (Protected(from) || Protected(to)) return Fail(kDenied);
     for (auto& [path, hold] : held)
       if (path.rfind(from + '\\', 0) == 0) return Fail(kDenied);
     for (auto it = files.lower_bound(from + '\\');
@@ -392,9 +409,15 @@ class FakePlatform : public Platform {
   }
   bool QueryFileId(S path, bool, FileId* id) override {
     Call("QueryFileId", path);
-    if (!HasFile(path)) return false;
+    const std::string p = Long(path);
+    if (!Exists(p)) return Fail(kNotFound);
+    // A folder's id is its name's, here where folders never move but
+    // whole: a renamed one is another (which no test asks about).
+    const u64 number = HasDir(p)
+                           ? std::hash<std::string>()(Fold(p)) | 1ull << 63
+                           : files[p].id;
     *id = FileId{zero_volume ? 0u : 0x1234u, {}};  // One volume.
-    if (!zero_ids) std::memcpy(id->id, &files[path].id, sizeof(u64));
+    if (!zero_ids) std::memcpy(id->id, &number, sizeof(u64));
     return true;
   }
   bool IsListedName(S path) override {
@@ -419,6 +442,15 @@ class FakePlatform : public Platform {
     return alias == short_names.end() ? path : alias->second;
   }
   bool Held(S path) const { return held.count(path); }
+  bool IsLink(S path) const {
+    auto tag = reparse_tags.find(path);
+    return tag != reparse_tags.end() && (tag->second & 0x20000000u) != 0;
+  }
+  bool Protected(S path) const {
+    for (S dir : protected_dirs)
+      if (path.rfind(dir + '\\', 0) == 0) return true;
+    return false;
+  }
   void Watch(S path) {
     if (scanner.until != 0)
       held[path] = {scanner.until == kForever ? kForever : now + scanner.until,

@@ -30,6 +30,9 @@ std::string Kept(int slot, const std::string& name = "") {
 std::string Discard(const std::string& name = "") {
   return InSkin(DiscardFolderName(0)) + (name.empty() ? "" : "\\" + name);
 }
+std::string InSkins(const std::string& name) {
+  return std::string(kSkins) + "\\" + name;
+}
 void Map(FakePlatform& os, const std::string& text) {
   os.AddFile(InPkg("cliver.map"), text);
 }
@@ -139,7 +142,7 @@ const Row kRows[] = {
           tree[InSkin("notes.txt")] = "mine@8";
           return tree;
         }() && os.open_handles == 0 &&
-        os.Happened("RenameNoReplace " + InSkin("a.bmp") + " -> " +
+        os.Happened("Rename " + InSkin("a.bmp") + " -> " +
                     Kept(0, "a.bmp")) &&
         os.Happened("RemoveFile " + Discard("a.bmp")) &&
         !os.Happened("Pause"))},  // Nothing held: no waiting.
@@ -149,8 +152,7 @@ const Row kRows[] = {
    THEN(Same(os, before) && os.Happened("Copy C:\\Pkg\\cliver.map"))},
   {SET(Earlier(os); os.FailCall("Copy", 2)), 0, kAskedAndRolledBack,
    THEN(Same(os, before) && os.Happened("Copy C:\\Pkg\\cliver.map"))},
-  {SET(Earlier(os); os.FailCall("RenameNoReplace")), 0, kAskedAndRolledBack,
-   Same},
+  {SET(Earlier(os); os.FailCall("Rename")), 0, kAskedAndRolledBack, Same},
   // New files that cannot be put on the disk count as a failed copy.
   {SET(Earlier(os); os.FailCall("SyncFolder", 1, true)), 0,
    kAskedAndRolledBack, Same},
@@ -163,10 +165,12 @@ const Row kRows[] = {
    {kQ, CopyError(1117), kD, F(kCannotCopy, 1)}, Same},
   {SET(os.FailCall("MakeDir")), 0,
    {CopyError(), CopyError(), CopyError(), kD, F(kCannotCopy, 1)}, Same},
-  {SET(Earlier(os); os.FailCall("MakeDir", 2)), 0, kAskedAndRolledBack, Same},
-  // A restore that fails keeps the earlier file aside.
-  {SET(Earlier(os); os.FailCall("Copy", 2); os.FailCall("Rename")), 0,
-   kAskedAndRolledBack, THEN(os.files[Kept(0, "a.bmp")].content == "old a")},
+  {SET(Earlier(os); os.FailCall("MakeDir")), 0, kAskedAndRolledBack, Same},
+  // A restore that fails keeps the earlier file aside, and the new one in
+  // its place.
+  {SET(Earlier(os); os.FailCall("Copy", 2); os.FailCall("Rename", 3)), 0,
+   kAskedAndRolledBack, THEN(os.files[Kept(0, "a.bmp")].content == "old a" &&
+                             os.files[InSkin("a.bmp")].content == "aaaa")},
   // Interrupted runs are finished first: earlier files kept aside in two
   // slots go back, the oldest last; a discard folder is emptied.
   {SET(Earlier(os); Leftover(os); os.dirs.insert({Kept(1), Kept(2)});
@@ -186,10 +190,13 @@ const Row kRows[] = {
   {SET(os.held[InPkg("b.bmp")] = {500, false}), 1, {kS}},
   {SET(os.held[InPkg("b.bmp")] = {kForever, false}), 0,
    {F(kCannotInstall, 8)}},
-  // A new file that a scanner holds, deleted, keeps its name: the earlier
-  // file comes back over it in one rename.
+  // A new file that a scanner holds cannot be replaced, and deleted keeps
+  // its name: it is set aside for the earlier file to come back, and its
+  // folder, empty once the scanner lets go, is the next run's to remove.
   {SET(Earlier(os); os.scanner = {kForever}; os.FailCall("Copy", 2)), 0,
-   kAskedAndRolledBack, THEN(os.Release(), Same(os, before))},
+   kAskedAndRolledBack, THEN(os.Release(), os.dirs.erase(InSkin(
+                                               NewFolderName(0))),
+                             Same(os, before))},
   // A short 8.3 alias names another file, which is never kept aside.
   {SET(Earlier(os); os.AddFile(InPkg("BACKGR~1.BMP"), "short");
        os.AddFile(InSkin("Background image.bmp"), "long", 9);
@@ -202,6 +209,51 @@ const Row kRows[] = {
   {SET(Earlier(os); os.zero_volume = true;
        os.files[InSkin("a.bmp")].id = os.files[InPkg("a.bmp")].id),
    1, {kQ, kS}, THEN(os.files[InSkin("a.bmp")].content == "aaaa")},
+  // A synced folder's placeholder is a folder: reinstalled as any other. A
+  // junction where an interrupted run's working folder was is never
+  // entered, and takes no slot of the run's.
+  {SET(Earlier(os); os.reparse_tags[kSkin] = 0x9000701A;
+       os.dirs.insert(Kept(0)); os.AddFile(Kept(0, "b.bmp"), "elsewhere");
+       os.reparse_tags[Kept(0)] = 0xA0000003),
+   1, {kQ, kS},
+   THEN(os.files[InSkin("a.bmp")].content == "aaaa" &&
+        os.files[Kept(0, "b.bmp")].content == "elsewhere" &&
+        os.Happened("Rename " + InSkin("a.bmp") + " -> " + Kept(1, "a.bmp")))},
+  // A package folder named as a working folder, inside the skin folder, is
+  // what the run copies from, never what it recovers.
+  {SET(Earlier(os); os.dirs.insert(Kept(0)); os.current_dir = Kept(0);
+       for (const char* name : {"a.bmp", "b.bmp", "cliver.map", "setup.exe"}) {
+         os.files[Kept(0, name)] = os.files[InPkg(name)];
+       }),
+   1, {kQ, kS},
+   THEN(os.files[InSkin("b.bmp")].content == "bb" &&
+        os.TreeOf(Kept(0)).size() == 5)},
+  // What a first installation that was stopped left in its working folder
+  // goes; the package's mark of a download does not come along.
+  {SET(os.dirs.insert(InSkins(NewFolderName(0)));
+       os.AddFile(InSkins(NewFolderName(0)) + "\\a.bmp", "partial");
+       os.files[InPkg("a.bmp")].web_mark = true),
+   1, {kS},
+   THEN(os.TreeOf(kSkin) == Installed() &&
+        !os.HasDir(InSkins(NewFolderName(0))) &&
+        !os.files[InSkin("a.bmp")].web_mark)},
+  // The earlier files go only once the moment the new installation took
+  // over is on the disk; until then, the next run's to delete.
+  {SET(Earlier(os); os.FailCall("SyncFolder", 2)), 1, {kQ, kS},
+   THEN(os.files[Discard("a.bmp")].content == "old a")},
+  // Access denied for good (a protected folder) is not waited for; a file
+  // held against every other process is waited for, but the run as a whole
+  // waits at most ten seconds.
+  {SET(Earlier(os); os.protected_dirs = {kSkin}), 0,
+   {kQ, CopyError("Accesso negato.\r\n"), CopyError("Accesso negato.\r\n"),
+    CopyError("Accesso negato.\r\n"), kD, F(kCannotCopy, 1)},
+   THEN(Same(os, before) && os.now == 0)},
+  {SET(Earlier(os); os.scanner = {kForever, false};
+       for (int i = 0; i < 20; ++i) {
+         os.AddFile(InPkg("f" + std::to_string(i)), "new");
+         os.AddFile(InSkin("f" + std::to_string(i)), "old");
+       }),
+   1, {kQ, kS}, THEN(os.now <= 10000)},
   // With every working name taken (one past the last, too), the first is
   // tried, its making fails and the run is rolled back.
   {SET(Earlier(os); for (int slot = 0; slot <= kWorkingSlots; ++slot) {
@@ -223,13 +275,16 @@ TEST(RunTest, EveryRowEndsWithItsStatusAndBoxes) {
     if (row.then != nullptr) {
       EXPECT_TRUE(row.then(os, before));
     }
-    // A fatal failure's box is the last thing the run does, but for
-    // closing the key it holds.
+    // A fatal failure's box (or the question declined) is the last thing
+    // the run does, but for closing the key or letting go of the lock it
+    // holds.
     if (os.events.back() != "Exit 0") continue;
     auto box = std::find_if(os.events.rbegin(), os.events.rend(),
                             [](auto& e) { return e.rfind("Box ", 0) == 0; });
     EXPECT_TRUE(std::all_of(os.events.rbegin() + 1, box,
-                            [](auto& e) { return e == "CloseKey"; }));
+                            [](auto& e) {
+                              return e == "CloseKey" || e == "Unlock";
+                            }));
   }
 }
 
@@ -368,6 +423,24 @@ const SwitchRow kSwitchRows[] = {
   {SET(), "/S " LOG "..", 1603, {},
    "{kLogOutcome} {kCannotInstall}{kCodeLabel}0 ({kLogStatus} 1603)",
    Same},
+  // A short alias of another skin's name reaches that skin: refused before
+  // the question, and the other skin stays as it was.
+  {SET(Earlier(os); os.short_names[InSkins("BLUESK~1")] = kSkin),
+   "/S /OVERWRITE " LOG "BLUESK~1", 1603, {},
+   "{kLogOutcome} {kCannotInstall}{kCodeLabel}0 ({kLogStatus} 1603)", Same},
+  // A log inside the skin folder, a file of the skin or a new one, is
+  // refused before the question: nothing is written to it, and one the
+  // run made goes.
+  {SET(Earlier(os)), "/S /OVERWRITE /LOG=D:\\Apps\\Client\\Skins\\Blue\\a.bmp Blue",
+   1603, {}, "", Same},
+  {SET(Earlier(os)), "/OVERWRITE /LOG=D:\\Apps\\Client\\Skins\\Blue\\x.log Blue",
+   0, {F(kCannotInstall, 0)}, "", Same},
+  // A deployment tool leaves %TEMP% to the installer to expand; what names
+  // no variable stays as typed.
+  {SET(os.environment["TEMP"] = "C:"), "/S /LOG=%TEMP%\\log.txt Blue", 0, {},
+   "{kLogOutcome} {kSuccess} ({kLogStatus} 0)"},
+  {SET(os.dirs.insert("C:\\%NONE%")), "/S /LOG=C:\\%NONE%\\log.txt Blue", 0, {},
+   "", THEN(os.HasFile("C:\\%NONE%\\log.txt"))},
 };
 // clang-format on
 
@@ -417,17 +490,24 @@ TEST(RunTest, LogHoldsEveryStepAndBoxInOrder) {
   EXPECT_EQ(os.open_handles, 0);
 }
 
-TEST(RunTest, SkinNamesThatLeaveTheSkinsFolderAreRefusedFirst) {
-  for (const char* name : {"", "..", ".", "a\\b", "..\\x", "a/b", "/", "\\",
-                           "C:Blue", ".skinsetup-lock", ".SkinSetup-Kept"}) {
+// Names that would reach another folder, or that Windows stores under
+// another name or not at all, are refused on every build, before anything
+// is read or written.
+TEST(RunTest, SkinNamesWindowsWouldNotStoreAsTypedAreRefusedFirst) {
+  for (const char* name :
+       {"", "..", ".", "a\\b", "..\\x", "a/b", "/", "C:Blue", "Blue.",
+        "My Skin ", "\"My Skin\"", "a<b", "a>b", "a|b", "a?b", "a*b", "a\tb",
+        "\x1f", "CON", "con.txt", "Nul", "AUX .bmp", "lpt9.x", "COM\xC2\xB9",
+        ".skinsetup-lock", ".SkinSetup-Kept"}) {
     FakePlatform os = Installation();
     EXPECT_EQ(RunSetup(os, name), 0) << name;
     EXPECT_EQ(os.boxes, std::vector<Box>{F(kCannotInstall, 0)});
     EXPECT_EQ(os.events.size(), 2u);  // The box and the exit.
   }
-  for (const char* name : {"My Skin ", "\"Blue\"", "..Blue", "Blue.skin"}) {
+  for (const char* name : {"My Skin", "..Blue", "Blue.skin", "CONSOLE", "COM10",
+                           "Niebieski \xD0\xA1\xD0\xB8\xD0\xBD"}) {
     FakePlatform os = Installation();
-    EXPECT_EQ(RunSetup(os, name), 1);
+    EXPECT_EQ(RunSetup(os, name), 1) << name;
     EXPECT_TRUE(os.HasFile(std::string(kSkins) + "\\" + name + "\\a.bmp"));
   }
 }

@@ -18,7 +18,7 @@ namespace fake {
 
 using platform::kIdNo, platform::kIdYes;
 using skinsetup::DiscardFolderName, skinsetup::KeptFolderName;
-using skinsetup::kWorkingSlots;
+using skinsetup::kWorkingSlots, skinsetup::NewFolderName;
 
 // The text named `name` in texts.txt, as the user reads it.
 inline const std::string& Text(const std::string& name) {

@@ -40,13 +40,13 @@ TEST(TraceTest, EveryTracePointOfAnInstallFiresInOrder) {
 {kTraceSkinDir}|D:\Apps\Client\Skins\Blue
 {kTraceMakeSkinDir}|D:\Apps\Client\Skins\Blue
 {kTraceValue}|D:\Apps\Client\Skins\Blue
-{kTraceTmp2}|D:\Apps\Client\Skins\Blue
+{kTraceTmp2}|D:\Apps\Client\Skins\.skinsetup-new
 {kTraceTmp4}|C:\Pkg\*
-{kTraceDestination}|D:\Apps\Client\Skins\Blue\a.bmp
+{kTraceDestination}|D:\Apps\Client\Skins\.skinsetup-new\a.bmp
 {kTraceSource}|C:\Pkg\a.bmp
-{kTraceDestination}|D:\Apps\Client\Skins\Blue\b.bmp
+{kTraceDestination}|D:\Apps\Client\Skins\.skinsetup-new\b.bmp
 {kTraceSource}|C:\Pkg\b.bmp
-{kTraceDestination}|D:\Apps\Client\Skins\Blue\cliver.map
+{kTraceDestination}|D:\Apps\Client\Skins\.skinsetup-new\cliver.map
 {kTraceSource}|C:\Pkg\cliver.map
 {kProgramTitle}|{kSuccess}
 )"));

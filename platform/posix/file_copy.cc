@@ -115,38 +115,18 @@ int OpenRegularFile(const std::string& path, struct stat* status) {
 }
 
 bool CopyRegularFile(const std::string& source, int dir,
-                     const std::string& name, bool fail_if_exists) {
+                     const std::string& name) {
   struct stat from;
   const int in = OpenRegularFile(source, &from);
   if (in < 0) return false;
-  // Most destinations are new, and made exclusively need no checks; the
-  // source's permission bits are theirs at once, as far as the umask lets,
-  // and never the set-id or sticky bits, which a package has no business
-  // handing out. A destination is never followed through a link.
+  // The destination is made exclusively, never through a link; the
+  // source's permission bits are its own at once, as far as the umask
+  // lets, and never the set-id or sticky bits, which a package has no
+  // business handing out.
   const mode_t mode = from.st_mode & 0777 & ~CreationMask();
-  const int flags = O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW;
-  mode_t current_mode = mode;
-  bool emptied = true;
-  int out = openat(dir, name.c_str(), flags | O_CREAT | O_EXCL, mode);
-  if (out < 0 && errno == EEXIST && !fail_if_exists) {
-    // An existing file is replaced, once it is known not to be the source
-    // itself. Only a file that has contents is emptied: on some file
-    // systems (ext4) a truncated file is flushed to disk when it is closed,
-    // which a new file need not wait for.
-    out = openat(dir, name.c_str(), flags);
-    struct stat to;
-    if (out >= 0) {
-      if (fstat(out, &to) != 0 || !S_ISREG(to.st_mode) ||
-          (to.st_dev == from.st_dev && to.st_ino == from.st_ino)) {
-        close(out);
-        close(in);
-        errno = EINVAL;
-        return false;
-      }
-      current_mode = to.st_mode & 07777;
-      emptied = to.st_size == 0 || ftruncate(out, 0) == 0;
-    }
-  }
+  const int out = openat(
+      dir, name.c_str(),
+      O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_CREAT | O_EXCL, mode);
   if (out < 0 && errno == EEXIST) {
     // A folder in the file's place says so.
     struct stat to;
@@ -161,8 +141,7 @@ bool CopyRegularFile(const std::string& source, int dir,
     errno = error;
     return false;
   }
-  bool ok = emptied && CopyFileData(in, out, from.st_size) &&
-            (current_mode == mode || fchmod(out, mode) == 0);
+  bool ok = CopyFileData(in, out, from.st_size);
   if (ok) {
     const struct timespec times[2] = {from.st_atim, from.st_mtim};
     ok = futimens(out, times) == 0;

@@ -16,14 +16,13 @@ namespace platform {
 // act on being opened. Fills `*status`. Returns -1 with errno set otherwise.
 int OpenRegularFile(const std::string& path, struct stat* status);
 
-// Copies the regular file `source` to the entry `name` of the folder open
-// as `dir` (or AT_FDCWD), never through a link there. A new file is made
-// exclusively; an existing one is replaced in place unless
-// `fail_if_exists`. The copy keeps the source's times and its permission
-// bits as far as the umask allows, never set-id or sticky bits, and
-// leaves no partial file behind. Returns false with errno set.
+// Copies the regular file `source` to the new entry `name` of the folder
+// open as `dir` (or AT_FDCWD), made exclusively, never through a link
+// there. The copy keeps the source's times and its permission bits as far
+// as the umask allows, never set-id or sticky bits, and leaves no partial
+// file behind. Returns false with errno set.
 bool CopyRegularFile(const std::string& source, int dir,
-                     const std::string& name, bool fail_if_exists);
+                     const std::string& name);
 
 }  // namespace platform
 

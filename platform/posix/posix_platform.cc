@@ -42,6 +42,11 @@ struct PosixFile {
   off_t size;  // As the open found it.
 };
 
+struct PosixLock {
+  int fd;
+  std::string path;  // Deleted on the way out.
+};
+
 // Reads the next entry's name; false at the end or on an error.
 bool ReadEntry(DIR* dir, std::string* name) {
   const dirent* entry = readdir(dir);
@@ -173,10 +178,6 @@ std::string SystemPlatform::RootOf(const std::string& skins_folder) const {
   return skins_folder;
 }
 
-bool SystemPlatform::IsPlainEntryName(const std::string& name) const {
-  return name.find('\0') == std::string::npos;
-}
-
 bool SystemPlatform::IsAbsolutePath(const std::string& path) const {
   return !path.empty() && path[0] == '/';
 }
@@ -209,6 +210,19 @@ void SystemPlatform::Pause(unsigned milliseconds) {
 bool SystemPlatform::IsSharingError(std::uint32_t /*code*/) const {
   // Nothing here keeps others from renaming, deleting or opening a file.
   return false;
+}
+
+bool SystemPlatform::IsAccessDenied(std::uint32_t /*code*/) const {
+  // And a permission once refused is refused for good.
+  return false;
+}
+
+bool SystemPlatform::EnvironmentValue(const std::string& name,
+                                      std::string* value) {
+  const char* found = std::getenv(name.c_str());
+  if (found == nullptr) return false;
+  *value = found;
+  return true;
 }
 
 int SystemPlatform::ShowMessageBox(const std::string& text,
@@ -361,24 +375,42 @@ EntryType SystemPlatform::QueryEntry(const std::string& path) {
 }
 
 Lock SystemPlatform::LockFolder(const std::string& folder, bool* busy) {
-  // An advisory lock on the folder itself: nothing is left behind, and the
-  // kernel releases it when the process ends, however it ends.
+  // An advisory lock on a file of the folder, which the kernel releases
+  // when the process ends, however it ends. Making the file needs only the
+  // right to write to the folder, not to list it. Never through a link, and
+  // nothing but a regular file: a pipe there would hold the run up. The
+  // holder deletes the file before it lets go, so a lock taken on a file
+  // that is no longer the one of that name is let go again: its holder
+  // has just finished.
   *busy = false;
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const std::string path = folder + "/.skinsetup-lock";
+  const int fd =
+      open(path.c_str(),
+           O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
   if (fd < 0) return Failed<Lock>(nullptr);
-  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EINTR) continue;
-    const int error = errno;
-    *busy = error == EWOULDBLOCK;
-    close(fd);
-    errno = error;
-    return Failed<Lock>(nullptr);
+  struct stat status;
+  struct stat named;
+  int error = fstat(fd, &status) != 0   ? errno
+              : S_ISREG(status.st_mode) ? 0
+                                        : EINVAL;
+  while (error == 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EINTR) error = errno;
   }
-  return reinterpret_cast<Lock>(new PosixFile{fd, 0});
+  if (error == 0 &&
+      (lstat(path.c_str(), &named) != 0 || named.st_dev != status.st_dev ||
+       named.st_ino != status.st_ino)) {
+    error = EWOULDBLOCK;
+  }
+  if (error == 0) return reinterpret_cast<Lock>(new PosixLock{fd, path});
+  *busy = error == EWOULDBLOCK;
+  close(fd);
+  errno = error;
+  return Failed<Lock>(nullptr);
 }
 
 void SystemPlatform::UnlockFolder(Lock lock) {
-  PosixFile* posix = reinterpret_cast<PosixFile*>(lock);
+  PosixLock* posix = reinterpret_cast<PosixLock*>(lock);
+  unlink(posix->path.c_str());
   close(posix->fd);
   delete posix;
 }
@@ -459,11 +491,10 @@ void SystemPlatform::CloseFile(File file) {
 }
 
 bool SystemPlatform::CopyFileTo(const std::string& source,
-                                const std::string& destination,
-                                bool fail_if_exists) {
+                                const std::string& destination) {
   Where where;
   return (state_->Locate(destination, &where) &&
-          CopyRegularFile(source, where.dir, where.name, fail_if_exists)) ||
+          CopyRegularFile(source, where.dir, where.name)) ||
          Failed(false);
 }
 
@@ -482,8 +513,8 @@ bool SystemPlatform::RemoveFile(const std::string& path) {
              : Failed(false);
 }
 
-bool SystemPlatform::RenameFile(const std::string& from, const std::string& to,
-                                bool replace) {
+bool SystemPlatform::RenameFile(const std::string& from,
+                                const std::string& to) {
   Where source;
   Where target;
   struct stat status;
@@ -495,11 +526,6 @@ bool SystemPlatform::RenameFile(const std::string& from, const std::string& to,
     errno = EISDIR;
     return Failed(false);
   }
-  auto rename_at = [&] {
-    return renameat(source.dir, source.name.c_str(), target.dir,
-                    target.name.c_str()) == 0;
-  };
-  if (replace) return rename_at() || Failed(false);
 #ifdef RENAME_NOREPLACE
   // The kernel refuses to replace, also a name that differs only in case
   // on a file system that ignores case.
@@ -516,7 +542,9 @@ bool SystemPlatform::RenameFile(const std::string& from, const std::string& to,
     errno = EEXIST;
     return Failed(false);
   }
-  return rename_at() || Failed(false);
+  return renameat(source.dir, source.name.c_str(), target.dir,
+                  target.name.c_str()) == 0 ||
+         Failed(false);
 }
 
 bool SystemPlatform::RenameFolder(const std::string& from,
@@ -538,14 +566,8 @@ bool SystemPlatform::RenameFolder(const std::string& from,
     errno = EEXIST;
     return Failed(false);
   }
-  if (renameat(source.dir, source.name.c_str(), target.dir,
-               target.name.c_str()) != 0) {
-    return Failed(false);
-  }
-  // The rename is on the disk once the folder that holds both names is.
-  const std::size_t slash = to.find_last_of('/');
-  return SyncEntries(slash == std::string::npos ? "." : to.substr(0, slash),
-                     false) ||
+  return renameat(source.dir, source.name.c_str(), target.dir,
+                  target.name.c_str()) == 0 ||
          Failed(false);
 }
 

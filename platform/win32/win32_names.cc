@@ -24,31 +24,7 @@ std::size_t EndOfShare(const std::string& path, std::size_t at) {
   return at;
 }
 
-bool IsReservedDeviceName(std::string base) {
-  for (char& c : base) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") {
-    return true;
-  }
-  return base.size() == 4 &&
-         (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-         base[3] >= '1' && base[3] <= '9';
-}
-
 }  // namespace
-
-bool IsPlainWin32EntryName(const std::string& name) {
-  if (name.find(':') != std::string::npos) return false;
-  const std::size_t end = name.find_last_not_of(". ");
-  if (end == std::string::npos) return false;
-  const std::string stored = name.substr(0, end + 1);
-  if (stored == "." || stored == "..") return false;
-  std::string base = stored.substr(0, stored.find('.'));
-  const std::size_t last = base.find_last_not_of(' ');
-  base.erase(last == std::string::npos ? 0 : last + 1);
-  return !IsReservedDeviceName(base);
-}
 
 bool IsAbsoluteWin32Path(const std::string& path) {
   auto separator = [&](std::size_t at) {
@@ -56,8 +32,9 @@ bool IsAbsoluteWin32Path(const std::string& path) {
   };
   if (separator(0) && separator(1)) return true;
   const char drive = path.empty() ? '\0' : path[0];
+  // "C:Apps" and "C:" name a place in the current folder of drive C.
   return ((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) &&
-         path.size() >= 2 && path[1] == ':';
+         path.size() >= 2 && path[1] == ':' && separator(2);
 }
 
 std::string Win32RootOf(const std::string& path) {
@@ -74,6 +51,21 @@ std::string Win32RootOf(const std::string& path) {
   if (!network) return path.substr(0, at + 3);
   const std::size_t end = EndOfShare(path, at);
   return path.substr(0, end) + '\\';
+}
+
+std::string Win32FreeSpaceFolder(const std::string& skins_folder) {
+  std::size_t end = skins_folder.size();
+  while (end > 0 && !IsSeparator(skins_folder[end - 1])) --end;
+  return Win32RootOf(skins_folder).size() > end ? Win32RootOf(skins_folder)
+                                                : skins_folder.substr(0, end);
+}
+
+std::string Win32ParentFolder(const std::string& folder) {
+  const std::string root = Win32RootOf(folder);
+  std::size_t end = folder.size();
+  while (end > 0 && IsSeparator(folder[end - 1])) --end;
+  while (end > 0 && !IsSeparator(folder[end - 1])) --end;
+  return end <= root.size() ? root : folder.substr(0, end);
 }
 
 std::string ExtendedLengthPath(const std::string& path) {

@@ -8,21 +8,32 @@
 
 namespace platform {
 
-// False for a name that Windows reads as something other than one entry of
-// the folder before it: one with a colon (a drive or a file's stream), one
-// whose trailing dots and blanks the system drops down to "", "." or "..",
-// and a device name (CON, NUL, COM1 ...), with or without an extension.
-bool IsPlainWin32EntryName(const std::string& name);
-
-// True for a path with a drive letter ("C:...") or a UNC prefix ("\\server"),
-// in either separator: the paths that do not depend on the current
-// directory or drive.
+// True for a path from a drive's root ("C:\\...") or with a UNC prefix
+// ("\\\\server"), in either separator: the paths that do not depend on the
+// current directory or drive ("C:Apps" does).
 bool IsAbsoluteWin32Path(const std::string& path);
 
 // The root of the volume that holds `path`, as the free-space queries take
 // it: the drive root ("D:\\") of a drive-letter path, the share
 // ("\\\\server\\share\\") of a network path, in the long form too.
 std::string Win32RootOf(const std::string& path);
+
+// The folder whose free space the installer asks for, for the Skins folder
+// `skins_folder`: the folder that holds it, the client's install directory,
+// with a final separator. Windows answers for any folder, for the volume
+// that holds it, also one mounted there or a network link's target.
+std::string Win32FreeSpaceFolder(const std::string& skins_folder);
+
+// The folder above `folder` (which ends in a separator), with a final
+// separator; the volume's root stays the root.
+std::string Win32ParentFolder(const std::string& folder);
+
+// True for a reparse tag that stands for another name (IsReparseTagName-
+// Surrogate): a symbolic link, a junction or a mount point. Other tags (a
+// cloud file's placeholder, deduplication) leave the entry what it is.
+inline bool IsNameSurrogateTag(unsigned long tag) {
+  return (tag & 0x20000000ul) != 0;
+}
 
 // The extended-length form ("\\\\?\\D:\\..." or "\\\\?\\UNC\\server\\...") of
 // an absolute path, normalised as Windows normalises the plain form:

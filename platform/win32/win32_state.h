@@ -1,0 +1,67 @@
+// What the Windows backend's files share: the folder the run holds, and the
+// helpers that judge entries and identities. Internal to platform/win32/.
+
+#ifndef SKINSETUP_PLATFORM_WIN32_WIN32_STATE_H_
+#define SKINSETUP_PLATFORM_WIN32_WIN32_STATE_H_
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/system_platform.h"
+
+namespace platform {
+
+// The error of a way that passes through a link or junction.
+constexpr DWORD kThroughLink = ERROR_CANT_RESOLVE_FILENAME;
+
+// What an entry is, judged without following a link: its attributes, and
+// whether it is a link (a reparse point whose tag is a name surrogate: a
+// symbolic link, a junction, a mount point). A synced folder's placeholder
+// or a deduplicated file carries a reparse point too, but is no link.
+// Returns false, with the system's error set, when there is no entry.
+bool ReadEntry(const std::wstring& path, DWORD* attributes, bool* link);
+
+// The volume and file id of an open file or folder.
+bool FileIdentity(HANDLE handle, FileId* identity);
+
+// `text` in capitals by the invariant rules, for names that the file
+// system tells apart only by case.
+std::wstring Capitals(std::wstring text);
+
+// Runs `action` on `path`; when it is refused because the file is
+// read-only, clears that attribute and runs it again, then puts the
+// attribute back if it still fails. For files the installer owns alone.
+template <typename Action>
+bool EvenIfReadOnly(const std::wstring& path, Action action) {
+  if (action()) return true;
+  const DWORD error = GetLastError();
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+      SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) ==
+          0) {
+    SetLastError(error);
+    return false;
+  }
+  if (action()) return true;
+  const DWORD again = GetLastError();
+  SetFileAttributesW(path.c_str(), attributes);
+  SetLastError(again);
+  return false;
+}
+
+struct SystemPlatform::State {
+  std::string held;  // The folder the run holds.
+
+  // True, with the error set, when the way to `path` below the held folder
+  // passes through a link or a junction, which another process may have
+  // put there in place of a working folder. Windows has no way to reach an
+  // entry from a folder's handle that the wide calls take, so this is
+  // looked at right before each use.
+  bool ThroughLink(const std::string& path) const;
+};
+
+}  // namespace platform
+
+#endif  // SKINSETUP_PLATFORM_WIN32_WIN32_STATE_H_
