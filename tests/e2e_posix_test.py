@@ -9,6 +9,7 @@ Usage: e2e_posix_test.py PATH_TO_SETUP
 
 import os
 import pty
+import pwd
 import random
 import re
 import resource
@@ -55,7 +56,7 @@ class Sandbox(e2e.Sandbox):
             self.install_earlier()
 
     def start(self, *args, answer="y", limit_file_size=None, cwd=None,
-              **popen):
+              user=None, **popen):
         env = dict(os.environ, SKINSETUP_REGISTRY=self.registry)
         env.pop("SKINSETUP_ANSWER", None)
         if answer:
@@ -67,8 +68,13 @@ class Sandbox(e2e.Sandbox):
             resource.setrlimit(resource.RLIMIT_FSIZE, (limit_file_size,) * 2)
 
         popen.setdefault("stdin", subprocess.DEVNULL)
+        command = ["./setup"] + list(args or ["Blue"])
+        if user:
+            account = pwd.getpwnam(user)
+            command[:0] = ["setpriv", "--reuid=%d" % account.pw_uid,
+                           "--regid=%d" % account.pw_gid, "--clear-groups"]
         return subprocess.Popen(
-            ["./setup"] + list(args or ["Blue"]), cwd=cwd or self.pkg,
+            command, cwd=cwd or self.pkg,
             env=env, preexec_fn=limit if limit_file_size else None, **popen)
 
     def run(self, *args, **kwargs):
@@ -183,6 +189,9 @@ class PosixTest(unittest.TestCase):
                    for name, content in box.new.items())
 
     def test_second_installer_of_a_skin_waits_and_results_never_mix(self):
+        # In a Skins folder that its user may write to but not list, which
+        # root could list all the same.
+        user = "nobody" if os.geteuid() == 0 else None
         for trial in range(3):
             with self.subTest(trial=trial):
                 box = Sandbox(self, count=400, size=8 * 1024)
@@ -191,8 +200,11 @@ class PosixTest(unittest.TestCase):
                 write(other, dict(other_files, **{"cliver.map": e2e.MAP}))
                 os.link(os.path.join(box.pkg, "setup"),
                         os.path.join(other, "setup"))
+                if user:
+                    subprocess.run(["chown", "-R", user, box.root], check=True)
+                os.chmod(box.skins, 0o300)
                 processes = [box.start(cwd=folder, stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.PIPE)
+                                       stderr=subprocess.PIPE, user=user)
                              for folder in (box.pkg, other)]
                 outputs = [p.communicate(timeout=120)[1].decode()
                            for p in processes]
@@ -204,6 +216,41 @@ class PosixTest(unittest.TestCase):
                              for name in os.listdir(box.skin())
                              if name != "cliver.map"}
                 self.assertIn(installed, (box.new, other_files))
+                os.chmod(box.skins, 0o700)
+                self.assertEqual(os.listdir(box.skins), ["Blue"])
+
+    def test_killed_first_installation_is_detected_only_whole(self):
+        # The detection rule of the README, "Skins\Blue\cliver.map exists",
+        # after an unattended first installation killed at any moment; the
+        # install command again completes what it does not detect.
+        rng = random.Random(20261207)
+        box = Sandbox(self, count=600, size=16 * 1024)
+        durations = []
+        for _ in range(3):
+            shutil.rmtree(box.skin(), ignore_errors=True)
+            started = time.monotonic()
+            self.assertEqual(box.run("/S", "Blue", answer=None), (0, []))
+            durations.append(time.monotonic() - started)
+        duration = min(durations)
+        kills = detected = 0
+        for trial in range(16):
+            with self.subTest(trial=trial):
+                shutil.rmtree(box.skin())
+                process = box.start("/S", "Blue", answer=None,
+                                    stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+                time.sleep(rng.uniform(0, duration))
+                process.send_signal(signal.SIGKILL)
+                kills += process.wait(timeout=30) == -signal.SIGKILL
+                if os.path.isfile(os.path.join(box.skin(), "cliver.map")):
+                    detected += 1
+                    self.assertTrue(self.whole(box))
+                    continue
+                self.assertFalse(os.path.exists(box.skin()))
+                self.assertEqual(box.run("/S", "Blue", answer=None), (0, []))
+                self.assertTrue(self.whole(box))
+                self.assertEqual(os.listdir(box.skins), ["Blue"])
+        self.assertGreater(kills, detected)
 
     def test_names_swapped_during_runs_reach_nothing_outside(self):
         # Another process, in a tight loop: during reinstalls, swaps each

@@ -67,26 +67,18 @@ std::string NearestExisting(std::string path) {
   return path.empty() ? "." : path;
 }
 
-// Puts the folder's entries on the disk, and with `contents`, everything
-// written to its file system too: one flush of the file system costs far
-// less than one for each file of a package. Returns false with errno set.
-bool SyncEntries(const std::string& folder, bool contents) {
-  const int fd = open(folder.empty() ? "/" : folder.c_str(),
-                      O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = true;
-  if (contents) {
+// Puts everything written to the file system of the folder open as `fd` on
+// the disk, and the folder's own entries: one flush of the file system
+// costs far less than one for each file of a package. Returns false with
+// errno set.
+bool SyncEntries(int fd) {
 #ifdef __linux__
-    ok = syncfs(fd) == 0;
+  const bool ok = syncfs(fd) == 0;
 #else
-    sync();
+  sync();
+  const bool ok = true;
 #endif
-  }
-  ok = fsync(fd) == 0 && ok;
-  const int error = errno;
-  close(fd);
-  errno = error;
-  return ok;
+  return fsync(fd) == 0 && ok;
 }
 
 // A path as a folder's descriptor and an entry's name in that folder.
@@ -572,7 +564,21 @@ bool SystemPlatform::RenameFolder(const std::string& from,
 }
 
 bool SystemPlatform::SyncFolder(const std::string& folder) {
-  return SyncEntries(folder, true) || Failed(false);
+  const int fd = open(folder.empty() ? "/" : folder.c_str(),
+                      O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    // A folder that may be written to but not read (a Skins folder of mode
+    // 0300) opens for nothing; the flush of the file system that holds the
+    // held folder inside it puts its entries on the disk all the same.
+    return (errno == EACCES && state_->held_fd >= 0 &&
+            SyncEntries(state_->held_fd)) ||
+           Failed(false);
+  }
+  const bool ok = SyncEntries(fd);
+  const int error = errno;
+  close(fd);
+  errno = error;
+  return ok || Failed(false);
 }
 
 bool SystemPlatform::QueryFileId(const std::string& path, bool follow_link,
