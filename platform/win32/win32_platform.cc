@@ -38,12 +38,11 @@ bool ReadEntry(const std::wstring& path, DWORD* attributes, bool* link) {
   if (*attributes == INVALID_FILE_ATTRIBUTES) return false;
   *link = false;
   if ((*attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
-  // The listing gives the tag without opening the entry. One that cannot
-  // be read is taken for a link: never followed.
+  // The listing gives the tag without opening the entry.
   WIN32_FIND_DATAW data;
   const HANDLE listing = FindFirstFileW(path.c_str(), &data);
-  *link =
-      listing == INVALID_HANDLE_VALUE || IsNameSurrogateTag(data.dwReserved0);
+  *link = listing == INVALID_HANDLE_VALUE || data.dwReserved0 == 0 ||
+          IsNameSurrogateTag(data.dwReserved0);
   if (listing != INVALID_HANDLE_VALUE) FindClose(listing);
   return true;
 }

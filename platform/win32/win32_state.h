@@ -18,7 +18,9 @@ constexpr DWORD kThroughLink = ERROR_CANT_RESOLVE_FILENAME;
 // What an entry is, judged without following a link: its attributes, and
 // whether it is a link (a reparse point whose tag is a name surrogate: a
 // symbolic link, a junction, a mount point). A synced folder's placeholder
-// or a deduplicated file carries a reparse point too, but is no link.
+// or a deduplicated file carries a reparse point too, but is no link. A
+// tag that cannot be read (or reads as zero, which is no tag) counts as a
+// link: never followed.
 // Returns false, with the system's error set, when there is no entry.
 bool ReadEntry(const std::wstring& path, DWORD* attributes, bool* link);
 

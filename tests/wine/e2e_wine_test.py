@@ -49,6 +49,12 @@ def why_32bit_wine_cannot_start():
     return status and "its 32-bit loader ended with status %d" % status
 
 
+def read_outcome(log):
+    """The last line of a run's log, after the time."""
+    with open(log, encoding="utf-8") as f:
+        return f.read().splitlines()[-1][20:]
+
+
 def windows_path(path):
     """The path as Wine's drive Z: shows a Unix path."""
     return "Z:" + os.path.abspath(path).replace("/", "\\")
@@ -87,6 +93,12 @@ class WineSession:
         return subprocess.run([self.loader] + list(args), env=self.env,
                               timeout=timeout, stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL).returncode
+
+    def output(self, *args):
+        """What a Wine program prints, its last line."""
+        return subprocess.run([self.loader] + list(args), env=self.env,
+                              timeout=60, capture_output=True, text=True
+                              ).stdout.strip().splitlines()[-1]
 
     def xdotool(self, *args):
         result = subprocess.run(["xdotool"] + list(args), env=self.env,
@@ -218,17 +230,39 @@ class WineTest(unittest.TestCase):
         e2e.check_scenarios(self, lambda: Sandbox(self))
 
     def test_command_lines_reach_the_installer_as_typed(self):
+        # No name at all; and names that reach the installer with the quotes
+        # or the trailing blank or dot that Windows would not store, which
+        # it refuses before anything is written.
         box = Sandbox(self)
-        for tail in ("", " \t  "):
+        for tail in ("", " \t  ", " \tMy Skin ", ' "Blue"', " Blue."):
             self.assertEqual(box.run(tail),
                              (0, [failure("kCannotInstall", 0)]))
-        # Windows drops a trailing blank from the folder it makes but not
-        # from the paths of the copies, which fail; a quoted name keeps its
-        # quotes, which no file name may hold. Nothing stays behind.
-        for tail in (" \tMy Skin ", ' "Blue"'):
-            self.assertEqual(box.rolled_back(tail),
-                             (0, box.rollback(tail.lstrip(" \t"))))
         self.assertEqual(os.listdir(box.skins), [])
+
+    def test_deployment_command_as_a_tool_starts_it(self):
+        # Without a shell, so %TEMP% reaches the installer unexpanded. A
+        # skin named by another skin's short alias reaches that skin, even
+        # with /OVERWRITE: refused, and the other skin stays as it was.
+        box = Sandbox(self)
+        write(box.skin("Blue Skin Deluxe"), {"f0000.dat": b"another skin"})
+        listing = subprocess.run(
+            [WINE.loader, "cmd", "/c", "dir", "/x", windows_path(box.skins)],
+            env=WINE.env, capture_output=True, text=True, timeout=60).stdout
+        alias = re.search(r"\s(\S+~\S+)\s+Blue Skin Deluxe\s*$", listing,
+                          re.M).group(1)
+        temp = WINE.output("winepath", "-u", WINE.output("cmd", "/c",
+                                                         "echo %TEMP%"))
+        log = os.path.join(temp, "skinsetup-Blue.log")
+        before = box.snapshot()
+        command = ' /S /OVERWRITE /LOG="%TEMP%\\skinsetup-Blue.log" '
+        self.assertEqual(box.run(command + alias, watch=True), (1603, []))
+        self.assertEqual(box.snapshot(), before)
+        self.assertEqual(read_outcome(log), e2e.outcome(
+            failure("kCannotInstall", 0)[1], 1603))
+        self.assertEqual(box.run(command + "Blue", watch=True), (0, []))
+        self.assertEqual(box.snapshot(), box.installed(before))
+        self.assertEqual(read_outcome(log),
+                         e2e.outcome(e2e.TEXTS["kSuccess"], 0))
 
     def test_started_by_full_path_it_copies_itself(self):
         box = Sandbox(self)
@@ -298,19 +332,10 @@ class WineTest(unittest.TestCase):
     def test_unattended_runs_show_nothing_and_log_their_outcome(self):
         box = Sandbox(self)
         log = os.path.join(WINE.env["WINEPREFIX"], "drive_c", "log.txt")
-
-        def outcome():
-            with open(log, encoding="utf-8") as f:
-                return f.read().splitlines()[-1][20:]
-
-        before = box.snapshot()
-        tail = ' /S /LOG="C:\\log.txt" Blue'
-        self.assertEqual(box.run(tail, watch=True), (0, []))
-        self.assertEqual(box.snapshot(), box.installed(before))
-        self.assertEqual(outcome(), e2e.outcome(e2e.TEXTS["kSuccess"], 0))
         box.reg("\\NEWREVISION", "SKIN-COMPATIBILITY", "REG_DWORD", 9)
-        self.assertEqual(box.run(tail, watch=True), (1603, []))
-        self.assertEqual(outcome(),
+        self.assertEqual(box.run(' /S /LOG="C:\\log.txt" Blue', watch=True),
+                         (1603, []))
+        self.assertEqual(read_outcome(log),
                          e2e.outcome(failure("kIncompatible", 3)[1], 1603))
 
     def test_signed_copy_verifies_and_runs(self):
