@@ -1,7 +1,8 @@
 // Reads the input as a .reg file. Besides not crashing: a refused file
 // keeps no keys and names a line of the file; an accepted one has folded
-// names, every key's parent, and reads back the same after being written
-// out again.
+// names, every key's parent, reads back the same after being written out
+// again, and gives each key (and its parent) read alone as it gives it
+// whole.
 
 #include <cstdint>
 #include <cstdio>
@@ -74,6 +75,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes,
     if (key.find_first_of("\r\n]") != std::string::npos) return 0;
     for (const auto& value : values) {
       if (value.first.find_first_of("\r\n") != std::string::npos) return 0;
+    }
+  }
+  // A few keys, each read alone, and the key above each.
+  int checked = 0;
+  for (const auto& [key, values] : data.keys) {
+    if (++checked > 4) break;
+    for (const std::string& path : {key, key.substr(0, key.rfind('\\'))}) {
+      platform::RegistryData alone;
+      const platform::RegistryData::Values* whole = data.Find(path);
+      if (!platform::ParseRegFile(text, &alone, &message, &line, path) ||
+          alone.keys.size() != (whole != nullptr ? 1u : 0u) ||
+          (whole != nullptr && *alone.Find(path) != *whole)) {
+        std::abort();
+      }
     }
   }
   platform::RegistryData again;

@@ -8,17 +8,29 @@ namespace {
 using Bytes = std::vector<unsigned char>;
 
 // The bytes of value `name` of `key` once `text` is read; {0xEE} for a
-// missing key, {0xDD} for a missing value.
+// missing key, {0xDD} for a missing value. Read whole, or keeping that key
+// alone, with that value alone, the answer is the same.
 Bytes Value(const std::string& text, const std::string& key,
             const std::string& name) {
-  RegistryData data;
-  std::string message;
-  int line = 0;
-  EXPECT_TRUE(ParseRegFile(text, &data, &message, &line)) << line << message;
-  const RegistryData::Values* values = data.Find(key);
-  if (values == nullptr) return {0xEE};
-  auto it = values->find(FoldCase(name));
-  return it == values->end() ? Bytes{0xDD} : it->second;
+  Bytes answers[2];
+  const std::string folded = FoldCase(name);
+  for (int alone = 0; alone < 2; ++alone) {
+    RegistryData data;
+    std::string message;
+    int line = 0;
+    EXPECT_TRUE(ParseRegFile(text, &data, &message, &line, alone ? key : "",
+                             alone ? &folded : nullptr))
+        << line << message;
+    const RegistryData::Values* values = data.Find(key);
+    if (values == nullptr) {
+      answers[alone] = {0xEE};
+      continue;
+    }
+    auto it = values->find(folded);
+    answers[alone] = it == values->end() ? Bytes{0xDD} : it->second;
+  }
+  EXPECT_EQ(answers[0], answers[1]) << key << " " << name;
+  return answers[0];
 }
 
 // The registry editor's export of the 5.00 format is UTF-16LE.

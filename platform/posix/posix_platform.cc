@@ -30,7 +30,7 @@ constexpr long kErrorFileNotFound = 2;
 constexpr long kErrorMoreData = 234;
 
 struct PosixKey {
-  const RegistryData::Values* values;
+  std::string path;
 };
 
 struct PosixListing {
@@ -97,9 +97,8 @@ struct Where {
 
 }  // namespace
 
-// The registry file, read once, on first use, and the folder the run holds.
+// The folder the run holds.
 struct SystemPlatform::State {
-  std::unique_ptr<RegistryData> registry;
   std::string held;
   int held_fd = -1;
 
@@ -229,20 +228,26 @@ int SystemPlatform::ShowMessageBox(const std::string& text,
 
 long SystemPlatform::OpenUserKey(const char* subkey, std::uint32_t /*access*/,
                                  RegKey* key) {
-  if (state_->registry == nullptr) state_->registry = LoadRegistry();
-  const RegistryData::Values* values =
-      state_->registry->Find(std::string("HKEY_CURRENT_USER\\") + subkey);
-  if (values == nullptr) return kErrorFileNotFound;
-  *key = reinterpret_cast<RegKey>(new PosixKey{values});
+  // The file is read for each key and each value, and only what is asked
+  // for is kept, so that a registry file of any size and shape takes
+  // memory near its own size. A real one is a few kilobytes.
+  const std::string path = std::string("HKEY_CURRENT_USER\\") + subkey;
+  if (LoadRegistry(path, nullptr)->Find(path) == nullptr) {
+    return kErrorFileNotFound;
+  }
+  *key = reinterpret_cast<RegKey>(new PosixKey{path});
   return 0;
 }
 
 long SystemPlatform::QueryKeyValue(RegKey key, const char* name,
                                    unsigned char* data, std::uint32_t* size) {
-  const RegistryData::Values& values =
-      *reinterpret_cast<PosixKey*>(key)->values;
-  auto it = values.find(FoldCase(name));
-  if (it == values.end()) return kErrorFileNotFound;
+  const std::string& path = reinterpret_cast<PosixKey*>(key)->path;
+  const std::string folded = FoldCase(name);
+  const std::unique_ptr<RegistryData> registry = LoadRegistry(path, &folded);
+  const RegistryData::Values* values = registry->Find(path);
+  if (values == nullptr) return kErrorFileNotFound;
+  auto it = values->find(folded);
+  if (it == values->end()) return kErrorFileNotFound;
   const std::vector<unsigned char>& bytes = it->second;
   if (bytes.size() > *size) {
     *size = static_cast<std::uint32_t>(bytes.size());

@@ -86,24 +86,65 @@ bool ReadQuoted(std::string_view text, std::size_t* at, std::string* out) {
   return false;
 }
 
-bool ParseHexBytes(const std::string& text, std::vector<unsigned char>* out) {
-  out->clear();
+// Appends the bytes of a comma-separated list of two-digit hex numbers,
+// blanks around them allowed. Returns how many, or -1 when the list is
+// malformed ("" is a list of none).
+int AppendHexList(std::string_view text, std::vector<unsigned char>* out) {
   std::size_t at = 0;
-  while (true) {
+  for (int count = 0;; ++count) {
     while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
-    if (at == text.size()) return out->empty();
-    if (at + 1 >= text.size()) return false;
+    if (at == text.size()) return count == 0 ? 0 : -1;
+    if (at + 1 >= text.size()) return -1;
     const int high = HexDigit(text[at]);
     const int low = HexDigit(text[at + 1]);
-    if (high < 0 || low < 0) return false;
+    if (high < 0 || low < 0) return -1;
     out->push_back(static_cast<unsigned char>(high * 16 + low));
     at += 2;
     while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
-    if (at == text.size()) return true;
-    if (text[at] != ',') return false;
+    if (at == text.size()) return count + 1;
+    if (text[at] != ',') return -1;
     ++at;
   }
 }
+
+// A hex value's list, given in parts (the lines of a value that goes on
+// over lines ending in a backslash), read as if the parts were one: each
+// part's whole numbers at once, so that a long value takes the memory of
+// its bytes and of one line, not that of all its text.
+class HexList {
+ public:
+  // Adds the next part. Returns false when the list is already malformed.
+  bool Add(std::string_view part) {
+    const std::size_t comma = part.rfind(',');
+    if (comma == std::string_view::npos) {
+      carry_.append(part);
+      return true;
+    }
+    // What was carried over ends with the part's first number.
+    const std::size_t first = part.find(',');
+    carry_.append(part.substr(0, first));
+    if (AppendHexList(carry_, &bytes_) < 1 ||
+        (first < comma &&
+         AppendHexList(part.substr(first + 1, comma - first - 1), &bytes_) <
+             1)) {
+      return false;
+    }
+    carry_.assign(part.substr(comma + 1));
+    after_comma_ = true;
+    return true;
+  }
+  // The bytes, once every part is in. Returns false for a malformed list.
+  bool Finish(std::vector<unsigned char>* out) {
+    if (AppendHexList(carry_, &bytes_) < (after_comma_ ? 1 : 0)) return false;
+    out->swap(bytes_);
+    return true;
+  }
+
+ private:
+  std::vector<unsigned char> bytes_;
+  std::string carry_;  // A part's last number, which may go on.
+  bool after_comma_ = false;
+};
 
 // UTF-16LE as UTF-8, a last odd byte left out. Returns false for a
 // malformed sequence, with what came before it in `*utf8`.
@@ -111,9 +152,12 @@ bool Utf8FromUtf16(const char* data, std::size_t size, std::string* utf8) {
   utf8->clear();
   iconv_t converter = iconv_open("UTF-8", "UTF-16LE");
   if (converter == reinterpret_cast<iconv_t>(-1)) return false;
-  std::string input(data, size & ~std::size_t{1});
-  char* in = input.empty() ? nullptr : &input[0];
-  std::size_t in_left = input.size();
+  // iconv reads its input through a pointer it does not write through.
+  char* in = const_cast<char*>(data);
+  std::size_t in_left = size & ~std::size_t{1};
+  // Room for the longest result, of which only what is written takes
+  // memory: no copy on the way.
+  utf8->reserve(in_left / 2 * 3);
   bool ok = true;
   char buffer[4096];
   while (in_left > 0 && ok) {
@@ -127,14 +171,51 @@ bool Utf8FromUtf16(const char* data, std::size_t size, std::string* utf8) {
   return ok;
 }
 
-// Parses the data after "=": a quoted text, dword:, hex: or hex(N):.
-bool ParseData(const std::string& data, std::vector<unsigned char>* out,
+// The type of the hex data `data` from its head ("hex:", binary, or
+// "hex(N):", type N), and where its list starts. False for another head.
+bool HexHead(std::string_view data, std::uint32_t* type, std::size_t* list) {
+  const std::string folded = FoldCase(std::string(data.substr(0, 16)));
+  if (folded.compare(0, 4, "hex:") == 0) {
+    *type = 3;  // REG_BINARY.
+    *list = 4;
+    return true;
+  }
+  const std::size_t close = folded.find("):");
+  if (folded.compare(0, 4, "hex(") != 0 || close == std::string::npos ||
+      close <= 4 || close > 12) {
+    return false;
+  }
+  *type = 0;
+  for (std::size_t i = 4; i < close; ++i) {
+    if (HexDigit(data[i]) < 0) return false;
+    *type = *type * 16 + static_cast<std::uint32_t>(HexDigit(data[i]));
+  }
+  *list = close + 2;
+  return true;
+}
+
+// Texts written as bytes (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) are
+// UTF-16LE, as the editor exports them; the registry's narrow query gives
+// them in the system's own encoding, unexpanded. Returns false for
+// malformed UTF-16.
+bool TextOfType(std::uint32_t type, std::vector<unsigned char>* bytes) {
+  if (type != 1 && type != 2 && type != 7) return true;
+  std::string text;
+  if (!Utf8FromUtf16(reinterpret_cast<const char*>(bytes->data()),
+                     bytes->size(), &text)) {
+    return false;
+  }
+  bytes->assign(text.begin(), text.end());
+  return true;
+}
+
+// Parses the data after "=" but hex data: a quoted text or dword:.
+bool ParseData(std::string_view data, std::vector<unsigned char>* out,
                std::string* message) {
   if (!data.empty() && data[0] == '"') {
     std::size_t at = 0;
     std::string text;
-    if (!ReadQuoted(data, &at, &text) ||
-        !Trim(std::string_view(data).substr(at)).empty()) {
+    if (!ReadQuoted(data, &at, &text) || !Trim(data.substr(at)).empty()) {
       *message = "unterminated or malformed text value";
       return false;
     }
@@ -142,9 +223,8 @@ bool ParseData(const std::string& data, std::vector<unsigned char>* out,
     out->push_back(0);
     return true;
   }
-  const std::string folded = FoldCase(data);
-  if (folded.compare(0, 6, "dword:") == 0) {
-    const std::string_view digits = Trim(std::string_view(data).substr(6));
+  if (FoldCase(std::string(data.substr(0, 6))) == "dword:") {
+    const std::string_view digits = Trim(data.substr(6));
     if (digits.empty() || digits.size() > 8) {
       *message = "a dword takes one to eight hex digits";
       return false;
@@ -163,43 +243,8 @@ bool ParseData(const std::string& data, std::vector<unsigned char>* out,
                  static_cast<unsigned char>(value >> 24)});
     return true;
   }
-  std::size_t colon = std::string::npos;
-  std::uint32_t type = 3;  // REG_BINARY.
-  if (folded.compare(0, 4, "hex:") == 0) {
-    colon = 3;
-  } else if (folded.compare(0, 4, "hex(") == 0) {
-    const std::size_t close = folded.find("):");
-    if (close != std::string::npos && close > 4 && close <= 12) {
-      bool digits = true;
-      type = 0;
-      for (std::size_t i = 4; i < close; ++i) {
-        digits &= HexDigit(data[i]) >= 0;
-        type = type * 16 + static_cast<std::uint32_t>(HexDigit(data[i]));
-      }
-      if (digits) colon = close + 1;
-    }
-  }
-  if (colon == std::string::npos) {
-    *message = "unknown value type";
-    return false;
-  }
-  if (!ParseHexBytes(data.substr(colon + 1), out)) {
-    *message = "malformed hex bytes";
-    return false;
-  }
-  // Texts written as bytes (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) are
-  // UTF-16LE, as the editor exports them; the registry's narrow query gives
-  // them in the system's own encoding, unexpanded.
-  if (type == 1 || type == 2 || type == 7) {
-    std::string text;
-    if (!Utf8FromUtf16(reinterpret_cast<const char*>(out->data()), out->size(),
-                       &text)) {
-      *message = "malformed UTF-16 text";
-      return false;
-    }
-    out->assign(text.begin(), text.end());
-  }
-  return true;
+  *message = "unknown value type";
+  return false;
 }
 
 // The text's lines one at a time, without their line ends, so that no
@@ -286,23 +331,30 @@ const RegistryData::Values* RegistryData::Find(const std::string& path) const {
   return it != keys.end() && IsBelow(it->first, normal) ? &kNoValues : nullptr;
 }
 
-bool ParseRegFile(const std::string& text, RegistryData* data,
-                  std::string* message, int* line_number) {
+bool ParseRegFile(std::string text, RegistryData* data, std::string* message,
+                  int* line_number, const std::string& only,
+                  const std::string* only_value) {
   data->keys.clear();
+  // With `only`, the one key kept: whether it exists, and its values. The
+  // rest of the file is read as carefully, but kept nowhere.
+  std::string wanted;
+  const bool filtered = !only.empty();
+  if (filtered && !NormaliseKeyPath(only, &wanted)) wanted = "\\";
   auto fail = [&](int number, const std::string& why) {
     data->keys.clear();
     *line_number = number;
     *message = why;
     return false;
   };
-  std::string utf8;
   if (text.compare(0, 2, "\xFF\xFE") == 0) {
+    std::string utf8;
     int number = 1;
     if (!FromUtf16(text, &utf8, &number)) {
       return fail(number, "malformed UTF-16 text");
     }
+    text.swap(utf8);
   }
-  Lines lines(utf8.empty() ? text : utf8);
+  Lines lines(text);
   std::string_view raw;
   if (!lines.Next(&raw) ||
       (Trim(raw) != "Windows Registry Editor Version 5.00" &&
@@ -311,8 +363,11 @@ bool ParseRegFile(const std::string& text, RegistryData* data,
                 "the first line must be \"Windows Registry Editor Version "
                 "5.00\" or \"REGEDIT4\"");
   }
-  // The values of the current section; none in a deleted one.
+  // The values of the current section: none in a deleted one, whose values
+  // are not even read, and those of a key not kept, which are read and
+  // dropped.
   RegistryData::Values* values = nullptr;
+  RegistryData::Values dropped;  // Never holds any.
   bool in_section = false;
   while (lines.Next(&raw)) {
     const int number = lines.number();
@@ -329,10 +384,22 @@ bool ParseRegFile(const std::string& text, RegistryData* data,
       }
       in_section = true;
       values = nullptr;
-      if (deleted) {
-        DeleteKey(data, key);
+      if (!filtered) {
+        if (deleted) {
+          DeleteKey(data, key);
+        } else {
+          values = &data->keys.try_emplace(std::move(key)).first->second;
+        }
+      } else if (deleted) {
+        // The kept key goes with any key at or above it; one below it
+        // leaves its parent, so the kept key stays.
+        if (key == wanted || IsBelow(wanted, key)) data->keys.erase(wanted);
+      } else if (key == wanted) {
+        values = &data->keys[wanted];
       } else {
-        values = &data->keys.try_emplace(std::move(key)).first->second;
+        // A key below the kept one makes it exist.
+        if (IsBelow(key, wanted)) data->keys.try_emplace(wanted);
+        values = &dropped;
       }
       continue;
     }
@@ -350,23 +417,45 @@ bool ParseRegFile(const std::string& text, RegistryData* data,
     }
     std::string_view after = Trim(line.substr(at));
     if (after.empty() || after[0] != '=') return fail(number, "expected \"=\"");
-    std::string rest(Trim(after.substr(1)));
-    // Hex data may go on over lines that end in a backslash.
-    const bool hex = FoldCase(rest.substr(0, 3)) == "hex";
-    while (hex && !rest.empty() && rest.back() == '\\') {
-      rest.pop_back();
-      if (!lines.Next(&raw)) return fail(number, "continuation at the end");
-      rest += Trim(raw);
-    }
-    if (values == nullptr) continue;
-    if (rest == "-") {
-      values->erase(FoldCase(name));
-      continue;
-    }
+    const std::string_view rest = Trim(after.substr(1));
+    const std::string folded = FoldCase(name);
+    const bool kept = values != nullptr && values != &dropped &&
+                      (only_value == nullptr || folded == *only_value);
     std::vector<unsigned char> bytes;
-    std::string why;
-    if (!ParseData(rest, &bytes, &why)) return fail(number, why);
-    (*values)[FoldCase(name)] = std::move(bytes);
+    if (FoldCase(std::string(rest.substr(0, 3))) == "hex") {
+      // Hex data may go on over lines that end in a backslash; in a deleted
+      // section, only its lines are passed.
+      std::uint32_t type = 0;
+      std::size_t list = 0;
+      const bool head = HexHead(rest, &type, &list);
+      bool listed = head;
+      HexList hex;
+      for (std::string_view part = rest.substr(head ? list : 0);;) {
+        const bool more = !part.empty() && part.back() == '\\';
+        if (more) part.remove_suffix(1);
+        if (values != nullptr && listed) listed = hex.Add(part);
+        if (!more) break;
+        if (!lines.Next(&raw)) return fail(number, "continuation at the end");
+        part = Trim(raw);
+      }
+      if (values == nullptr) continue;
+      if (!head) return fail(number, "unknown value type");
+      if (!listed || !hex.Finish(&bytes)) {
+        return fail(number, "malformed hex bytes");
+      }
+      if (!TextOfType(type, &bytes)) {
+        return fail(number, "malformed UTF-16 text");
+      }
+    } else {
+      if (values == nullptr) continue;
+      if (rest == "-") {
+        if (kept) values->erase(folded);
+        continue;
+      }
+      std::string why;
+      if (!ParseData(rest, &bytes, &why)) return fail(number, why);
+    }
+    if (kept) (*values)[folded] = std::move(bytes);
   }
   return true;
 }

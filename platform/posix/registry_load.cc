@@ -37,7 +37,8 @@ std::string RegistryFilePath() {
 // Reads the registry file; a missing file has no keys, and anything else
 // that cannot be used (not a regular file, implausibly large, unreadable,
 // malformed) is reported and has none either.
-std::unique_ptr<RegistryData> LoadRegistry() {
+std::unique_ptr<RegistryData> LoadRegistry(const std::string& only,
+                                           const std::string* only_value) {
   auto registry = std::make_unique<RegistryData>();
   const std::string path = RegistryFilePath();
   struct stat status;
@@ -80,7 +81,10 @@ std::unique_ptr<RegistryData> LoadRegistry() {
   }
   std::string message;
   int line = 0;
-  if (!ParseRegFile(text, registry.get(), &message, &line)) {
+  // No value at all is kept for a name that no value has.
+  static const std::string kNoValue = "\n";
+  if (!ParseRegFile(std::move(text), registry.get(), &message, &line, only,
+                    only_value != nullptr ? only_value : &kNoValue)) {
     std::fprintf(stderr, "%s:%d: %s; the registry file is not used.\n",
                  path.c_str(), line, message.c_str());
   }
