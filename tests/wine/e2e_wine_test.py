@@ -339,25 +339,44 @@ class WineTest(unittest.TestCase):
                          e2e.outcome(failure("kIncompatible", 3)[1], 1603))
 
     def test_signed_copy_verifies_and_runs(self):
-        # A throwaway self-signed certificate stands in for the maintainer's.
+        # A throwaway certificate stands in for the maintainer's, its key on
+        # a software token (SoftHSM) as a release's is on a hardware one,
+        # and in a PFX file as an older certificate's. Only a test signs
+        # without a time stamp.
         work = tempfile.mkdtemp(dir=WINE.work)
         self.addCleanup(shutil.rmtree, work, True)
+        env = dict(os.environ, SOFTHSM2_CONF=os.path.join(work, "hsm.conf"),
+                   SKINSETUP_SIGN_PASSWORD="1234")
 
-        def run(*command, **kwargs):
-            subprocess.run(command, cwd=work, check=True, capture_output=True,
-                           **kwargs)
+        def run(*command, check=True):
+            return subprocess.run(command, cwd=work, check=check, env=env,
+                                  capture_output=True).returncode
 
+        os.makedirs(os.path.join(work, "tokens"))
+        with open(env["SOFTHSM2_CONF"], "w") as f:
+            f.write("directories.tokendir = %s/tokens\n" % work)
         run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes",
             "-keyout", "key.pem", "-out", "cert.pem", "-days", "2",
             "-subj", "/CN=Quintavo Skins Installer test")
+        run("openssl", "pkcs8", "-topk8", "-nocrypt", "-in", "key.pem",
+            "-out", "key8.pem")
+        run("softhsm2-util", "--init-token", "--free", "--label", "test",
+            "--pin", "1234", "--so-pin", "4321")
+        run("softhsm2-util", "--import", "key8.pem", "--token", "test",
+            "--label", "release", "--id", "01", "--pin", "1234")
         run("openssl", "pkcs12", "-export", "-out", "cert.pfx", "-inkey",
-            "key.pem", "-in", "cert.pem", "-passout", "pass:throwaway")
-        signed = os.path.join(work, "setup.exe")
-        run(SIGN, os.path.join(BUILD_DIR, "setup.exe"), signed,
-            env=dict(os.environ, SKINSETUP_SIGN_PFX="cert.pfx",
-                     SKINSETUP_SIGN_PASSWORD="throwaway"))
-        run("osslsigncode", "verify", "-CAfile", "cert.pem", signed)
-        self.assertEqual(Sandbox(self, program=signed).run(), (1, [SUCCESS]))
+            "key.pem", "-in", "cert.pem", "-passout", "pass:1234")
+        unsigned = os.path.join(BUILD_DIR, "setup.exe")
+        token = ("--pkcs11-module", "/usr/lib/softhsm/libsofthsm2.so", "--key",
+                 "pkcs11:token=test;object=release;type=private", "--cert",
+                 "cert.pem")
+        self.assertEqual(run(SIGN, *token, unsigned, "x.exe", check=False), 2)
+        for way, signed in ((token, "setup.exe"), (("--pfx", "cert.pfx"),
+                                                   "pfx.exe")):
+            run(SIGN, "--test", *way, unsigned, signed)
+            run("osslsigncode", "verify", "-CAfile", "cert.pem", signed)
+        self.assertEqual(Sandbox(self, program=os.path.join(
+            work, "setup.exe")).run(), (1, [SUCCESS]))
 
     def test_package_inside_its_own_skin_folder_stays_whole(self):
         box = Sandbox(self)
