@@ -117,24 +117,26 @@ bool SystemPlatform::RemoveFile(const std::string& path) {
              : Failed(false);
 }
 
-bool SystemPlatform::RenameFile(const std::string& from,
-                                const std::string& to) {
-  if (state_->ThroughLink(from) || state_->ThroughLink(to)) {
-    return Failed(false);
-  }
+bool MoveEntry(const std::string& held, const std::string& from,
+               const std::string& to, bool folder) {
+  if (ThroughLink(held, from) || ThroughLink(held, to)) return false;
   const std::wstring source = SystemPath(from);
   DWORD attributes;
   bool link;
-  if (!ReadEntry(source, &attributes, &link)) return Failed(false);
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !link) {
-    // As a copy onto a folder fails.
-    SetLastError(ERROR_ACCESS_DENIED);
-    return Failed(false);
+  if (!ReadEntry(source, &attributes, &link)) return false;
+  if (((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !link) != folder) {
+    // A folder is no file (as a copy onto one fails), and a file or a link
+    // is no folder.
+    SetLastError(folder ? ERROR_DIRECTORY : ERROR_ACCESS_DENIED);
+    return false;
   }
   // Without replacing, the system refuses a name that exists in any case.
-  return MoveFileExW(source.c_str(), SystemPath(to).c_str(), 0) != 0
-             ? true
-             : Failed(false);
+  return MoveFileExW(source.c_str(), SystemPath(to).c_str(), 0) != 0;
+}
+
+bool SystemPlatform::RenameFile(const std::string& from,
+                                const std::string& to) {
+  return MoveEntry(state_->held, from, to, false) || Failed(false);
 }
 
 bool SystemPlatform::QueryFileId(const std::string& path, bool follow_link,

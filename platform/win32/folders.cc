@@ -139,20 +139,7 @@ void SystemPlatform::CloseListing(Listing listing) {
 
 bool SystemPlatform::RenameFolder(const std::string& from,
                                   const std::string& to) {
-  if (state_->ThroughLink(from) || state_->ThroughLink(to)) {
-    return Failed(false);
-  }
-  const std::wstring source = SystemPath(from);
-  DWORD attributes;
-  bool link;
-  if (!ReadEntry(source, &attributes, &link)) return Failed(false);
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || link) {
-    SetLastError(ERROR_DIRECTORY);
-    return Failed(false);
-  }
-  return MoveFileExW(source.c_str(), SystemPath(to).c_str(), 0) != 0
-             ? true
-             : Failed(false);
+  return MoveEntry(state_->held, from, to, true) || Failed(false);
 }
 
 bool SystemPlatform::SyncFolder(const std::string& folder) {

@@ -47,7 +47,7 @@ bool ReadEntry(const std::wstring& path, DWORD* attributes, bool* link) {
   return true;
 }
 
-bool SystemPlatform::State::ThroughLink(const std::string& path) const {
+bool ThroughLink(const std::string& held, const std::string& path) {
   const std::string prefix = held + '\\';
   if (held.empty() || path.compare(0, prefix.size(), prefix) != 0) {
     return false;

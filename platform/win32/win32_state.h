@@ -53,15 +53,25 @@ bool EvenIfReadOnly(const std::wstring& path, Action action) {
   return false;
 }
 
+// True, with the error set, when the way to `path` below the folder `held`
+// passes through a link or a junction, which another process may have put
+// there in place of a working folder. Windows has no way to reach an entry
+// from a folder's handle that the wide calls take, so this is looked at
+// right before each use.
+bool ThroughLink(const std::string& held, const std::string& path);
+
+// Renames the file (or link) `from`, or with `folder` the real folder, to
+// `to`, which must not exist, never through a link below `held`. Returns
+// false with the system's error set.
+bool MoveEntry(const std::string& held, const std::string& from,
+               const std::string& to, bool folder);
+
 struct SystemPlatform::State {
   std::string held;  // The folder the run holds.
 
-  // True, with the error set, when the way to `path` below the held folder
-  // passes through a link or a junction, which another process may have
-  // put there in place of a working folder. Windows has no way to reach an
-  // entry from a folder's handle that the wide calls take, so this is
-  // looked at right before each use.
-  bool ThroughLink(const std::string& path) const;
+  bool ThroughLink(const std::string& path) const {
+    return platform::ThroughLink(held, path);
+  }
 };
 
 }  // namespace platform
