@@ -102,6 +102,12 @@ struct SystemPlatform::State {
   std::string held;
   int held_fd = -1;
 
+  // Renames the file (or link, or special file) `from`, or with `folder`
+  // the real folder, to `to`, never replacing anything there, not even an
+  // empty folder, which rename() would. Returns false with errno set.
+  bool MoveEntry(const std::string& from, const std::string& to,
+                 bool folder) const;
+
   // Splits `path` into a folder's descriptor and a name. Below the held
   // folder, the way goes from its descriptor, each folder opened without
   // following a link: a name swapped for a link meanwhile leads nowhere.
@@ -144,6 +150,40 @@ bool StatAt(const Where& where, struct stat* status, bool follow) {
 }
 
 }  // namespace
+
+bool SystemPlatform::State::MoveEntry(const std::string& from,
+                                      const std::string& to,
+                                      bool folder) const {
+  Where source;
+  Where target;
+  struct stat status;
+  // A folder above the held one is named by the caller, and may be reached
+  // through a link; below it, nothing is.
+  if (!Locate(from, &source) || !Locate(to, &target) ||
+      !StatAt(source, &status, folder && !source.below)) {
+    return false;
+  }
+  if (S_ISDIR(status.st_mode) != folder) {
+    errno = folder ? ENOTDIR : EISDIR;
+    return false;
+  }
+#ifdef RENAME_NOREPLACE
+  // The kernel refuses to replace, also a name that differs only in case
+  // on a file system that ignores case.
+  if (renameat2(source.dir, source.name.c_str(), target.dir,
+                target.name.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+#endif
+  // A file system that cannot refuse by itself: look first.
+  if (StatAt(target, &status, false)) {
+    errno = EEXIST;
+    return false;
+  }
+  return renameat(source.dir, source.name.c_str(), target.dir,
+                  target.name.c_str()) == 0;
+}
 
 SystemPlatform::SystemPlatform(std::string invocation_name)
     : invocation_name_(std::move(invocation_name)),
@@ -512,60 +552,12 @@ bool SystemPlatform::RemoveFile(const std::string& path) {
 
 bool SystemPlatform::RenameFile(const std::string& from,
                                 const std::string& to) {
-  Where source;
-  Where target;
-  struct stat status;
-  if (!state_->Locate(from, &source) || !state_->Locate(to, &target) ||
-      !StatAt(source, &status, false)) {
-    return Failed(false);
-  }
-  if (S_ISDIR(status.st_mode)) {
-    errno = EISDIR;
-    return Failed(false);
-  }
-#ifdef RENAME_NOREPLACE
-  // The kernel refuses to replace, also a name that differs only in case
-  // on a file system that ignores case.
-  if (renameat2(source.dir, source.name.c_str(), target.dir,
-                target.name.c_str(), RENAME_NOREPLACE) == 0) {
-    return true;
-  }
-  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
-    return Failed(false);
-  }
-#endif
-  // A file system that cannot refuse by itself: look first.
-  if (StatAt(target, &status, false)) {
-    errno = EEXIST;
-    return Failed(false);
-  }
-  return renameat(source.dir, source.name.c_str(), target.dir,
-                  target.name.c_str()) == 0 ||
-         Failed(false);
+  return state_->MoveEntry(from, to, false) || Failed(false);
 }
 
 bool SystemPlatform::RenameFolder(const std::string& from,
                                   const std::string& to) {
-  Where source;
-  Where target;
-  struct stat status;
-  if (!state_->Locate(from, &source) || !state_->Locate(to, &target) ||
-      !StatAt(source, &status, !source.below)) {
-    return Failed(false);
-  }
-  if (!S_ISDIR(status.st_mode)) {
-    errno = ENOTDIR;
-    return Failed(false);
-  }
-  // rename() would replace an empty folder at `to`; a folder is never
-  // merged into another.
-  if (StatAt(target, &status, false)) {
-    errno = EEXIST;
-    return Failed(false);
-  }
-  return renameat(source.dir, source.name.c_str(), target.dir,
-                  target.name.c_str()) == 0 ||
-         Failed(false);
+  return state_->MoveEntry(from, to, true) || Failed(false);
 }
 
 bool SystemPlatform::SyncFolder(const std::string& folder) {
