@@ -46,7 +46,8 @@ std::string JoinArguments(int argc, const char* const* argv) {
   bool switches = true;
   for (int i = 1; i < argc; ++i) {
     if (i > 1) tail += ' ';
-    const std::string argument = argv[i];
+    const std::string argument =
+        i == 1 && std::string(argv[i]) == "--help" ? "/?" : argv[i];
     // The shell has taken a switch's quotes away; a switch with a blank in
     // its path gets them back, as a Windows command line would hold it.
     switches = switches && (argument.empty() || argument[0] == '/');

@@ -20,7 +20,8 @@ std::string FirstArgument(const char* command_line);
 // Forms the tail from an argument vector: the arguments after the first,
 // joined by single blanks, without leading blanks and tabs. A leading
 // switch (an argument that starts with '/') holding a blank or a tab, and
-// no double quote, is put in double quotes.
+// no double quote, is put in double quotes. A first argument "--help", as
+// POSIX programs take it, is the switch "/?".
 std::string JoinArguments(int argc, const char* const* argv);
 
 }  // namespace app

@@ -29,19 +29,6 @@ constexpr int kCopyFailed = 1;
 // How often a waiting installer tries the lock again.
 constexpr unsigned kLockPauseMs = 250;
 
-// Shows the system's text for the error of a failed copy.
-void ShowCopyError(platform::Platform& os, SkinSetupRun& run,
-                   std::uint32_t error) {
-  std::string text;
-  if (!os.ErrorText(error, &text)) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%s %lu", kSystemError,
-                  static_cast<unsigned long>(error));
-    text = buffer;
-  }
-  ShowSystemText(os, run, text, kCopyErrorCaption, platform::kBoxOkInformation);
-}
-
 // True when the package file `source`, or the file it links to, is the
 // entry at `destination` itself; where that is unknown, the copy happens.
 bool SameFile(platform::Platform& os, const std::string& source,
@@ -51,37 +38,6 @@ bool SameFile(platform::Platform& os, const std::string& source,
   return os.QueryFileId(source, true, &first) &&
          os.QueryFileId(destination, false, &second) &&
          IsSameKnownFile(first, second);
-}
-
-// One installer at a time changes the Skins folder: a second one started
-// meanwhile waits here, then finds the skin installed and asks as usual.
-// With a user at the screen it waits as long as the other installer's user
-// takes; an unattended run gives up after a while, so that the deployment
-// tool tries again later. Where no lock can be had at all, the run changes
-// nothing: two installers at once could mix their files.
-platform::Lock LockSkinsFolder(platform::Platform& os, SkinSetupRun& run) {
-  for (unsigned waited = 0;; waited += kLockPauseMs) {
-    bool busy = false;
-    platform::Lock lock = nullptr;
-    // Windows denies the lock file for a moment while the last installer's
-    // is being deleted.
-    Retrying(
-        os, run,
-        [&] {
-          lock = os.LockFolder(run.szSkinsDir, &busy);
-          return lock != nullptr || busy;
-        },
-        RetryOn::kHeld);
-    if (lock != nullptr) return lock;
-    if (!busy) {
-      ShowCopyError(os, run, os.LastError());
-      FailAndExit(os, run, kCannotCopy, kCopyFailed);
-    }
-    if (run.switches.bSilent && waited >= kUnattendedLockWaitMs) {
-      ExitBusy(os, run);
-    }
-    os.Pause(kLockPauseMs);
-  }
 }
 
 // Copies one package file (run.tmp4) to its destination (run.szDestFile).
@@ -131,6 +87,49 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
 }
 
 }  // namespace
+
+void ShowCopyError(platform::Platform& os, SkinSetupRun& run,
+                   std::uint32_t error) {
+  std::string text;
+  if (!os.ErrorText(error, &text)) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%s %lu", kSystemError,
+                  static_cast<unsigned long>(error));
+    text = buffer;
+  }
+  ShowSystemText(os, run, text, kCopyErrorCaption, platform::kBoxOkInformation);
+}
+
+// One installer at a time changes the Skins folder: a second one started
+// meanwhile waits here, then finds the skin installed and asks as usual.
+// With a user at the screen it waits as long as the other installer's user
+// takes; an unattended run gives up after a while, so that the deployment
+// tool tries again later. Where no lock can be had at all, the run changes
+// nothing: two installers at once could mix their files.
+platform::Lock LockSkinsFolder(platform::Platform& os, SkinSetupRun& run) {
+  for (unsigned waited = 0;; waited += kLockPauseMs) {
+    bool busy = false;
+    platform::Lock lock = nullptr;
+    // Windows denies the lock file for a moment while the last installer's
+    // is being deleted.
+    Retrying(
+        os, run,
+        [&] {
+          lock = os.LockFolder(run.szSkinsDir, &busy);
+          return lock != nullptr || busy;
+        },
+        RetryOn::kHeld);
+    if (lock != nullptr) return lock;
+    if (!busy) {
+      ShowCopyError(os, run, os.LastError());
+      FailAndExit(os, run, kCannotCopy, kCopyFailed);
+    }
+    if (run.switches.bSilent && waited >= kUnattendedLockWaitMs) {
+      ExitBusy(os, run);
+    }
+    os.Pause(kLockPauseMs);
+  }
+}
 
 bool IsSameKnownFile(const platform::FileId& first,
                      const platform::FileId& second) {

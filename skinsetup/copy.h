@@ -14,6 +14,17 @@ namespace skinsetup {
 // no box), or the rollback when a copy failed.
 int CopyPackage(platform::Platform& os, SkinSetupRun& run);
 
+// Takes the installers' lock on the Skins folder (run.szSkinsDir), waiting
+// for another installer; an unattended run gives up after a while with
+// kExitBusy. Where no lock can be had, shows the system's reason and ends
+// the run: "Impossibile copiare i files su disco" code 1.
+platform::Lock LockSkinsFolder(platform::Platform& os, SkinSetupRun& run);
+
+// Shows the system's text for `error`, the reason of a failed copy, move
+// or delete, in the copy error's box.
+void ShowCopyError(platform::Platform& os, SkinSetupRun& run,
+                   std::uint32_t error);
+
 // True when two identities are known to name one file. A volume or file id
 // of zero is what a redirector reports when it does not know: such files
 // are taken to differ.

@@ -48,6 +48,60 @@ inline constexpr char kSuccess[] = "Installazione effettuata correttamente";
 // A copy error's text, before the error's number, where the system has none.
 inline constexpr char kSystemError[] = "Errore di sistema";
 
+// The removal of a skin (/UNINSTALL). "La skin non è installata"; the
+// others have no accented letter.
+inline constexpr char kRemoveQuestion[] = "Si vuole rimuovere la skin?";
+inline constexpr char kRemoved[] = "Skin rimossa correttamente";
+inline constexpr char kSkinNotInstalled[] = "La skin non \xE8 installata";
+inline constexpr char kCannotRemove[] = "Impossibile rimuovere la skin";
+
+// The help of /?, after "Uso:" and the name the installer was started by.
+inline constexpr char kHelpUsage[] = "Uso:";
+// "... dalla cartella del pacchetto della skin, che contiene cliver.map."
+// and, for /S, "... per gli strumenti di distribuzione: nessuna finestra;
+// uscita 0, 1602, 1603, 1605 o 1618"; "già", "più".
+inline constexpr char kHelpText[] =
+    "[/S] [/OVERWRITE] [/LOG=file] [/UNINSTALL | /CHECK] NomeSkin\n"
+    "dalla cartella del pacchetto della skin, che contiene cliver.map.\n\n"
+    "/S\tper gli strumenti di distribuzione: nessuna finestra; uscita 0, "
+    "1602, 1603, 1605 o 1618\n"
+    "/OVERWRITE\tsovrascrive senza chiedere la skin gi\xE0 installata\n"
+    "/LOG=file\taggiunge al file una riga per ogni passo\n"
+    "/UNINSTALL\trimuove la skin\n"
+    "/CHECK\tcontrolla il pacchetto, per chi crea le skin\n"
+    "/?\tmostra questo aiuto";
+
+// The check of a package (/CHECK): "Il pacchetto è valido", then one line a
+// problem, "<file>: <problem>" or "cliver.map, riga <n>: <problem>".
+inline constexpr char kCheckValid[] = "Il pacchetto \xE8 valido";
+inline constexpr char kCheckProblems[] = "Il pacchetto ha dei problemi:";
+inline constexpr char kCheckMore[] = "...e altri problemi:";
+// "è una cartella: l'installazione si ferma".
+inline constexpr char kCheckFolder[] =
+    "\xE8 una cartella: l'installazione si ferma";
+// "non è un file che si possa aprire", "non si può leggere".
+inline constexpr char kCheckNotFile[] = "non \xE8 un file che si possa aprire";
+inline constexpr char kCheckUnreadable[] = "non si pu\xF2 leggere";
+inline constexpr char kCheckBadName[] =
+    "Windows non accetta questo nome, o lo cambia";
+// "nome più lungo di 255 caratteri", "su Windows è lo stesso file di".
+inline constexpr char kCheckLongName[] = "nome pi\xF9 lungo di 255 caratteri";
+inline constexpr char kCheckSameName[] = "su Windows \xE8 lo stesso file di";
+inline constexpr char kCheckSkinName[] = "il nome della skin";
+inline constexpr char kCheckNoMap[] = "manca cliver.map";
+inline constexpr char kCheckMapLine[] = "riga";
+inline constexpr char kCheckNoName[] = "una riga senza nome";
+inline constexpr char kCheckNoValue[] = "una riga senza valore";
+// "l'intervallo SKIN-COMPATIBILITY-MIN/MAX manca, è negativo o è invertito".
+inline constexpr char kCheckNoRange[] =
+    "l'intervallo SKIN-COMPATIBILITY-MIN/MAX manca, \xE8 negativo o \xE8 "
+    "invertito";
+inline constexpr char kCheckStop[] =
+    "un carattere NUL o Ctrl-Z: l'installazione non legge oltre";
+// "... l'installazione la legge come più righe".
+inline constexpr char kCheckLongLine[] =
+    "una riga di oltre 511 byte: l'installazione la legge come pi\xF9 righe";
+
 // The words of the log that /LOG asks for, around the boxes' texts.
 inline constexpr char kLogStart[] = "avvio:";
 inline constexpr char kLogClient[] = "cartella Skins:";
@@ -55,6 +109,12 @@ inline constexpr char kLogPackage[] = "byte da copiare:";
 inline constexpr char kLogSkinFolder[] = "copia in:";
 inline constexpr char kLogCopied[] = "copiato:";
 inline constexpr char kLogRollback[] = "ripristino:";
+inline constexpr char kLogRemoving[] = "rimozione da:";
+inline constexpr char kLogRemovedFile[] = "rimosso:";
+inline constexpr char kLogProblem[] = "problema:";
+// "la skin non è stata rimossa".
+inline constexpr char kLogNotRemoved[] = "la skin non \xE8 stata rimossa";
+inline constexpr char kLogHelp[] = "aiuto mostrato";
 inline constexpr char kLogOutcome[] = "esito:";
 inline constexpr char kLogStatus[] = "uscita";
 inline constexpr char kLogAnswerOk[] = "OK";

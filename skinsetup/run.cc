@@ -4,7 +4,10 @@
 #include "skinsetup/client_location.h"
 #include "skinsetup/copy.h"
 #include "skinsetup/free_space.h"
+#include "skinsetup/help.h"
 #include "skinsetup/messages.h"
+#include "skinsetup/package_check.h"
+#include "skinsetup/removal.h"
 #include "skinsetup/scan.h"
 #include "skinsetup/session.h"
 #include "skinsetup/skin_name.h"
@@ -39,9 +42,7 @@ int WinMain(platform::Platform& os, void* /*hInstance*/,
     FailAndExit(os, run, kCannotInstall, kBadSkinName);
   }
   LogStep(os, run, kLogStart, tail);
-  if (!IsAcceptableSkinName(run.szSkinName)) {
-    FailAndExit(os, run, kCannotInstall, kBadSkinName);
-  }
+  if (run.switches.bHelp) return ShowHelp(os, run);
 
   // The installer recognises its own file only through the name it was
   // started under, so a name typed without the suffix gets it here.
@@ -49,8 +50,14 @@ int WinMain(platform::Platform& os, void* /*hInstance*/,
   if (run.szExeName.find(os.ExeSuffix()) == std::string::npos) {
     run.szExeName += os.ExeSuffix();
   }
+  // A check needs no skin's name, and reports one it cannot take.
+  if (run.switches.bCheck) return CheckPackage(os, run);
+  if (!IsAcceptableSkinName(run.szSkinName)) {
+    FailAndExit(os, run, kCannotInstall, kBadSkinName);
+  }
   ShowTrace(os, run, run.szExeName, kTraceExeName);
   ShowTrace(os, run, run.szSkinName, kTraceSkinName);
+  if (run.switches.bUninstall) return RemoveSkin(os, run);
 
   LocateClient(os, run);
   ProbeFreeSpace(os, run);

@@ -53,6 +53,23 @@ bool IsInstallerOrDots(const std::string& rel_name, const std::string& exe_name,
   return rel_name == exe_name || name == "." || name == "..";
 }
 
+bool ListPackage(platform::Platform& os, SkinSetupRun& run,
+                 std::vector<std::string>* names) {
+  const char sep = os.Separator();
+  std::string name;
+  platform::Listing listing = os.OpenListing(run.szCurDir + sep + "*", &name);
+  if (listing == nullptr) return false;
+  do {
+    const std::string rel_name = std::string(".") + sep + name;
+    if (!IsInstallerOrDots(rel_name, run.szExeName, name) &&
+        !IsRunLog(os, run, run.szCurDir + sep + name)) {
+      names->push_back(name);
+    }
+  } while (os.NextEntry(listing, &name));
+  os.CloseListing(listing);
+  return true;
+}
+
 void ScanPackage(platform::Platform& os, SkinSetupRun& run,
                  platform::Stream* pfCfg) {
   const char sep = os.Separator();

@@ -4,6 +4,7 @@
 #define SKINSETUP_SKINSETUP_SCAN_H_
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "skinsetup/skinsetup.h"
@@ -20,6 +21,12 @@ void ScanPackage(platform::Platform& os, SkinSetupRun& run,
 // True for the entries that are never counted nor copied: the installer's
 // own file (`rel_name`, "." and the separator and the entry's `name`,
 // equals `exe_name`, the name it was started under) and "." and "..".
+// The names of the package folder's (run.szCurDir's) entries that an
+// installation counts: neither "." nor "..", the installer itself or the
+// run's log. Returns false when the folder cannot be listed.
+bool ListPackage(platform::Platform& os, SkinSetupRun& run,
+                 std::vector<std::string>* names);
+
 bool IsInstallerOrDots(const std::string& rel_name, const std::string& exe_name,
                        const std::string& name);
 

@@ -181,14 +181,17 @@ void LogStep(platform::Platform& os, SkinSetupRun& run, const char* step,
 
 int Converse(platform::Platform& os, SkinSetupRun& run, const std::string& text,
              const std::string& caption, unsigned type) {
-  // The overwrite question is the only one the installer asks.
+  // A removal's question is answered Yes by /S, which asked for it.
   int answer;
   const char* by = "";
-  if (type == platform::kBoxYesNo && run.switches.bOverwrite) {
+  const bool removal = run.switches.bUninstall;
+  if (type == platform::kBoxYesNo && run.switches.bOverwrite && !removal) {
     answer = platform::kIdYes;
     by = " (/OVERWRITE)";
   } else if (run.switches.bSilent) {
-    answer = type == platform::kBoxYesNo ? platform::kIdNo : platform::kIdOk;
+    answer = type != platform::kBoxYesNo ? platform::kIdOk
+             : removal                   ? platform::kIdYes
+                                         : platform::kIdNo;
     by = " (/S)";
   } else {
     answer = os.ShowMessageBox(text, caption, type);
@@ -204,18 +207,31 @@ void ExitFailed(platform::Platform& os, SkinSetupRun& run) {
 }
 
 void ExitDeclined(platform::Platform& os, SkinSetupRun& run) {
+  // A removal declined has no status of its own: /S never declines one.
+  if (run.switches.bUninstall) End(os, run, kLogNotRemoved, 0);
   End(os, run, kLogDeclined, run.switches.bSilent ? kExitDeclined : 0);
+}
+
+void ExitNotInstalled(platform::Platform& os, SkinSetupRun& run) {
+  End(os, run, run.szOutcome.c_str(),
+      run.switches.bSilent ? kExitNotInstalled : 0);
 }
 
 void ExitBusy(platform::Platform& os, SkinSetupRun& run) {
   End(os, run, kLogBusy, kExitBusy);
 }
 
-int FinishInstalled(platform::Platform& os, SkinSetupRun& run) {
-  const int answer =
-      ShowBox(os, run, kSuccess, kProgramTitle, platform::kBoxOk);
-  const int status = run.switches.bSilent ? kExitInstalled : answer;
-  WriteOutcome(os, run, Utf8FromCatalogue(kSuccess), status);
+int FinishInstalled(platform::Platform& os, SkinSetupRun& run,
+                    const char* text) {
+  const int answer = ShowBox(os, run, text, kProgramTitle, platform::kBoxOk);
+  return Finish(os, run, Utf8FromCatalogue(text),
+                run.switches.bSilent ? kExitInstalled : answer);
+}
+
+int Finish(platform::Platform& os, SkinSetupRun& run,
+           const std::string& outcome, int status) {
+  ReleaseSkinsLock(os, run);
+  WriteOutcome(os, run, outcome, status);
   return status;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "skinsetup/messages.h"
 #include "skinsetup/skinsetup.h"
 
 namespace skinsetup {
@@ -19,6 +20,7 @@ inline constexpr int kExitDeclined =
     1602;                                 // The skin was there: not /OVERWRITE.
 inline constexpr int kExitFailed = 1603;  // Any failure; the log says which.
 inline constexpr int kExitBusy = 1618;    // Another installer: try later.
+inline constexpr int kExitNotInstalled = 1605;  // No such skin to remove.
 
 // How long an unattended run waits for another installer to finish with
 // the Skins folder before it gives up with kExitBusy.
@@ -68,10 +70,19 @@ int Converse(platform::Platform& os, SkinSetupRun& run, const std::string& text,
 [[noreturn]] void ExitFailed(platform::Platform& os, SkinSetupRun& run);
 [[noreturn]] void ExitDeclined(platform::Platform& os, SkinSetupRun& run);
 [[noreturn]] void ExitBusy(platform::Platform& os, SkinSetupRun& run);
+// End a removal after ShowFailure said that the skin is not installed:
+// kExitNotInstalled in an unattended run, as deployment tools read it.
+[[noreturn]] void ExitNotInstalled(platform::Platform& os, SkinSetupRun& run);
 
-// Shows the success box and returns the process status: the box's answer,
-// or kExitInstalled in an unattended run.
-int FinishInstalled(platform::Platform& os, SkinSetupRun& run);
+// Shows the success box, `text`, and returns the process status: the box's
+// answer, or kExitInstalled in an unattended run.
+int FinishInstalled(platform::Platform& os, SkinSetupRun& run,
+                    const char* text = kSuccess);
+
+// Ends a run that returns: lets go of the lock, writes the outcome (a text
+// in UTF-8) and the status to the log, and returns `status`.
+int Finish(platform::Platform& os, SkinSetupRun& run,
+           const std::string& outcome, int status);
 
 }  // namespace skinsetup
 

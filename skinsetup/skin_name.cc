@@ -32,7 +32,7 @@ bool IsDeviceName(const std::string& name) {
 
 }  // namespace
 
-bool IsAcceptableSkinName(const std::string& name) {
+bool IsStorableName(const std::string& name) {
   if (name.empty()) return false;
   // Windows drops a trailing dot or blank from the folder it makes ("Blue."
   // is "Blue"), and down to "." or ".." for names of dots alone.
@@ -44,7 +44,11 @@ bool IsAcceptableSkinName(const std::string& name) {
       return false;
     }
   }
-  if (IsDeviceName(name)) return false;
+  return !IsDeviceName(name);
+}
+
+bool IsAcceptableSkinName(const std::string& name) {
+  if (!IsStorableName(name)) return false;
   // The installer's own names in the Skins folder (its lock, its working
   // folders) start so, in any case.
   return Capitals(name.substr(0, sizeof kWorkingPrefix - 1)) !=

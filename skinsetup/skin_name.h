@@ -12,6 +12,12 @@ namespace skinsetup {
 // The start of every name the installer gives its own files and folders.
 inline constexpr char kWorkingPrefix[] = ".skinsetup-";
 
+// True when Windows stores a file or folder of this `name` under that very
+// name, on every file system: false for "", a trailing dot or blank, the
+// characters < > : " / \ | ? * and codes 1 to 31, and the device names
+// (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9) with any extension.
+bool IsStorableName(const std::string& name);
+
 // True when `name` names exactly one folder directly inside the Skins
 // folder, under that very name on every system, and none of the
 // installer's own. The name becomes the last element of the skin folder

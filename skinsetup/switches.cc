@@ -42,6 +42,9 @@ bool ApplySwitch(const std::string& token, Switches* switches) {
   if (equals != std::string::npos) return false;
   if (name == "/S") return switches->bSilent = true;
   if (name == "/OVERWRITE") return switches->bOverwrite = true;
+  if (name == "/UNINSTALL") return switches->bUninstall = true;
+  if (name == "/CHECK") return switches->bCheck = true;
+  if (name == "/?") return switches->bHelp = true;
   return false;
 }
 
@@ -75,7 +78,8 @@ bool SplitCommandTail(const std::string& tail, Switches* switches,
     while (at < tail.size() && IsBlank(tail[at])) ++at;
   }
   *skin_name = tail.substr(at);
-  return known;
+  // A removal and a check are two runs.
+  return known && !(switches->bUninstall && switches->bCheck);
 }
 
 }  // namespace skinsetup

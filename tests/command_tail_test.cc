@@ -47,6 +47,10 @@ TEST(CommandTailTest, JoinsPosixArgumentsWithSingleBlanks) {
       {{"./setup", "/S", "/LOG=/tmp/my log", "My", "Skin"},
        "/S \"/LOG=/tmp/my log\" My Skin"},
       {{"./setup", "My", "/LOG=a b"}, "My /LOG=a b"},
+      // A name that starts with a dash stays a name, but for "--help".
+      {{"./setup", "--help"}, "/?"},
+      {{"./setup", "-Blue"}, "-Blue"},
+      {{"./setup", "/S", "--help"}, "/S --help"},
   };
   for (const auto& [argv, tail] : cases) {
     EXPECT_EQ(JoinArguments(static_cast<int>(argv.size()), argv.data()), tail);

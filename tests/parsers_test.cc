@@ -143,6 +143,7 @@ TEST(SwitchesTest, SplitsSwitchesFromTheSkinName) {
       {"/LOG= Blue", false, false, false, "", "Blue"},
       {"/LOG=\"\" Blue", false, false, false, "", "Blue"},
       {"/X /S Blue", false, true, false, "", "Blue"},
+      {"/uninstall /check Blue", false, false, false, "", "Blue"},
       {"/LOG=\"C:\\x.txt Blue", false, false, false, "", ""},
       {"/LOG=\"C:\\x.txt /s Blue", false, true, false, "", ""},
   };

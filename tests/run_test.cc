@@ -54,6 +54,17 @@ void Leftover(FakePlatform& os) {
   os.dirs.insert(Discard());
   os.AddFile(Discard("b.bmp"), "older b", 2);
 }
+// The tree with the files of the first working folder put back.
+Tree PutBack(Tree tree) {
+  const std::string kept = Kept(0) + "\\";
+  for (auto it = tree.lower_bound(kept);
+       it != tree.end() && it->first.rfind(kept, 0) == 0;) {
+    tree[InSkin(it->first.substr(kept.size()))] = it->second;
+    it = tree.erase(it);
+  }
+  tree.erase(Kept(0));
+  return tree;
+}
 bool Same(FakePlatform& os, const Tree& before) {
   return os.TreeOf(kSkins) == before;
 }
@@ -296,12 +307,23 @@ TEST(RunTest, EveryRowEndsWithItsStatusAndBoxes) {
 // may leave only a discard folder, which the next run empties, and never
 // puts anything back.
 TEST(RunTest, AnyFailingCallInstallsOrChangesNothing) {
-  for (bool earlier : {false, true}) {
+  // A first installation, a reinstall, and a removal of the package's
+  // files (the user's stay).
+  for (int mode = 0; mode < 3; ++mode) {
+    const bool earlier = mode > 0;
+    const bool removal = mode == 2;
+    const std::string tail = removal ? "/UNINSTALL Blue" : "Blue";
+    const Box done = removal ? kR : kS;
     for (int variant = 0; variant < 4; ++variant) {
       const bool reversed = variant % 2 == 1;
       auto setup = [&] {
         FakePlatform os = Installation();
         if (earlier) Earlier(os);
+        if (removal) {
+          for (const char* name : {"b.bmp", "cliver.map"}) {
+            os.AddFile(InSkin(name), "older", 4);
+          }
+        }
         if (variant >= 2)
           os.scanner = {variant == 2 ? 300 : 1500, variant == 2};
         if (reversed) {
@@ -312,33 +334,36 @@ TEST(RunTest, AnyFailingCallInstallsOrChangesNothing) {
       };
       FakePlatform clean = setup();
       const Tree before = clean.TreeOf(kSkins);
-      ASSERT_EQ(RunSetup(clean), 1);
+      ASSERT_EQ(RunSetup(clean, tail), 1);
       clean.Release();
       const Tree installed = clean.TreeOf(kSkins);
       for (const auto& [op, count] : clean.calls) {
         for (int nth = 1; nth <= count; ++nth) {
           for (bool from_then_on : {false, true}) {
-            SCOPED_TRACE(testing::Message() << earlier << variant << " " << op
+            SCOPED_TRACE(testing::Message() << mode << variant << " " << op
                                             << " " << nth << from_then_on);
             FakePlatform os = setup();
             os.FailCall(op, nth, from_then_on);
-            RunSetup(os);
+            RunSetup(os, tail);
             os.Release();
             ASSERT_FALSE(os.boxes.empty());
             const Box& last = os.boxes.back();
             if (last.caption == Text("kProgramTitle") &&
                 last.text.find(Text("kCodeLabel")) != std::string::npos) {
-              EXPECT_EQ(os.TreeOf(kSkins), before);
+              // A removal whose putting back failed too leaves the files it
+              // took in its working folder, for the next run to put back.
+              EXPECT_EQ(removal ? PutBack(os.TreeOf(kSkins)) : os.TreeOf(kSkins),
+                        before);
               continue;
             }
-            EXPECT_EQ(last, kS);
+            EXPECT_EQ(last, done);
             EXPECT_EQ(os.open_handles, 0);
             EXPECT_FALSE(os.HasDir(Kept(0)) || os.HasDir(Kept(1)));
             FakePlatform next = setup();  // The next run, without the fault.
             next.files = os.files;
             next.dirs = os.dirs;
             next.answers = {kIdYes};
-            EXPECT_EQ(RunSetup(next), 1);
+            EXPECT_EQ(RunSetup(next, tail), 1);
             EXPECT_EQ(next.TreeOf(kSkins), installed);
           }
         }
@@ -435,6 +460,44 @@ const SwitchRow kSwitchRows[] = {
    1603, {}, "", Same},
   {SET(Earlier(os)), "/OVERWRITE /LOG=D:\\Apps\\Client\\Skins\\Blue\\x.log Blue",
    0, {F(kCannotInstall, 0)}, "", Same},
+  // The help, and nothing else: no registry, nothing written.
+  {SET(), "/?", 0,
+   {{Text("kHelpUsage") + " .\\setup.exe " + Text("kHelpText"),
+     Text("kProgramTitle"), kBoxOk}},
+   "", THEN(Same(os, before) && !os.Happened("OpenUserKey"))},
+  // A removal takes the package's files and leaves the user's, with the
+  // folder; declined, or with nothing installed, it changes nothing; one
+  // that fails puts back what it took.
+  {SET(Earlier(os); os.AddFile(InSkin("b.bmp"), "old b")), "/UNINSTALL Blue",
+   1, {kRQ, kR}, "",
+   THEN(os.TreeOf(kSkin) ==
+        Tree({{kSkin, "<dir>"}, {InSkin("notes.txt"), "mine@8"}}))},
+  {SET(Earlier(os); os.answers = {kIdNo}), "/UNINSTALL Blue", 0, {kRQ}, "",
+   Same},
+  {SET(), "/UNINSTALL Blue", 0, {F(kSkinNotInstalled, 0)}, "", Same},
+  {SET(Earlier(os); os.AddFile(InSkin("b.bmp"), "old b");
+       os.FailCall("Rename", 2)),
+   "/UNINSTALL Blue", 0, {kRQ, CopyError(), F(kCannotRemove, 1)}, "", Same},
+  // Unattended: removed, then not installed (as deployment tools read it),
+  // failed, or kept from the Skins folder too long.
+  {SET(Earlier(os); os.files.erase(InSkin("notes.txt"))),
+   "/S " LOG "/UNINSTALL Blue", 0, {},
+   "{kLogOutcome} {kRemoved} ({kLogStatus} 0)",
+   THEN(!os.HasDir(kSkin) && os.open_handles == 0)},
+  {SET(), "/S " LOG "/UNINSTALL Blue", 1605, {},
+   "{kLogOutcome} {kSkinNotInstalled}{kCodeLabel}0 ({kLogStatus} 1605)"},
+  {SET(Earlier(os); os.FailCall("Rename")), "/S /UNINSTALL Blue", 1603, {},
+   "", Same},
+  {SET(Earlier(os); os.locked_until = kForever), "/S /UNINSTALL Blue", 1618,
+   {}, "", Same},
+  // A check: valid, with the bytes to copy, or not (its problems are named
+  // in the end-to-end tests); no registry, nothing written.
+  {SET(), "/CHECK", 1,
+   {{Expand("{kCheckValid}\n{kLogPackage} 56"), Text("kProgramTitle"),
+     kBoxOk}},
+   "", THEN(Same(os, before) && !os.Happened("OpenUserKey"))},
+  {SET(os.files.erase(InPkg("cliver.map"))), "/S " LOG "/CHECK", 1603, {},
+   "{kLogOutcome} {kCheckProblems} ({kLogStatus} 1603)"},
   // A deployment tool leaves %TEMP% to the installer to expand; what names
   // no variable stays as typed.
   {SET(os.environment["TEMP"] = "C:"), "/S /LOG=%TEMP%\\log.txt Blue", 0, {},

@@ -56,6 +56,8 @@ constexpr char kIncompatible[] = "kIncompatible";
 constexpr char kCannotCreateSkins[] = "kCannotCreateSkins";
 constexpr char kNoSpace[] = "kNoSpace";
 constexpr char kCannotCopy[] = "kCannotCopy";
+constexpr char kSkinNotInstalled[] = "kSkinNotInstalled";
+constexpr char kCannotRemove[] = "kCannotRemove";
 
 constexpr char kClientKey[] = "SOFTWARE\\QV CLIENT";
 constexpr char kRevisionKey[] = "SOFTWARE\\QV CLIENT\\NEWREVISION";
@@ -78,6 +80,9 @@ const Box kS{Text("kSuccess"), Text("kProgramTitle"), platform::kBoxOk};
 const Box kQ{Text("kAlreadyPresent"), Text("kProgramTitle"),
              platform::kBoxYesNo};
 const Box kI{Text("kInvalid"), Text("kInvalidCaption"), platform::kBoxOk};
+const Box kRQ{Text("kRemoveQuestion"), Text("kProgramTitle"),
+              platform::kBoxYesNo};
+const Box kR{Text("kRemoved"), Text("kProgramTitle"), platform::kBoxOk};
 const Box kD{InSkin("*"), Text("kDeleteDirCaption"), platform::kBoxOk};
 inline Box CopyError(const std::string& text = "Errore di I/O.\r\n") {
   return {text, Text("kCopyErrorCaption"), platform::kBoxOkInformation};

@@ -1,0 +1,116 @@
+#include "skinsetup/removal.h"
+
+#include <string>
+#include <vector>
+
+#include "skinsetup/client_location.h"
+#include "skinsetup/copy.h"
+#include "skinsetup/kept_files.h"
+#include "skinsetup/messages.h"
+#include "skinsetup/retry.h"
+#include "skinsetup/scan.h"
+#include "skinsetup/session.h"
+#include "skinsetup/skin_name.h"
+#include "skinsetup/staging.h"
+
+namespace skinsetup {
+namespace {
+
+// The code of "La skin non \xE8 installata" (non è installata), and those of
+// "Impossibile rimuovere la skin" and "Impossibile installare la skin".
+constexpr int kNoSuchSkin = 0;
+constexpr int kNotRemoved = 1;
+constexpr int kBadSkinName = 0;
+
+[[noreturn]] void NotInstalled(platform::Platform& os, SkinSetupRun& run) {
+  ShowFailure(os, run, kSkinNotInstalled, kNoSuchSkin);
+  ExitNotInstalled(os, run);
+}
+
+// Puts back what the removal took, shows why it stopped, and ends the run.
+[[noreturn]] void FailRemoval(platform::Platform& os, SkinSetupRun& run,
+                              std::uint32_t error) {
+  ShowCopyError(os, run, error);
+  RestoreKeptFiles(os, run);
+  FailAndExit(os, run, kCannotRemove, kNotRemoved);
+}
+
+// True when nothing but "." and ".." is left in `folder`.
+bool IsEmptyFolder(platform::Platform& os, const std::string& folder) {
+  std::string name;
+  platform::Listing listing = os.OpenListing(InFolder(os, folder, "*"), &name);
+  if (listing == nullptr) return false;
+  bool empty = true;
+  do {
+    empty = empty && (name == "." || name == "..");
+  } while (empty && os.NextEntry(listing, &name));
+  os.CloseListing(listing);
+  return empty;
+}
+
+}  // namespace
+
+int RemoveSkin(platform::Platform& os, SkinSetupRun& run) {
+  LocateClient(os, run);
+  run.szSkinsDir = run.szValue;
+  run.szValue = InFolder(os, run.szSkinsDir, run.szSkinName);
+  if (!IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
+    FailAndExit(os, run, kCannotInstall, kBadSkinName);
+  }
+  // The package names the files to remove: no other file of the skin
+  // folder (the user's own, the client's) is ever touched.
+  run.szCurDir = os.CurrentDirectory();
+  std::vector<std::string> names;
+  if (!ListPackage(os, run, &names)) {
+    ShowFailure(os, run, kCannotRemove, kNotRemoved);
+    ExitFailed(os, run);
+  }
+  if (os.Stat(run.szSkinsDir) != 0) NotInstalled(os, run);
+  run.lock = LockSkinsFolder(os, run);
+  run.bCurDirIdKnown = os.QueryFileId(run.szCurDir, true, &run.curDirId);
+  RecoverSkinsFolder(os, run);
+  if (os.Stat(run.szValue) != 0) NotInstalled(os, run);
+  if (!os.IsListedName(run.szValue)) {
+    FailAndExit(os, run, kCannotInstall, kBadSkinName);
+  }
+  if (IsLogInside(os, run, run.szValue)) {
+    RefuseLog(os, run);
+    FailAndExit(os, run, kCannotInstall, kBadSkinName);
+  }
+  ReleaseLog(os, run);
+  if (ShowBox(os, run, kRemoveQuestion, kProgramTitle, platform::kBoxYesNo) ==
+      platform::kIdNo) {
+    ExitDeclined(os, run);
+  }
+  LogStep(os, run, kLogRemoving, run.szValue);
+  run.tmp2 = run.szValue;
+  if (!os.HoldFolder(run.tmp2)) FailRemoval(os, run, os.LastError());
+  RecoverInterruptedRun(os, run);
+
+  // Each file into the working folder; anything the system cannot move
+  // stops the removal. A folder of a package file's name, and a file that
+  // Windows finds under a short alias of its longer name, are another
+  // thing than the package's file, and stay.
+  for (const std::string& name : names) {
+    const std::string path = InFolder(os, run.tmp2, name);
+    if (os.QueryEntry(path) != platform::EntryType::kOther ||
+        !os.IsListedName(path)) {
+      continue;
+    }
+    std::uint32_t error = 0;
+    if (!KeepFile(os, run, name, &error)) FailRemoval(os, run, error);
+    LogStep(os, run, kLogRemovedFile, name);
+  }
+  // All of them, or none, leave the skin from here on: the moves on the
+  // disk, then the working folder renamed for discarding.
+  if (!run.kept.empty() &&
+      !Retrying(os, run, [&] { return os.SyncFolder(run.tmp2); })) {
+    FailRemoval(os, run, os.LastError());
+  }
+  DiscardKeptFiles(os, run);
+  if (IsEmptyFolder(os, run.tmp2)) RemoveFolder(os, run, run.tmp2);
+  ReleaseSkinsLock(os, run);
+  return FinishInstalled(os, run, kRemoved);
+}
+
+}  // namespace skinsetup
