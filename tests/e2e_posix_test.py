@@ -182,6 +182,92 @@ class PosixTest(unittest.TestCase):
         # Some runs were stopped midway, not only before or after.
         self.assertGreater(kills, whole_runs)
 
+    def test_killed_removal_leaves_the_skin_whole_or_removed(self):
+        # After a removal killed at any moment, a reinstall finds the whole
+        # skin (the files taken go back first), and a removal again takes
+        # every file of the package, and the folder.
+        rng = random.Random(20261208)
+        box = Sandbox(self, count=1500, size=1024)
+        durations = []
+        for _ in range(3):
+            self.assertEqual(box.run("/S", "Blue", answer=None)[0], 0)
+            started = time.monotonic()
+            self.assertEqual(box.run("/S", "/UNINSTALL", "Blue", answer=None),
+                             (0, []))
+            durations.append(time.monotonic() - started)
+            self.assertFalse(os.path.exists(box.skin()))
+        kills = 0
+        for trial in range(12):
+            with self.subTest(trial=trial):
+                self.assertEqual(box.run("/S", "/OVERWRITE", "Blue",
+                                         answer=None)[0], 0)
+                process = box.start("/S", "/UNINSTALL", "Blue", answer=None,
+                                    stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+                # Most of a removal's time is its flush and its deletes: the
+                # moments before them are tried more often.
+                time.sleep(min(durations) * rng.random() ** 2)
+                process.send_signal(signal.SIGKILL)
+                kills += process.wait(timeout=30) == -signal.SIGKILL
+                if trial % 2:
+                    self.assertEqual(box.run("Blue")[0], 1)
+                    self.assertTrue(self.whole(box))
+                else:
+                    removed = not os.path.exists(box.skin())
+                    self.assertEqual(box.run("/S", "/UNINSTALL", "Blue",
+                                             answer=None)[0],
+                                     1605 % 256 if removed else 0)
+                    self.assertFalse(os.path.exists(box.skin()))
+                self.assertEqual(set(os.listdir(box.skins)) - {"Blue"}, set())
+        self.assertGreater(kills, 0)
+
+    def test_check_names_every_problem_of_a_package(self):
+        # Each kind of problem once; the log has every line, the box the
+        # first ones. Read as another user where the tests run as root, so
+        # that an unreadable file is one.
+        user = "nobody" if os.geteuid() == 0 else None
+        box = Sandbox(self, count=2)
+        long_line = b"X=" + b"y" * 600 + b"\n"
+        write(box.pkg, {
+            "cliver.map": b"==\nAUTHOR\n" + long_line +
+                          b"SKIN-COMPATIBILITY-MIN=7\nSKIN-COMPATIBILITY-MAX=3\n"
+                          b"\0more\n",
+            "con.bmp": b"c", "Logo.": b"l", "a?b.bmp": b"q",
+            "Same.bmp": b"1", "same.BMP": b"2", "secret.bmp": b"s"})
+        os.mkdir(os.path.join(box.pkg, "extra"))
+        os.mkfifo(os.path.join(box.pkg, "pipe"))
+        os.chmod(os.path.join(box.pkg, "secret.bmp"), 0)
+        log = os.path.join(box.root, "check.log")
+        if user:
+            subprocess.run(["chown", "-R", user, box.root], check=True)
+        status, boxes = box.run("/CHECK", "/LOG=" + log, "Bad.", user=user)
+        self.assertEqual((status, boxes[0][1].split("\n")[0]),
+                         (0, e2e.TEXTS["kCheckProblems"]))
+        t = e2e.TEXTS
+        line = "cliver.map, %s %%d: %%s" % t["kCheckMapLine"]
+        expected = {
+            "%s Bad.: %s" % (t["kCheckSkinName"], t["kCheckBadName"]),
+            "extra: " + t["kCheckFolder"],
+            "pipe: " + t["kCheckNotFile"],
+            "secret.bmp: " + t["kCheckNotFile"],
+            "con.bmp: " + t["kCheckBadName"],
+            "Logo.: " + t["kCheckBadName"],
+            "a?b.bmp: " + t["kCheckBadName"],
+            line % (1, t["kCheckNoName"]),
+            line % (2, t["kCheckNoValue"]),
+            line % (3, t["kCheckLongLine"]),
+            line % (3, t["kCheckNoValue"]),  # Its second part: "yyy...".
+            line % (6, t["kCheckStop"]),
+            "cliver.map: " + t["kCheckNoRange"],
+        }
+        same = {"Same.bmp: %s same.BMP" % t["kCheckSameName"],
+                "same.BMP: %s Same.bmp" % t["kCheckSameName"]}
+        with open(log, encoding="utf-8") as f:
+            problems = {l.rstrip("\n")[21 + len(t["kLogProblem"]):]
+                        for l in f if l[20:].startswith(t["kLogProblem"])}
+        self.assertEqual(len(problems & same), 1, problems)
+        self.assertEqual(problems - same, expected)
+
     @staticmethod
     def whole(box):
         return all(os.path.isfile(os.path.join(box.skin(), name)) and
