@@ -140,12 +140,13 @@ class WineSession:
         try:
             while True:
                 trace.seek(0)
-                # Wine prints the text as a wide string: \n, \t, \\, \xxxx.
+                # Wine prints the text as a wide string: \n, \t, \\, \xxxx;
+                # a long one is cut, and ends in "...".
                 texts = [re.sub(r"\\(u?[0-9a-fA-F]{4}|.)", lambda m: {
                     "n": "\n", "r": "\r", "t": "\t"}.get(m.group(1)) or (
                     chr(int(m.group(1)[-4:], 16)) if len(m.group(1)) >= 4
                     else m.group(1)), text) for text in re.findall(
-                    r'trace:msgbox:MSGBOX_OnInit L"(.*)"\n',
+                    r'trace:msgbox:MSGBOX_OnInit L"(.*?)(?:"\.\.\.|")\n',
                     trace.read().decode("utf-8", "replace"))]
                 if len(texts) > len(boxes):
                     window, caption = self.wait(self.box, boxes)
@@ -263,6 +264,20 @@ class WineTest(unittest.TestCase):
         self.assertEqual(box.snapshot(), box.installed(before))
         self.assertEqual(read_outcome(log),
                          e2e.outcome(e2e.TEXTS["kSuccess"], 0))
+        # The uninstall command: removed, then not installed.
+        for status in (0, 1605):
+            self.assertEqual(box.run(" /S /UNINSTALL Blue", watch=True),
+                             (status, []))
+        self.assertEqual(box.snapshot(), before)
+
+    def test_help_shows_one_box(self):
+        # Wine's trace gives the start of a long text only.
+        box = Sandbox(self)
+        status, boxes = box.run(" /?")
+        self.assertEqual((status, len(boxes), boxes[0][0]), (0, 1, e2e.TITLE))
+        self.assertTrue(("%s .\\setup.exe %s" % (
+            e2e.TEXTS["kHelpUsage"], e2e.TEXTS["kHelpText"])).startswith(
+            boxes[0][1]) and len(boxes[0][1]) > 100, boxes)
 
     def test_started_by_full_path_it_copies_itself(self):
         box = Sandbox(self)
