@@ -45,21 +45,18 @@ bool SlotIsFree(platform::Platform& os, const SkinSetupRun& run, int slot) {
 // folder. What stands at its name there, a new file of the run that kept
 // it, is set aside into `aside` first (made when needed) and deleted once
 // the earlier file is back: Windows refuses to replace a file that someone
-// holds, but lets it be renamed. Returns false when the earlier file
-// stays where it is.
-bool PutBack(platform::Platform& os, SkinSetupRun& run, const std::string& kept,
+// holds, but lets it be renamed. An earlier file that cannot be put back
+// stays where it is, for the next run.
+void PutBack(platform::Platform& os, SkinSetupRun& run, const std::string& kept,
              const std::string& aside, const std::string& name) {
   const std::string target = InFolder(os, run.tmp2, name);
   const std::string set_aside = InFolder(os, aside, name);
   const bool taken = os.QueryEntry(target) != platform::EntryType::kNone;
-  if (taken) {
-    if (os.QueryEntry(aside) == platform::EntryType::kNone &&
-        os.MakeDir(aside) != 0) {
-      return false;
-    }
-    if (!Retrying(os, run, [&] { return os.RenameFile(target, set_aside); })) {
-      return false;
-    }
+  if (taken &&
+      ((os.QueryEntry(aside) == platform::EntryType::kNone &&
+        os.MakeDir(aside) != 0) ||
+       !Retrying(os, run, [&] { return os.RenameFile(target, set_aside); }))) {
+    return;
   }
   const bool back = Retrying(
       os, run, [&] { return os.RenameFile(InFolder(os, kept, name), target); });
@@ -69,7 +66,6 @@ bool PutBack(platform::Platform& os, SkinSetupRun& run, const std::string& kept,
       return back ? os.RemoveFile(set_aside) : os.RenameFile(set_aside, target);
     });
   }
-  return back;
 }
 
 }  // namespace

@@ -230,6 +230,12 @@ const Row kRows[] = {
    THEN(os.files[InSkin("a.bmp")].content == "aaaa" &&
         os.files[Kept(0, "b.bmp")].content == "elsewhere" &&
         os.Happened("Rename " + InSkin("a.bmp") + " -> " + Kept(1, "a.bmp")))},
+  // A skin folder that is a junction takes no copy, and nothing through it
+  // is recovered (here, the files of a folder elsewhere).
+  {SET(Earlier(os); os.reparse_tags[kSkin] = 0xA0000003;
+       os.dirs.insert(Discard()); os.AddFile(Discard("a.bmp"), "elsewhere")),
+   0, {kQ, CopyError(2), CopyError(2), CopyError(2), kD, F(kCannotCopy, 1)},
+   Same},
   // A package folder named as a working folder, inside the skin folder, is
   // what the run copies from, never what it recovers.
   {SET(Earlier(os); os.dirs.insert(Kept(0)); os.current_dir = Kept(0);
