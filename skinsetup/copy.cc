@@ -131,6 +131,31 @@ platform::Lock LockSkinsFolder(platform::Platform& os, SkinSetupRun& run) {
   }
 }
 
+void TakeInstalledSkinFolder(platform::Platform& os, SkinSetupRun& run) {
+  // A name that Windows takes for another one (a short 8.3 alias, say)
+  // reaches another skin; and a log inside the skin folder would be
+  // replaced or put back with the skin's files.
+  if (!os.IsListedName(run.szValue)) {
+    FailAndExit(os, run, kCannotInstall, kBadSkinName);
+  }
+  if (IsLogInside(os, run, run.szValue)) {
+    RefuseLog(os, run);
+    FailAndExit(os, run, kCannotInstall, kBadSkinName);
+  }
+  ReleaseLog(os, run);
+  // From here on, everything below the folder is reached from the folder
+  // itself, never through a link that another process swaps in meanwhile;
+  // a skin folder that is not a real folder takes nothing and gives
+  // nothing. What an interrupted run left is put in order before anything
+  // is asked: the earlier files back, or the discarded ones gone.
+  run.tmp2 = run.szValue;
+  if (!os.HoldFolder(run.tmp2)) {
+    run.dwSkinDirError = os.LastError();
+    return;
+  }
+  RecoverInterruptedRun(os, run);
+}
+
 bool IsSameKnownFile(const platform::FileId& first,
                      const platform::FileId& second) {
   static const unsigned char kUnknown[sizeof first.id] = {};
@@ -160,17 +185,7 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   RecoverSkinsFolder(os, run);
   const bool installed = os.Stat(run.szValue) == 0;
   if (installed) {
-    // A name that Windows takes for another one (a short 8.3 alias, say)
-    // reaches another skin; and a log inside the skin folder would be
-    // replaced or put back with the skin's files.
-    if (!os.IsListedName(run.szValue)) {
-      FailAndExit(os, run, kCannotInstall, kBadSkinName);
-    }
-    if (IsLogInside(os, run, run.szValue)) {
-      RefuseLog(os, run);
-      FailAndExit(os, run, kCannotInstall, kBadSkinName);
-    }
-    ReleaseLog(os, run);
+    TakeInstalledSkinFolder(os, run);
     const int answer =
         ShowBox(os, run, kAlreadyPresent, kProgramTitle, platform::kBoxYesNo);
     if (answer == platform::kIdNo) ExitDeclined(os, run);
@@ -178,24 +193,19 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   ReleaseLog(os, run);
   ShowTrace(os, run, run.szValue, kTraceMakeSkinDir);
   // A first installation is made aside and renamed into place once whole.
-  // Any failure to make the folder shows in the copies.
-  run.tmp2 = run.szValue;
+  // Any failure to make or hold the folder shows in the copies.
   if (!installed) {
     std::uint32_t make_error = 0;
     run.bSkinDirCreated = MakeStagingFolder(os, run, &make_error);
-    if (!run.bSkinDirCreated) run.dwSkinDirError = make_error;
-  }
-  // From here on, everything below the folder is reached from the folder
-  // itself, never through a link that another process swaps in meanwhile;
-  // a skin folder that is not a real folder takes no copy.
-  if (run.dwSkinDirError == 0 && !os.HoldFolder(run.tmp2)) {
-    run.dwSkinDirError = os.LastError();
+    if (!run.bSkinDirCreated) {
+      run.dwSkinDirError = make_error;
+    } else if (!os.HoldFolder(run.tmp2)) {
+      run.dwSkinDirError = os.LastError();
+    }
   }
   ShowTrace(os, run, run.szValue, kTraceValue);
   LogStep(os, run, kLogSkinFolder, run.szValue);
-
   ShowTrace(os, run, run.tmp2, kTraceTmp2);
-  if (run.dwSkinDirError == 0 && installed) RecoverInterruptedRun(os, run);
   run.tmp4 = run.szCurDir + sep + "*";
   ShowTrace(os, run, run.tmp4, kTraceTmp4);
   std::string name;

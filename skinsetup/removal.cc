@@ -70,22 +70,13 @@ int RemoveSkin(platform::Platform& os, SkinSetupRun& run) {
   run.bCurDirIdKnown = os.QueryFileId(run.szCurDir, true, &run.curDirId);
   RecoverSkinsFolder(os, run);
   if (os.Stat(run.szValue) != 0) NotInstalled(os, run);
-  if (!os.IsListedName(run.szValue)) {
-    FailAndExit(os, run, kCannotInstall, kBadSkinName);
-  }
-  if (IsLogInside(os, run, run.szValue)) {
-    RefuseLog(os, run);
-    FailAndExit(os, run, kCannotInstall, kBadSkinName);
-  }
-  ReleaseLog(os, run);
+  TakeInstalledSkinFolder(os, run);
   if (ShowBox(os, run, kRemoveQuestion, kProgramTitle, platform::kBoxYesNo) ==
       platform::kIdNo) {
     ExitDeclined(os, run);
   }
   LogStep(os, run, kLogRemoving, run.szValue);
-  run.tmp2 = run.szValue;
-  if (!os.HoldFolder(run.tmp2)) FailRemoval(os, run, os.LastError());
-  RecoverInterruptedRun(os, run);
+  if (run.dwSkinDirError != 0) FailRemoval(os, run, run.dwSkinDirError);
 
   // Each file into the working folder; anything the system cannot move
   // stops the removal. A folder of a package file's name, and a file that

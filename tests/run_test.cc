@@ -142,11 +142,15 @@ const Row kRows[] = {
    {F(kCannotCreateSkins, 1)}},
   {SET(os.FailCall("Stat"); os.FailCall("MakeDir")), 1, {kS},
    THEN(os.Happened(std::string("MakeDir ") + kSkins))},
-  // A reinstall asks first, with the Skins folder locked; No changes
-  // nothing. Any other answer goes on: package files replaced, the user's
+  // A reinstall asks first, with the Skins folder locked, once what an
+  // interrupted run left is in order (here, discarded); No changes nothing
+  // more. Any other answer goes on: package files replaced, the user's
   // kept, the earlier ones kept aside without replacing anything, then
   // discarded through the discard folder once the copy is whole.
-  {SET(Earlier(os); Leftover(os); os.answers = {kIdNo}), 0, {kQ}, Same},
+  {SET(Earlier(os); Leftover(os); os.answers = {kIdNo}), 0, {kQ},
+   THEN(os.TreeOf(kSkin) == Tree({{kSkin, "<dir>"},
+                                  {InSkin("a.bmp"), "old a@7"},
+                                  {InSkin("notes.txt"), "mine@8"}}))},
   {SET(Earlier(os); Leftover(os)), 1, {kQ, kS},
    THEN(os.TreeOf(kSkin) == [] {
           Tree tree = Installed();
