@@ -250,8 +250,11 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
     run.bCopyOk = false;
     ShowCopyError(os, run, commit_error);
   }
+  if (run.bCopyOk && !DiscardKeptFiles(os, run)) {
+    run.bCopyOk = false;
+    ShowCopyError(os, run, os.LastError());
+  }
   if (!run.bCopyOk) Rollback(os, run);
-  DiscardKeptFiles(os, run);
   // The skin is in place: other installers need not wait for the user.
   ReleaseSkinsLock(os, run);
   return FinishInstalled(os, run);

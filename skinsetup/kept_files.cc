@@ -32,8 +32,7 @@ void ForEachEntry(platform::Platform& os, const SkinSetupRun& run,
 bool SlotIsFree(platform::Platform& os, const SkinSetupRun& run, int slot) {
   for (const std::string& name :
        {KeptFolderName(slot), DiscardFolderName(slot), NewFolderName(slot)}) {
-    if (os.QueryEntry(InFolder(os, run.tmp2, name)) !=
-            platform::EntryType::kNone ||
+    if (!IsFreeName(os, InFolder(os, run.tmp2, name)) ||
         os.QueryEntry(run.szCurDir + name) != platform::EntryType::kNone) {
       return false;
     }
@@ -79,6 +78,11 @@ std::string NewFolderName(int slot) { return SlotName("new", slot); }
 std::string InFolder(const platform::Platform& os, const std::string& folder,
                      const std::string& name) {
   return folder + os.Separator() + name;
+}
+
+bool IsFreeName(platform::Platform& os, const std::string& path) {
+  return os.QueryEntry(path) == platform::EntryType::kNone &&
+         !os.IsAccessDenied(os.LastError());
 }
 
 bool IsWorkingFolder(platform::Platform& os, const SkinSetupRun& run,
@@ -172,8 +176,8 @@ void RestoreKeptFiles(platform::Platform& os, SkinSetupRun& run) {
   }
 }
 
-void DiscardKeptFiles(platform::Platform& os, SkinSetupRun& run) {
-  if (run.kept.empty()) return;
+bool DiscardKeptFiles(platform::Platform& os, SkinSetupRun& run) {
+  if (run.kept.empty()) return true;
   // From this moment on, an interrupted run's earlier files are to be
   // deleted, not put back. The working folder renamed to the discard folder
   // says so; while another process holds a file in it, Windows refuses to
@@ -186,15 +190,17 @@ void DiscardKeptFiles(platform::Platform& os, SkinSetupRun& run) {
           [&] { return os.RenameFolder(run.szKeptDir, run.szDiscardDir); },
           RetryOn::kHeld)) {
     folder = run.szKeptDir;
-    if (os.MakeDir(run.szDiscardDir) != 0) return;
+    // Nothing says so: the earlier files are still the ones to put back.
+    if (os.MakeDir(run.szDiscardDir) != 0) return false;
   }
-  if (!Retrying(os, run, [&] { return os.SyncFolder(run.tmp2); })) return;
+  if (!Retrying(os, run, [&] { return os.SyncFolder(run.tmp2); })) return true;
   for (const std::string& name : run.kept) {
     Retrying(os, run,
              [&] { return os.RemoveFile(InFolder(os, folder, name)); });
   }
   // The discard folder goes only once nothing is left to discard.
   if (RemoveFolder(os, run, folder)) RemoveFolder(os, run, run.szDiscardDir);
+  return true;
 }
 
 }  // namespace skinsetup

@@ -45,6 +45,11 @@ std::string NewFolderName(int slot);
 std::string InFolder(const platform::Platform& os, const std::string& folder,
                      const std::string& name);
 
+// True when nothing has the name `path`: not even a folder deleted while
+// another process holds it, whose name Windows keeps, answering access
+// denied, until it lets go.
+bool IsFreeName(platform::Platform& os, const std::string& path);
+
 // True when `folder` is a real folder that the run may empty as a working
 // folder: never the package folder the run copies from.
 bool IsWorkingFolder(platform::Platform& os, const SkinSetupRun& run,
@@ -73,9 +78,12 @@ bool KeepFile(platform::Platform& os, SkinSetupRun& run,
 // which then stays too, and the new file stays in its place.
 void RestoreKeptFiles(platform::Platform& os, SkinSetupRun& run);
 
-// Deletes the kept files and the working folder, once the copy succeeded
-// and the moment it took over is on the disk.
-void DiscardKeptFiles(platform::Platform& os, SkinSetupRun& run);
+// Marks the moment the new files take over (the working folder renamed to
+// the discard folder, or one made beside it), and once that is on the disk
+// deletes the kept files and the working folders. Returns false, with the
+// system's error, changing nothing, when no mark can be made: the kept
+// files are then still the skin's, to be put back.
+bool DiscardKeptFiles(platform::Platform& os, SkinSetupRun& run);
 
 }  // namespace skinsetup
 

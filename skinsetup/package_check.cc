@@ -33,8 +33,8 @@ void Add(Problems* problems, const std::string& where, const char* text) {
 }
 
 std::string AtMapLine(int line) {
-  return std::string(kMapName) + ", " + Utf8FromCatalogue(kCheckMapLine) +
-         ' ' + std::to_string(line);
+  return std::string(kMapName) + ", " + Utf8FromCatalogue(kCheckMapLine) + ' ' +
+         std::to_string(line);
 }
 
 // The UTF-8 text's code points, each given to `action`; a byte that starts
@@ -43,7 +43,10 @@ template <typename Action>
 void ForEachCodePoint(const std::string& text, Action action) {
   for (std::size_t at = 0; at < text.size();) {
     const auto lead = static_cast<unsigned char>(text[at]);
-    const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    const int length = lead >= 0xF0   ? 4
+                       : lead >= 0xE0 ? 3
+                       : lead >= 0xC0 ? 2
+                                      : 1;
     char32_t point = length == 1 ? lead : lead & (0x3F >> (length - 1));
     for (int i = 1; i < length && at + i < text.size(); ++i) {
       point = point << 6 | (static_cast<unsigned char>(text[at + i]) & 0x3F);
@@ -56,9 +59,8 @@ void ForEachCodePoint(const std::string& text, Action action) {
 // The name's length as Windows counts it, in UTF-16 units.
 std::size_t Utf16Length(const std::string& name) {
   std::size_t length = 0;
-  ForEachCodePoint(name, [&](char32_t point) {
-    length += point >= 0x10000 ? 2 : 1;
-  });
+  ForEachCodePoint(name,
+                   [&](char32_t point) { length += point >= 0x10000 ? 2 : 1; });
   return length;
 }
 
@@ -68,7 +70,8 @@ std::u32string Capitals(const std::string& name) {
   std::u32string upper;
   ForEachCodePoint(name, [&](char32_t c) {
     if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
-        (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F)) {
+        (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) ||
+        (c >= 0x430 && c <= 0x44F)) {
       c -= 0x20;
     } else if (c >= 0x450 && c <= 0x45F) {
       c -= 0x50;
@@ -84,7 +87,8 @@ std::u32string Capitals(const std::string& name) {
 long long ReadAll(platform::Platform& os, platform::Stream stream) {
   char buffer[4096];
   long long total = 0;
-  for (long count; (count = os.ReadStream(stream, buffer, sizeof buffer)) != 0;) {
+  for (long count;
+       (count = os.ReadStream(stream, buffer, sizeof buffer)) != 0;) {
     if (count < 0) return -1;
     total += count;
   }
@@ -101,8 +105,8 @@ void CheckMapEnd(platform::Platform& os, const std::string& path,
   int line = 1;
   int stop = 0;
   bool after = false;
-  for (long count; !after &&
-                   (count = os.ReadStream(stream, buffer, sizeof buffer)) > 0;) {
+  for (long count;
+       !after && (count = os.ReadStream(stream, buffer, sizeof buffer)) > 0;) {
     for (long i = 0; i < count && !after; ++i) {
       after = stop != 0;
       if (buffer[i] == '\0' || buffer[i] == '\x1A') {
@@ -182,8 +186,8 @@ int CheckPackage(platform::Platform& os, SkinSetupRun& run) {
     if (Utf16Length(name) > kLongestName) Add(&problems, name, kCheckLongName);
     const auto [first, fresh] = seen.emplace(Capitals(name), name);
     if (!fresh) {
-      problems.push_back(name + ": " + Utf8FromCatalogue(kCheckSameName) +
-                         ' ' + first->second);
+      problems.push_back(name + ": " + Utf8FromCatalogue(kCheckSameName) + ' ' +
+                         first->second);
     }
     const std::string path = InFolder(os, run.szCurDir, name);
     if (os.QueryEntry(path) == platform::EntryType::kFolder) {

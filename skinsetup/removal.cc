@@ -98,7 +98,7 @@ int RemoveSkin(platform::Platform& os, SkinSetupRun& run) {
       !Retrying(os, run, [&] { return os.SyncFolder(run.tmp2); })) {
     FailRemoval(os, run, os.LastError());
   }
-  DiscardKeptFiles(os, run);
+  if (!DiscardKeptFiles(os, run)) FailRemoval(os, run, os.LastError());
   if (IsEmptyFolder(os, run.tmp2)) RemoveFolder(os, run, run.tmp2);
   ReleaseSkinsLock(os, run);
   return FinishInstalled(os, run, kRemoved);

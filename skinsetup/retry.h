@@ -35,18 +35,19 @@ enum class RetryOn {
 };
 
 // Calls `attempt` until it returns true, again after each pause while the
-// failure is one that `on` names, for at most kRetryBudgetMs, and no longer
+// failure is one that `on` names, for at most `budget_ms`, and no longer
 // than the run's budget has left. Returns the last result; the system's
 // last error stays that of the last attempt.
 template <typename Attempt>
 bool Retrying(platform::Platform& os, SkinSetupRun& run, Attempt attempt,
-              RetryOn on = RetryOn::kSharing) {
+              RetryOn on = RetryOn::kSharing,
+              unsigned budget_ms = kRetryBudgetMs) {
   for (unsigned waited = 0;; waited += kRetryPauseMs) {
     if (attempt()) return true;
     const std::uint32_t error = os.LastError();
     const bool again = on == RetryOn::kAnyError || os.IsSharingError(error) ||
                        (on == RetryOn::kHeld && os.IsAccessDenied(error));
-    if (!again || waited >= kRetryBudgetMs ||
+    if (!again || waited >= budget_ms ||
         run.dwRetryWaitedMs >= kRunRetryBudgetMs) {
       return false;
     }

@@ -6,6 +6,9 @@
 namespace skinsetup {
 
 void RecoverSkinsFolder(platform::Platform& os, SkinSetupRun& run) {
+  // Held, so that nothing there is reached through a link that another
+  // process swaps in; a Skins folder that is itself a link is left alone.
+  if (!os.HoldFolder(run.szSkinsDir)) return;
   for (int slot = 0; slot < kWorkingSlots; ++slot) {
     DeleteFolder(os, run, InFolder(os, run.szSkinsDir, NewFolderName(slot)));
   }
@@ -17,8 +20,7 @@ bool MakeStagingFolder(platform::Platform& os, SkinSetupRun& run,
   // making then fails.
   int slot = 0;
   while (slot < kWorkingSlots &&
-         os.QueryEntry(InFolder(os, run.szSkinsDir, NewFolderName(slot))) !=
-             platform::EntryType::kNone) {
+         !IsFreeName(os, InFolder(os, run.szSkinsDir, NewFolderName(slot)))) {
     ++slot;
   }
   if (slot == kWorkingSlots) slot = 0;
@@ -32,12 +34,14 @@ bool MakeStagingFolder(platform::Platform& os, SkinSetupRun& run,
 
 bool CommitStagingFolder(platform::Platform& os, SkinSetupRun& run,
                          std::uint32_t* error) {
-  // A folder holding files just written is one that scanners may still
-  // have open, and Windows refuses to rename it meanwhile. The rename never
-  // replaces a skin folder that another process made in the meantime.
+  // A folder holding files just written is one that scanners and sync
+  // clients may still have open, and Windows refuses to rename it
+  // meanwhile: the whole installation waits on it, as long as the run may
+  // wait. The rename never replaces a skin folder that another process
+  // made in the meantime.
   if (!Retrying(
           os, run, [&] { return os.RenameFolder(run.tmp2, run.szValue); },
-          RetryOn::kHeld)) {
+          RetryOn::kHeld, kRunRetryBudgetMs)) {
     *error = os.LastError();
     return false;
   }

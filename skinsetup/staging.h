@@ -18,7 +18,8 @@
 namespace skinsetup {
 
 // Deletes the working folders of first installations that were stopped,
-// in the Skins folder (run.szSkinsDir), which the run holds locked.
+// in the Skins folder (run.szSkinsDir), which the run holds locked, and
+// holds the Skins folder until the run holds another.
 void RecoverSkinsFolder(platform::Platform& os, SkinSetupRun& run);
 
 // Makes a working folder for the first installation, as run.tmp2. Returns

@@ -287,10 +287,11 @@ class FakePlatform : public Platform {
   EntryType QueryEntry(S path) override {
     Call("QueryEntry", path);
     const std::string p = Long(path);  // A deleted file's name opens no more.
-    return IsLink(p)                         ? EntryType::kOther
-           : HasDir(p)                       ? EntryType::kFolder
-           : HasFile(p) && !pending.count(p) ? EntryType::kOther
-                                             : EntryType::kNone;
+    if (pending.count(p)) return Fail(kDenied), EntryType::kNone;
+    return IsLink(p)    ? EntryType::kOther
+           : HasDir(p)  ? EntryType::kFolder
+           : HasFile(p) ? EntryType::kOther
+                        : (Fail(kNotFound), EntryType::kNone);
   }
   bool HoldFolder(S folder) override {
     return !Call("HoldFolder", folder) && (HasDir(folder) || Fail(kNotFound)) &&

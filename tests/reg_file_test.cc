@@ -53,6 +53,7 @@ TEST(RegFileTest, ReadsEveryValueTypeKeyAndEncoding) {
       "\"Multi\"=hex(7):41,00,00,00,\\\r\n  42,00,00,00,00,00\r\n"
       "\"Expand\"=hex(2):25,00,51,00,25,00,e0,00,00,00\r\n"
       "\"Empty\"=hex:\r\n"
+      "\"Split\"=hex\\\r\n:4\\\r\n1\r\n"
       "[hkcu\\Software\\QV Client\\NewRevision]\r\n"
       "\"skin-compatibility\"=dword:5\r\n"
       "[HKCU\\A]\r\n\"x\"=dword:1\r\n\"y\"=dword:2\r\n\"x\"=dword:3\r\n"
@@ -72,6 +73,7 @@ TEST(RegFileTest, ReadsEveryValueTypeKeyAndEncoding) {
       {client, "Multi", {'A', 0, 'B', 0, 0}},
       {client, "Expand", {'%', 'Q', '%', 0xC3, 0xA0, 0}},
       {client, "Empty", {}},
+      {client, "Split", {0x41}},  // Lines join before they are read.
       // Keys and names match in any case, and ancestors exist.
       {client + "\\NEWREVISION", "SKIN-COMPATIBILITY", {5, 0, 0, 0}},
       {"HKEY_CURRENT_USER\\SOFTWARE", "x", {0xDD}},

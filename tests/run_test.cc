@@ -262,6 +262,14 @@ const Row kRows[] = {
   // over is on the disk; until then, the next run's to delete.
   {SET(Earlier(os); os.FailCall("SyncFolder", 2)), 1, {kQ, kS},
    THEN(os.files[Discard("a.bmp")].content == "old a")},
+  // A first installation waits, as long as the run may, for what holds its
+  // new files before it takes the skin's name.
+  {SET(os.scanner = {3000, false}), 1, {kS},
+   THEN(os.TreeOf(kSkin) == Installed() && os.now >= 3000)},
+  // Where nothing can mark the moment the new files take over, the run
+  // fails and puts the earlier ones back: the next run would have.
+  {SET(Earlier(os); os.FailCall("RenameFolder"); os.FailCall("MakeDir", 2)),
+   0, kAskedAndRolledBack, Same},
   // Access denied for good (a protected folder) is not waited for; a file
   // held against every other process is waited for, but the run as a whole
   // waits at most ten seconds.

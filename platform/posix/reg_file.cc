@@ -194,6 +194,77 @@ bool HexHead(std::string_view data, std::uint32_t* type, std::size_t* list) {
   return true;
 }
 
+// A hex value's text, as the lines that continue it join into one (each
+// one's final backslash dropped, the next trimmed and added), read into
+// bytes as it grows: only its head and its end are held, not all its text.
+class HexValue {
+ public:
+  // Adds the next part of the joined text.
+  void Append(std::string_view part) {
+    text_.append(part);
+    if (text_.size() >= kChunk) Consume(false);
+  }
+  // True, with the backslash dropped, when the joined text so far ends in
+  // one: the value goes on over the next line.
+  bool GoesOn() {
+    if (text_.empty() || text_.back() != '\\') return false;
+    text_.pop_back();
+    return true;
+  }
+  // The value's type and bytes, once the whole text is in. Returns false,
+  // with why in `*why`, for a malformed value.
+  bool Finish(std::uint32_t* type, std::vector<unsigned char>* bytes,
+              const char** why) {
+    Consume(true);
+    if (!head_ok_) {
+      *why = "unknown value type";
+      return false;
+    }
+    if (!listed_ || !list_.Finish(bytes)) {
+      *why = "malformed hex bytes";
+      return false;
+    }
+    *type = type_;
+    return true;
+  }
+
+ private:
+  static constexpr std::size_t kChunk = 64 * 1024;
+
+  // Reads the head, then the whole numbers so far, or with `all` the rest.
+  // The text's last character always stays, for GoesOn.
+  void Consume(bool all) {
+    if (!head_done_) {
+      std::size_t list = 0;
+      head_done_ = true;
+      head_ok_ = HexHead(text_, &type_, &list);
+      if (head_ok_) text_.erase(0, list);
+    }
+    if (!head_ok_ || !listed_) {
+      if (!text_.empty()) text_.erase(0, text_.size() - 1);
+      return;
+    }
+    if (all) {
+      listed_ = list_.Add(text_);
+      text_.clear();
+      return;
+    }
+    const std::size_t comma = text_.size() < 2
+                                  ? std::string::npos
+                                  : text_.rfind(',', text_.size() - 2);
+    if (comma == std::string::npos) return;
+    listed_ = list_.Add(std::string_view(text_).substr(0, comma + 1));
+    text_.erase(0, comma + 1);
+  }
+
+  std::string text_;  // What is not read yet.
+  HexList list_;
+  std::uint32_t type_ = 0;
+  bool head_done_ = false;
+  bool head_ok_ = false;
+  bool listed_ = true;
+};
+
 // Texts written as bytes (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) are
 // UTF-16LE, as the editor exports them; the registry's narrow query gives
 // them in the system's own encoding, unexpanded. Returns false for
@@ -424,25 +495,17 @@ bool ParseRegFile(std::string text, RegistryData* data, std::string* message,
     std::vector<unsigned char> bytes;
     if (FoldCase(std::string(rest.substr(0, 3))) == "hex") {
       // Hex data may go on over lines that end in a backslash; in a deleted
-      // section, only its lines are passed.
-      std::uint32_t type = 0;
-      std::size_t list = 0;
-      const bool head = HexHead(rest, &type, &list);
-      bool listed = head;
-      HexList hex;
-      for (std::string_view part = rest.substr(head ? list : 0);;) {
-        const bool more = !part.empty() && part.back() == '\\';
-        if (more) part.remove_suffix(1);
-        if (values != nullptr && listed) listed = hex.Add(part);
-        if (!more) break;
+      // section, its lines are passed and nothing else.
+      HexValue hex;
+      hex.Append(rest);
+      while (hex.GoesOn()) {
         if (!lines.Next(&raw)) return fail(number, "continuation at the end");
-        part = Trim(raw);
+        hex.Append(Trim(raw));
       }
       if (values == nullptr) continue;
-      if (!head) return fail(number, "unknown value type");
-      if (!listed || !hex.Finish(&bytes)) {
-        return fail(number, "malformed hex bytes");
-      }
+      std::uint32_t type = 0;
+      const char* why = nullptr;
+      if (!hex.Finish(&type, &bytes, &why)) return fail(number, why);
       if (!TextOfType(type, &bytes)) {
         return fail(number, "malformed UTF-16 text");
       }

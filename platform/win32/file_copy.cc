@@ -90,15 +90,16 @@ bool SystemPlatform::CopyFileTo(const std::string& source,
             ((attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
              SetBasics(out, from.ftLastWriteTime, attributes));
   const DWORD error = GetLastError();
-  if (!ok) {
-    // Deleted through the handle that made it: no partial copy stays, and
-    // nothing of another name is touched.
-    FILE_DISPOSITION_INFO dispose = {TRUE};
-    SetFileInformationByHandle(out, FileDispositionInfo, &dispose,
-                               sizeof dispose);
-  }
+  // Deleted through the handle that made it: no partial copy stays, and
+  // nothing of another name is touched. Where the file system refuses that,
+  // by its name, once closed.
+  FILE_DISPOSITION_INFO dispose = {TRUE};
+  const bool disposed =
+      ok || SetFileInformationByHandle(out, FileDispositionInfo, &dispose,
+                                       sizeof dispose) != 0;
   CloseHandle(out);
   CloseHandle(in);
+  if (!disposed) DeleteFileW(SystemPath(destination).c_str());
   if (ok) return true;
   SetLastError(error);
   return Failed(false);

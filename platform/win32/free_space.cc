@@ -17,7 +17,11 @@ static_assert(sizeof(OsVersionInfo) == sizeof(OSVERSIONINFOA),
 template <typename Query>
 bool OnNearestFolder(std::string folder, Query query) {
   for (;;) {
-    if (query(Widen(folder).c_str())) return true;
+    // A long path takes the extended form; the folder keeps its final
+    // separator, which a share's root needs.
+    std::wstring wide = SystemPath(folder);
+    if (!wide.empty() && wide.back() != L'\\') wide += L'\\';
+    if (query(wide.c_str())) return true;
     const DWORD error = GetLastError();
     const std::string parent = Win32ParentFolder(folder);
     if ((error != ERROR_PATH_NOT_FOUND && error != ERROR_FILE_NOT_FOUND) ||
