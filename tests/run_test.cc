@@ -452,8 +452,8 @@ const SwitchRow kSwitchRows[] = {
   // Another installer holds the Skins folder: an unattended run gives up
   // after a minute, one with a user waits for as long as it takes.
   {SET(os.locked_until = kForever), "/S " LOG "Blue", 1618, {},
-   "{kLogOutcome} {kLogBusy} ({kLogStatus} 1618)", THEN(Same(os, before) && os.now >= 60000 &&
-                         os.now < 61000)},
+   "{kLogOutcome} {kLogBusy} ({kLogStatus} 1618)",
+   THEN(Same(os, before) && os.now > 59000 && os.now <= 60000)},
   {SET(os.locked_until = 5000), "/S Blue", 0, {}, "",
    THEN(os.TreeOf(kSkin) == Installed())},
   {SET(os.locked_until = 300000), "Blue", 1, {kS}, ""},
@@ -516,6 +516,10 @@ const SwitchRow kSwitchRows[] = {
    "", THEN(Same(os, before) && !os.Happened("OpenUserKey"))},
   {SET(os.files.erase(InPkg("cliver.map"))), "/S " LOG "/CHECK", 1603, {},
    "{kLogOutcome} {kCheckProblems} ({kLogStatus} 1603)"},
+  {SET(os.FailCall("OpenListing")), "/CHECK", 0,
+   {{Expand("{kCheckProblems}\nC:\\Pkg: {kCheckUnreadable}\n{kCheckNoMap}"),
+     Text("kProgramTitle"), kBoxOk}},
+   ""},
   // A deployment tool leaves %TEMP% to the installer to expand; what names
   // no variable stays as typed.
   {SET(os.environment["TEMP"] = "C:"), "/S /LOG=%TEMP%\\log.txt Blue", 0, {},
