@@ -14,11 +14,8 @@
 namespace skinsetup {
 namespace {
 
-constexpr char kMinName[] = "SKIN-COMPATIBILITY-MIN";
-constexpr char kMaxName[] = "SKIN-COMPATIBILITY-MAX";
 constexpr char kRevisionKey[] = "SOFTWARE\\QV CLIENT\\NEWREVISION";
 constexpr char kRevisionValue[] = "SKIN-COMPATIBILITY";
-constexpr int kLineSize = 512;
 
 // The codes of "Impossibile installare la skin".
 constexpr int kLineWithoutName = 5;
@@ -40,7 +37,7 @@ void ReadRange(platform::Platform& os, SkinSetupRun& run,
   });
   // A stream in error never reaches its end; the reading stops there too.
   while (!reader.AtEnd() && !reader.Failed()) {
-    char line[kLineSize];
+    char line[kMapLineSize];
     std::memset(line, 0, sizeof line);
     reader.GetLine(line, sizeof line);
     char* feed = std::strchr(line, '\n');
@@ -57,8 +54,7 @@ void ReadRange(platform::Platform& os, SkinSetupRun& run,
     if (parsed.name == kMinName) run.nCompatMin = ParseInteger(parsed.value);
     if (parsed.name == kMaxName) run.nCompatMax = ParseInteger(parsed.value);
   }
-  if (run.nCompatMin > run.nCompatMax || run.nCompatMin < 0 ||
-      run.nCompatMax < 0) {
+  if (!IsValidRange(run.nCompatMin, run.nCompatMax)) {
     FailAndExit(os, run, kCannotInstall, kNoRange);
   }
 }

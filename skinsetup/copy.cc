@@ -106,8 +106,8 @@ void ShowCopyError(platform::Platform& os, SkinSetupRun& run,
 // takes; an unattended run gives up after a while, so that the deployment
 // tool tries again later. Where no lock can be had at all, the run changes
 // nothing: two installers at once could mix their files.
-platform::Lock LockSkinsFolder(platform::Platform& os, SkinSetupRun& run) {
-  for (unsigned waited = 0;; waited += kLockPauseMs) {
+void TakeSkinsFolder(platform::Platform& os, SkinSetupRun& run) {
+  for (unsigned waited = 0; run.lock == nullptr; waited += kLockPauseMs) {
     bool busy = false;
     platform::Lock lock = nullptr;
     // Windows denies the lock file for a moment while the last installer's
@@ -119,7 +119,8 @@ platform::Lock LockSkinsFolder(platform::Platform& os, SkinSetupRun& run) {
           return lock != nullptr || busy;
         },
         RetryOn::kHeld);
-    if (lock != nullptr) return lock;
+    run.lock = lock;
+    if (lock != nullptr) break;
     if (!busy) {
       ShowCopyError(os, run, os.LastError());
       FailAndExit(os, run, kCannotCopy, kCopyFailed);
@@ -129,6 +130,9 @@ platform::Lock LockSkinsFolder(platform::Platform& os, SkinSetupRun& run) {
     }
     os.Pause(kLockPauseMs);
   }
+  // The package folder is never taken for a working folder, wherever it is.
+  run.bCurDirIdKnown = os.QueryFileId(run.szCurDir, true, &run.curDirId);
+  RecoverSkinsFolder(os, run);
 }
 
 void TakeInstalledSkinFolder(platform::Platform& os, SkinSetupRun& run) {
@@ -179,10 +183,7 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   if (!IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
     FailAndExit(os, run, kCannotInstall, kBadSkinName);
   }
-  run.lock = LockSkinsFolder(os, run);
-  // The package folder is never taken for a working folder, wherever it is.
-  run.bCurDirIdKnown = os.QueryFileId(run.szCurDir, true, &run.curDirId);
-  RecoverSkinsFolder(os, run);
+  TakeSkinsFolder(os, run);
   const bool installed = os.Stat(run.szValue) == 0;
   if (installed) {
     TakeInstalledSkinFolder(os, run);
@@ -255,8 +256,6 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
     ShowCopyError(os, run, os.LastError());
   }
   if (!run.bCopyOk) Rollback(os, run);
-  // The skin is in place: other installers need not wait for the user.
-  ReleaseSkinsLock(os, run);
   return FinishInstalled(os, run);
 }
 

@@ -21,11 +21,12 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run);
 // run.dwSkinDirError when it cannot be held.
 void TakeInstalledSkinFolder(platform::Platform& os, SkinSetupRun& run);
 
-// Takes the installers' lock on the Skins folder (run.szSkinsDir), waiting
-// for another installer; an unattended run gives up after a while with
-// kExitBusy. Where no lock can be had, shows the system's reason and ends
-// the run: "Impossibile copiare i files su disco" code 1.
-platform::Lock LockSkinsFolder(platform::Platform& os, SkinSetupRun& run);
+// Takes the installers' lock on the Skins folder (run.szSkinsDir) as
+// run.lock, waiting for another installer (an unattended run gives up
+// after a while with kExitBusy), then deletes what stopped first
+// installations left there. Where no lock can be had, shows the system's
+// reason and ends the run: "Impossibile copiare i files su disco" code 1.
+void TakeSkinsFolder(platform::Platform& os, SkinSetupRun& run);
 
 // Shows the system's text for `error`, the reason of a failed copy, move
 // or delete, in the copy error's box.

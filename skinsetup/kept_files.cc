@@ -12,12 +12,11 @@ std::string SlotName(const char* base, int slot) {
          (slot == 0 ? "" : "-" + std::to_string(slot));
 }
 
-// Calls `action` with the name of every entry of the working folder
-// `folder` but "." and "..".
+// Calls `action` with the name of every entry of `folder`, a working folder
+// the caller has found to be one, but "." and "..".
 template <typename Action>
-void ForEachEntry(platform::Platform& os, const SkinSetupRun& run,
-                  const std::string& folder, Action action) {
-  if (!IsWorkingFolder(os, run, folder)) return;
+void ForEachEntry(platform::Platform& os, const std::string& folder,
+                  Action action) {
   std::string name;
   platform::Listing listing = os.OpenListing(InFolder(os, folder, "*"), &name);
   if (listing == nullptr) return;
@@ -98,7 +97,7 @@ bool IsWorkingFolder(platform::Platform& os, const SkinSetupRun& run,
 bool DeleteFolder(platform::Platform& os, SkinSetupRun& run,
                   const std::string& folder) {
   if (!IsWorkingFolder(os, run, folder)) return true;
-  ForEachEntry(os, run, folder, [&](const std::string& name) {
+  ForEachEntry(os, folder, [&](const std::string& name) {
     Retrying(os, run,
              [&] { return os.RemoveFile(InFolder(os, folder, name)); });
   });
@@ -124,11 +123,11 @@ void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run) {
   for (int slot = kWorkingSlots - 1; slot >= 0; --slot) {
     const std::string kept = InFolder(os, run.tmp2, KeptFolderName(slot));
     const std::string aside = InFolder(os, run.tmp2, NewFolderName(slot));
-    if (!discarded[slot]) {
-      ForEachEntry(os, run, kept, [&](const std::string& name) {
+    if (!discarded[slot] && IsWorkingFolder(os, run, kept)) {
+      ForEachEntry(os, kept, [&](const std::string& name) {
         PutBack(os, run, kept, aside, name);
       });
-      if (IsWorkingFolder(os, run, kept)) RemoveFolder(os, run, kept);
+      RemoveFolder(os, run, kept);
     }
     DeleteFolder(os, run, aside);
   }

@@ -8,6 +8,19 @@
 
 namespace skinsetup {
 
+// The map's name, its two entries, and the size of a line as the
+// installation reads one (a longer line is read as several).
+inline constexpr char kMapName[] = "cliver.map";
+inline constexpr char kMinName[] = "SKIN-COMPATIBILITY-MIN";
+inline constexpr char kMaxName[] = "SKIN-COMPATIBILITY-MAX";
+inline constexpr int kMapLineSize = 512;
+
+// True for a range of revisions the installation accepts: both bounds
+// given, neither negative, the lower not above the upper.
+inline bool IsValidRange(std::int32_t min, std::int32_t max) {
+  return min >= 0 && max >= 0 && min <= max;
+}
+
 struct MapLine {
   enum Kind {
     kBlank,    // Only blanks and tabs: skipped.

@@ -16,12 +16,7 @@
 namespace skinsetup {
 namespace {
 
-constexpr char kMapName[] = "cliver.map";
-constexpr char kMinName[] = "SKIN-COMPATIBILITY-MIN";
-constexpr char kMaxName[] = "SKIN-COMPATIBILITY-MAX";
-// A map line as the installation reads it, and the longest name Windows
-// takes, in UTF-16 units.
-constexpr int kLineSize = 512;
+// The longest name Windows takes, in UTF-16 units.
 constexpr std::size_t kLongestName = 255;
 // How many problems the box shows; the log has them all.
 constexpr std::size_t kShownProblems = 15;
@@ -136,10 +131,10 @@ void CheckMapLines(platform::Platform& os, const std::string& path,
   while (!reader.AtEnd() && !reader.Failed()) {
     // A filler that no terminating zero is: the piece read ends at the
     // last byte before it.
-    char piece[kLineSize];
+    char piece[kMapLineSize];
     std::memset(piece, '\xFF', sizeof piece);
     if (!reader.GetLine(piece, sizeof piece)) break;
-    int length = kLineSize - 1;
+    int length = kMapLineSize - 1;
     while (length > 0 && piece[length] == '\xFF') --length;
     const bool ends = length > 0 && piece[length - 1] == '\n';
     if (!ends && !reader.AtEnd() && !in_long_line) {
@@ -162,7 +157,7 @@ void CheckMapLines(platform::Platform& os, const std::string& path,
     if (ends) ++line;
   }
   os.CloseStream(stream);
-  if (min > max || min < 0 || max < 0) Add(problems, kMapName, kCheckNoRange);
+  if (!IsValidRange(min, max)) Add(problems, kMapName, kCheckNoRange);
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 #include "skinsetup/scan.h"
 #include "skinsetup/session.h"
 #include "skinsetup/skin_name.h"
-#include "skinsetup/staging.h"
 
 namespace skinsetup {
 namespace {
@@ -66,9 +65,7 @@ int RemoveSkin(platform::Platform& os, SkinSetupRun& run) {
     ExitFailed(os, run);
   }
   if (os.Stat(run.szSkinsDir) != 0) NotInstalled(os, run);
-  run.lock = LockSkinsFolder(os, run);
-  run.bCurDirIdKnown = os.QueryFileId(run.szCurDir, true, &run.curDirId);
-  RecoverSkinsFolder(os, run);
+  TakeSkinsFolder(os, run);
   if (os.Stat(run.szValue) != 0) NotInstalled(os, run);
   TakeInstalledSkinFolder(os, run);
   if (ShowBox(os, run, kRemoveQuestion, kProgramTitle, platform::kBoxYesNo) ==
@@ -100,7 +97,6 @@ int RemoveSkin(platform::Platform& os, SkinSetupRun& run) {
   }
   if (!DiscardKeptFiles(os, run)) FailRemoval(os, run, os.LastError());
   if (IsEmptyFolder(os, run.tmp2)) RemoveFolder(os, run, run.tmp2);
-  ReleaseSkinsLock(os, run);
   return FinishInstalled(os, run, kRemoved);
 }
 

@@ -7,14 +7,13 @@
 #include <cstdio>
 
 #include "skinsetup/compat_map.h"
+#include "skinsetup/map_parser.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/retry.h"
 #include "skinsetup/session.h"
 
 namespace skinsetup {
 namespace {
-
-constexpr char kMapName[] = "cliver.map";
 
 // The codes of "Impossibile installare la skin".
 constexpr int kFileNotOpened = 8;

@@ -223,6 +223,8 @@ void ExitBusy(platform::Platform& os, SkinSetupRun& run) {
 
 int FinishInstalled(platform::Platform& os, SkinSetupRun& run,
                     const char* text) {
+  // The skin is in place: other installers need not wait for the user.
+  ReleaseSkinsLock(os, run);
   const int answer = ShowBox(os, run, text, kProgramTitle, platform::kBoxOk);
   return Finish(os, run, Utf8FromCatalogue(text),
                 run.switches.bSilent ? kExitInstalled : answer);

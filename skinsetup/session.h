@@ -74,8 +74,8 @@ int Converse(platform::Platform& os, SkinSetupRun& run, const std::string& text,
 // kExitNotInstalled in an unattended run, as deployment tools read it.
 [[noreturn]] void ExitNotInstalled(platform::Platform& os, SkinSetupRun& run);
 
-// Shows the success box, `text`, and returns the process status: the box's
-// answer, or kExitInstalled in an unattended run.
+// Lets go of the lock, shows the success box, `text`, and returns the
+// process status: the box's answer, or kExitInstalled in an unattended run.
 int FinishInstalled(platform::Platform& os, SkinSetupRun& run,
                     const char* text = kSuccess);
 

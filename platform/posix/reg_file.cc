@@ -107,45 +107,6 @@ int AppendHexList(std::string_view text, std::vector<unsigned char>* out) {
   }
 }
 
-// A hex value's list, given in parts (the lines of a value that goes on
-// over lines ending in a backslash), read as if the parts were one: each
-// part's whole numbers at once, so that a long value takes the memory of
-// its bytes and of one line, not that of all its text.
-class HexList {
- public:
-  // Adds the next part. Returns false when the list is already malformed.
-  bool Add(std::string_view part) {
-    const std::size_t comma = part.rfind(',');
-    if (comma == std::string_view::npos) {
-      carry_.append(part);
-      return true;
-    }
-    // What was carried over ends with the part's first number.
-    const std::size_t first = part.find(',');
-    carry_.append(part.substr(0, first));
-    if (AppendHexList(carry_, &bytes_) < 1 ||
-        (first < comma &&
-         AppendHexList(part.substr(first + 1, comma - first - 1), &bytes_) <
-             1)) {
-      return false;
-    }
-    carry_.assign(part.substr(comma + 1));
-    after_comma_ = true;
-    return true;
-  }
-  // The bytes, once every part is in. Returns false for a malformed list.
-  bool Finish(std::vector<unsigned char>* out) {
-    if (AppendHexList(carry_, &bytes_) < (after_comma_ ? 1 : 0)) return false;
-    out->swap(bytes_);
-    return true;
-  }
-
- private:
-  std::vector<unsigned char> bytes_;
-  std::string carry_;  // A part's last number, which may go on.
-  bool after_comma_ = false;
-};
-
 // UTF-16LE as UTF-8, a last odd byte left out. Returns false for a
 // malformed sequence, with what came before it in `*utf8`.
 bool Utf8FromUtf16(const char* data, std::size_t size, std::string* utf8) {
@@ -220,10 +181,11 @@ class HexValue {
       *why = "unknown value type";
       return false;
     }
-    if (!listed_ || !list_.Finish(bytes)) {
+    if (!listed_) {
       *why = "malformed hex bytes";
       return false;
     }
+    bytes->swap(bytes_);
     *type = type_;
     return true;
   }
@@ -232,7 +194,9 @@ class HexValue {
   static constexpr std::size_t kChunk = 64 * 1024;
 
   // Reads the head, then the whole numbers so far, or with `all` the rest.
-  // The text's last character always stays, for GoesOn.
+  // The text's last character always stays, for GoesOn. A list cut after a
+  // comma reads as it would whole: each piece but the last must hold a
+  // number, and so must the last one after a cut.
   void Consume(bool all) {
     if (!head_done_) {
       std::size_t list = 0;
@@ -245,7 +209,7 @@ class HexValue {
       return;
     }
     if (all) {
-      listed_ = list_.Add(text_);
+      listed_ = AppendHexList(text_, &bytes_) >= (cut_ ? 1 : 0);
       text_.clear();
       return;
     }
@@ -253,16 +217,19 @@ class HexValue {
                                   ? std::string::npos
                                   : text_.rfind(',', text_.size() - 2);
     if (comma == std::string::npos) return;
-    listed_ = list_.Add(std::string_view(text_).substr(0, comma + 1));
+    listed_ =
+        AppendHexList(std::string_view(text_).substr(0, comma), &bytes_) >= 1;
     text_.erase(0, comma + 1);
+    cut_ = true;
   }
 
   std::string text_;  // What is not read yet.
-  HexList list_;
+  std::vector<unsigned char> bytes_;
   std::uint32_t type_ = 0;
   bool head_done_ = false;
   bool head_ok_ = false;
   bool listed_ = true;
+  bool cut_ = false;  // Some of the list has been read.
 };
 
 // Texts written as bytes (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) are
