@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The POSIX installer on real folders: the scenarios both builds share,
-and what only a real system shows: switches from a shell, boxes no one
-reads, kills, two installers at once, names swapped meanwhile, and links
-in place of package files; and the catalogue against the golden texts.
+and what only a real system shows: boxes no one reads, kills of
+installations and removals, two installers at once, names swapped
+meanwhile, links in place of package files, and a package's check; and
+the catalogue against the golden texts.
 
 Usage: e2e_posix_test.py PATH_TO_SETUP
 """
@@ -18,7 +19,6 @@ import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 import unittest
@@ -88,28 +88,6 @@ class PosixTest(unittest.TestCase):
     def test_scenarios_both_builds_share(self):
         e2e.check_scenarios(self, lambda: Sandbox(self))
 
-    def test_switches_from_the_shell_log_unattended_runs(self):
-        # A shell passes the log's path with its blank as one argument; the
-        # statuses 1602 and 1603 reach a shell as their low eight bits.
-        box = Sandbox(self)
-        logs = tempfile.mkdtemp(suffix=" logs")
-        self.addCleanup(shutil.rmtree, logs)
-        log = os.path.join(logs, "skin setup.log")
-        before = box.snapshot()
-        for status in (0, 1602 % 256):
-            self.assertEqual(box.run("/S", "/LOG=" + log, "Blue", answer=None),
-                             (status, []))
-        self.assertEqual(box.snapshot(), box.installed(before))
-        os.mkfifo(os.path.join(logs, "fifo"))
-        self.assertEqual(box.run("/s", "/log=" + os.path.join(logs, "fifo"),
-                                 "Blue", answer=None), (1603 % 256, []))
-        with open(log, encoding="utf-8") as f:
-            outcomes = [line[20:] for line in f
-                        if line[20:].startswith(e2e.TEXTS["kLogOutcome"])]
-        self.assertEqual(outcomes, [
-            e2e.outcome(e2e.TEXTS["kSuccess"], 0) + "\n",
-            e2e.outcome(e2e.TEXTS["kLogDeclined"], 1602) + "\n"])
-
     def test_catalogue_reads_as_the_golden_texts(self):
         catalogue = e2e.read_catalogue()
         self.assertEqual(catalogue,
@@ -133,96 +111,102 @@ class PosixTest(unittest.TestCase):
                 self.assertEqual(box.snapshot(), box.installed(before)
                                  if limit is None else before)
 
-    def test_killed_reinstall_loses_no_earlier_file(self):
-        rng = random.Random(20261206)
-        box = Sandbox(self, count=300, size=16 * 1024, earlier=True)
-        pristine = box.snapshot(box.skins)
-        started = time.monotonic()
-        self.assertEqual(box.run()[0], 1)
-        duration = time.monotonic() - started
-        midway = 0
-        for trial in range(16):
+    def kill_at_random_moments(self, box, args, prepare, check, seed):
+        """Runs the installer with `args` (unattended with /S) once `prepare`
+        has made its folders, kills it at a random moment, then calls
+        `check` with the trial's number. A run's flush and deletes at its
+        end take much of it: the moments before are tried more often.
+        Returns how many runs were killed with a working folder left."""
+        answer = None if "/S" in args else "y"
+        rng, durations, midway = random.Random(seed), [], 0
+        for trial in range(-3, 14):
+            prepare()
+            if trial < 0:  # How long a whole run takes.
+                started = time.monotonic()
+                box.run(*args, answer=answer)
+                durations.append(time.monotonic() - started)
+                continue
             with self.subTest(trial=trial):
-                os.system("rm -rf '%s'" % box.skin())
-                box.install_earlier()
-                process = box.start(stdout=subprocess.DEVNULL,
-                                    stderr=subprocess.DEVNULL)
-                # The flush and the deletes after the takeover take much of
-                # a run: the moments before are tried more often.
-                time.sleep(duration * rng.random() ** 2)
-                process.send_signal(signal.SIGKILL)
-                process.wait(timeout=30)
-                midway += os.path.isdir(
-                    os.path.join(box.skin(), ".skinsetup-kept"))
-                # The new installation took over once the earlier files
-                # left the kept folder for the discard folder.
-                whole = self.whole(box) and not os.path.isdir(
-                    os.path.join(box.skin(), ".skinsetup-kept"))
-                if not whole:
-                    # Every earlier file is in place or kept aside.
-                    for name, content in box.old.items():
-                        self.assertIn(content, [read(path) for path in (
-                            os.path.join(box.skin(), name),
-                            os.path.join(box.skin(), ".skinsetup-kept", name))
-                            if os.path.isfile(path)], name)
-                if trial % 2:
-                    # A run that fails puts back the last whole
-                    # installation: the new one, or the earlier one.
-                    write(box.pkg, {"f0100.dat": b"x" * 40000})
-                    status, _ = box.run(limit_file_size=20000)
-                    write(box.pkg, {"f0100.dat": box.new["f0100.dat"]})
-                    self.assertEqual(status, 0)
-                    # (A package file the killed run wrote may stay.)
-                    after = box.snapshot(box.skins)
-                    self.assertTrue(self.whole(box) if whole else all(
-                        after.get(k) == v for k, v in pristine.items()))
-                else:
-                    self.assertEqual(box.run()[0], 1)
-                    self.assertTrue(self.whole(box))
-                # No working folder stays, whatever came first.
-                self.assertLessEqual(set(os.listdir(box.skin())), set(
-                    box.new) | {"cliver.map", "user.cfg"})
-        # Some runs were stopped midway, not only before or after.
-        self.assertGreater(midway, 0)
-
-    def test_killed_removal_leaves_the_skin_whole_or_removed(self):
-        # After a removal killed at any moment, a reinstall finds the whole
-        # skin (the files taken go back first), and a removal again takes
-        # every file of the package, and the folder.
-        rng = random.Random(20261208)
-        box = Sandbox(self, count=1500, size=1024)
-        durations = []
-        for _ in range(3):
-            self.assertEqual(box.run("/S", "Blue", answer=None)[0], 0)
-            started = time.monotonic()
-            self.assertEqual(box.run("/S", "/UNINSTALL", "Blue", answer=None),
-                             (0, []))
-            durations.append(time.monotonic() - started)
-            self.assertFalse(os.path.exists(box.skin()))
-        kills = 0
-        for trial in range(12):
-            with self.subTest(trial=trial):
-                self.assertEqual(box.run("/S", "/OVERWRITE", "Blue",
-                                         answer=None)[0], 0)
-                process = box.start("/S", "/UNINSTALL", "Blue", answer=None,
+                process = box.start(*args, answer=answer,
                                     stdout=subprocess.DEVNULL,
                                     stderr=subprocess.DEVNULL)
-                # Most of a removal's time is its flush and its deletes: the
-                # moments before them are tried more often.
                 time.sleep(min(durations) * rng.random() ** 2)
                 process.send_signal(signal.SIGKILL)
-                kills += process.wait(timeout=30) == -signal.SIGKILL
-                if trial % 2:
-                    self.assertEqual(box.run("Blue")[0], 1)
-                    self.assertTrue(self.whole(box))
-                else:
-                    removed = not os.path.exists(box.skin())
-                    self.assertEqual(box.run("/S", "/UNINSTALL", "Blue",
-                                             answer=None)[0],
-                                     1605 % 256 if removed else 0)
-                    self.assertFalse(os.path.exists(box.skin()))
-                self.assertEqual(set(os.listdir(box.skins)) - {"Blue"}, set())
-        self.assertGreater(kills, 0)
+                process.wait(timeout=30)
+                midway += any(name.startswith(".skinsetup-") for folder in (
+                    box.skins, box.skin()) if os.path.isdir(folder)
+                    for name in os.listdir(folder))
+                check(trial)
+        return midway
+
+    def test_killed_runs_lose_nothing_and_the_next_run_finishes(self):
+        box = Sandbox(self, count=300, size=16 * 1024)
+        kept = os.path.join(box.skin(), ".skinsetup-kept")
+
+        def reinstalled(trial):
+            # The new installation took over once the earlier files left
+            # the kept folder; until then every earlier file is in place or
+            # kept aside.
+            whole = self.whole(box) and not os.path.isdir(kept)
+            for name, content in () if whole else box.old.items():
+                self.assertIn(content, [read(path) for path in (
+                    os.path.join(box.skin(), name), os.path.join(kept, name))
+                    if os.path.isfile(path)], name)
+            if trial % 2:
+                # A run that fails puts back the last whole installation:
+                # the new one, or the earlier one (a package file the killed
+                # run wrote may stay).
+                write(box.pkg, {"f0100.dat": b"x" * 40000})
+                self.assertEqual(box.run(limit_file_size=20000)[0], 0)
+                write(box.pkg, {"f0100.dat": box.new["f0100.dat"]})
+                after = box.snapshot(box.skins)
+                self.assertTrue(self.whole(box) if whole else all(
+                    after.get(k) == v for k, v in pristine.items()))
+            else:
+                self.assertEqual(box.run()[0], 1)
+                self.assertTrue(self.whole(box))
+            # No working folder stays, whatever came first.
+            self.assertLessEqual(set(os.listdir(box.skin())), set(
+                box.new) | {"cliver.map", "user.cfg"})
+
+        def detected_only_whole(trial):
+            # The README's detection rule, "Skins\Blue\cliver.map exists",
+            # holds only for a whole skin; the install command again
+            # completes what it does not detect.
+            if not os.path.isfile(os.path.join(box.skin(), "cliver.map")):
+                self.assertFalse(os.path.exists(box.skin()))
+                self.assertEqual(box.run("/S", "Blue", answer=None), (0, []))
+            self.assertTrue(self.whole(box))
+            self.assertEqual(os.listdir(box.skins), ["Blue"])
+
+        def removed_or_whole(trial):
+            # A reinstall finds the whole skin (the files taken go back
+            # first); a removal again takes every file, and the folder.
+            if trial % 2:
+                self.assertEqual(box.run("Blue")[0], 1)
+                self.assertTrue(self.whole(box))
+            else:
+                removed = not os.path.exists(box.skin())
+                self.assertEqual(box.run("/S", "/UNINSTALL", "Blue",
+                                         answer=None)[0],
+                                 1605 % 256 if removed else 0)
+                self.assertFalse(os.path.exists(box.skin()))
+            self.assertLessEqual(set(os.listdir(box.skins)), {"Blue"})
+
+        box.install_earlier()
+        pristine = box.snapshot(box.skins)
+        for args, prepare, check in (
+                ((), lambda: (shutil.rmtree(box.skin(), True),
+                              box.install_earlier()), reinstalled),
+                (("/S", "Blue"), lambda: shutil.rmtree(box.skin(), True),
+                 detected_only_whole),
+                (("/S", "/UNINSTALL", "Blue"), lambda: box.run(
+                    "/S", "/OVERWRITE", "Blue", answer=None),
+                 removed_or_whole)):
+            with self.subTest(args=args):
+                # Some runs were stopped midway, not only before or after.
+                self.assertGreater(self.kill_at_random_moments(
+                    box, args, prepare, check, 20261206), 0)
 
     def test_check_names_every_problem_of_a_package(self):
         # Each kind of problem once; the log has every line, the box the
@@ -307,39 +291,6 @@ class PosixTest(unittest.TestCase):
                 self.assertIn(installed, (box.new, other_files))
                 os.chmod(box.skins, 0o700)
                 self.assertEqual(os.listdir(box.skins), ["Blue"])
-
-    def test_killed_first_installation_is_detected_only_whole(self):
-        # The detection rule of the README, "Skins\Blue\cliver.map exists",
-        # after an unattended first installation killed at any moment; the
-        # install command again completes what it does not detect.
-        rng = random.Random(20261207)
-        box = Sandbox(self, count=600, size=16 * 1024)
-        durations = []
-        for _ in range(3):
-            shutil.rmtree(box.skin(), ignore_errors=True)
-            started = time.monotonic()
-            self.assertEqual(box.run("/S", "Blue", answer=None), (0, []))
-            durations.append(time.monotonic() - started)
-        duration = min(durations)
-        kills = detected = 0
-        for trial in range(16):
-            with self.subTest(trial=trial):
-                shutil.rmtree(box.skin())
-                process = box.start("/S", "Blue", answer=None,
-                                    stdout=subprocess.DEVNULL,
-                                    stderr=subprocess.DEVNULL)
-                time.sleep(rng.uniform(0, duration))
-                process.send_signal(signal.SIGKILL)
-                kills += process.wait(timeout=30) == -signal.SIGKILL
-                if os.path.isfile(os.path.join(box.skin(), "cliver.map")):
-                    detected += 1
-                    self.assertTrue(self.whole(box))
-                    continue
-                self.assertFalse(os.path.exists(box.skin()))
-                self.assertEqual(box.run("/S", "Blue", answer=None), (0, []))
-                self.assertTrue(self.whole(box))
-                self.assertEqual(os.listdir(box.skins), ["Blue"])
-        self.assertGreater(kills, detected)
 
     def test_names_swapped_during_runs_reach_nothing_outside(self):
         # Another process, in a tight loop: during reinstalls, swaps each

@@ -49,9 +49,6 @@ struct File {
   u64 size;   // The size reported, normally content.size().
   int mtime;  // Stands in for every time a copy keeps.
   u64 id;     // The file's id on its volume; hard links share it.
-  // Whether it carries the mark of a download, an alternate data stream,
-  // which the interface's copy does not copy.
-  bool web_mark = false;
 };
 
 // Another process's handle on a file: until a time of the fake's clock, and
@@ -358,7 +355,6 @@ class FakePlatform : public Platform {
     if (Held(dest) && !held[dest].shares_delete) return Fail(kSharing);
     files[dest] = files[from];
     files[dest].id = ++next_id_;
-    files[dest].web_mark = false;
     return Watch(dest), true;
   }
   u32 LastError() override { return last_error_; }

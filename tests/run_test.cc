@@ -167,7 +167,6 @@ const Row kRows[] = {
    THEN(Same(os, before) && os.Happened("Copy C:\\Pkg\\cliver.map"))},
   {SET(Earlier(os); os.FailCall("Copy", 2)), 0, kAskedAndRolledBack,
    THEN(Same(os, before) && os.Happened("Copy C:\\Pkg\\cliver.map"))},
-  {SET(Earlier(os); os.FailCall("Rename")), 0, kAskedAndRolledBack, Same},
   // New files that cannot be put on the disk count as a failed copy.
   {SET(Earlier(os); os.FailCall("SyncFolder", 1, true)), 0,
    kAskedAndRolledBack, Same},
@@ -180,7 +179,6 @@ const Row kRows[] = {
    {kQ, CopyError(1117), kD, F(kCannotCopy, 1)}, Same},
   {SET(os.FailCall("MakeDir")), 0,
    {CopyError(), CopyError(), CopyError(), kD, F(kCannotCopy, 1)}, Same},
-  {SET(Earlier(os); os.FailCall("MakeDir")), 0, kAskedAndRolledBack, Same},
   // A restore that fails keeps the earlier file aside, and the new one in
   // its place.
   {SET(Earlier(os); os.FailCall("Copy", 2); os.FailCall("Rename", 3)), 0,
@@ -250,14 +248,12 @@ const Row kRows[] = {
    THEN(os.files[InSkin("b.bmp")].content == "bb" &&
         os.TreeOf(Kept(0)).size() == 5)},
   // What a first installation that was stopped left in its working folder
-  // goes; the package's mark of a download does not come along.
+  // goes.
   {SET(os.dirs.insert(InSkins(NewFolderName(0)));
-       os.AddFile(InSkins(NewFolderName(0)) + "\\a.bmp", "partial");
-       os.files[InPkg("a.bmp")].web_mark = true),
+       os.AddFile(InSkins(NewFolderName(0)) + "\\a.bmp", "partial")),
    1, {kS},
    THEN(os.TreeOf(kSkin) == Installed() &&
-        !os.HasDir(InSkins(NewFolderName(0))) &&
-        !os.files[InSkin("a.bmp")].web_mark)},
+        !os.HasDir(InSkins(NewFolderName(0))))},
   // The earlier files go only once the moment the new installation took
   // over is on the disk; until then, the next run's to delete.
   {SET(Earlier(os); os.FailCall("SyncFolder", 2)), 1, {kQ, kS},
@@ -496,18 +492,13 @@ const SwitchRow kSwitchRows[] = {
   {SET(Earlier(os); os.AddFile(InSkin("b.bmp"), "old b");
        os.FailCall("Rename", 2)),
    "/UNINSTALL Blue", 0, {kRQ, CopyError(), F(kCannotRemove, 1)}, "", Same},
-  // Unattended: removed, then not installed (as deployment tools read it),
-  // failed, or kept from the Skins folder too long.
+  // Unattended: removed, or not installed (as deployment tools read it).
   {SET(Earlier(os); os.files.erase(InSkin("notes.txt"))),
    "/S " LOG "/UNINSTALL Blue", 0, {},
    "{kLogOutcome} {kRemoved} ({kLogStatus} 0)",
    THEN(!os.HasDir(kSkin) && os.open_handles == 0)},
   {SET(), "/S " LOG "/UNINSTALL Blue", 1605, {},
    "{kLogOutcome} {kSkinNotInstalled}{kCodeLabel}0 ({kLogStatus} 1605)"},
-  {SET(Earlier(os); os.FailCall("Rename")), "/S /UNINSTALL Blue", 1603, {},
-   "", Same},
-  {SET(Earlier(os); os.locked_until = kForever), "/S /UNINSTALL Blue", 1618,
-   {}, "", Same},
   // A check: valid, with the bytes to copy, or not (its problems are named
   // in the end-to-end tests); no registry, nothing written.
   {SET(), "/CHECK", 1,

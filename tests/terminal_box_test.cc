@@ -41,7 +41,6 @@ TEST(TerminalBoxTest, AnswersFollowThePresetTheTerminalOrTheSafeDefault) {
     int answer;
     const char *buttons, *shown_answer;
   } cases[] = {
-      {kBoxYesNo, "", false, "yes", kIdYes, "kButtonsYesNo", "kLogAnswerYes"},
       {kBoxYesNo, "", false, "NO", kIdNo, "kButtonsYesNo", "kLogAnswerNo"},
       {kBoxOk, "", false, "no", kIdOk, "kButtonsOk", "kLogAnswerOk"},
       {kBoxYesNo, "", false, nullptr, kIdNo, "kButtonsYesNo", "kLogAnswerNo"},

@@ -344,15 +344,6 @@ class WineTest(unittest.TestCase):
         self.assertEqual(box.run(), (1, [QUESTION, SUCCESS]))
         self.assertEqual(box.snapshot(), box.installed(before))
 
-    def test_unattended_runs_show_nothing_and_log_their_outcome(self):
-        box = Sandbox(self)
-        log = os.path.join(WINE.env["WINEPREFIX"], "drive_c", "log.txt")
-        box.reg("\\NEWREVISION", "SKIN-COMPATIBILITY", "REG_DWORD", 9)
-        self.assertEqual(box.run(' /S /LOG="C:\\log.txt" Blue', watch=True),
-                         (1603, []))
-        self.assertEqual(read_outcome(log),
-                         e2e.outcome(failure("kIncompatible", 3)[1], 1603))
-
     def test_signed_copy_verifies_and_runs(self):
         # A throwaway certificate stands in for the maintainer's, its key on
         # a software token (SoftHSM) as a release's is on a hardware one,
