@@ -30,6 +30,12 @@ std::string Kept(int slot, const std::string& name = "") {
 std::string Discard(const std::string& name = "") {
   return InSkin(DiscardFolderName(0)) + (name.empty() ? "" : "\\" + name);
 }
+// `count` letters of U+10000, each two UTF-16 units on Windows.
+std::string Astral(int count) {
+  std::string name;
+  while (count-- > 0) name += "\xF0\x90\x80\x80";
+  return name;
+}
 std::string InSkins(const std::string& name) {
   return std::string(kSkins) + "\\" + name;
 }
@@ -507,6 +513,19 @@ const SwitchRow kSwitchRows[] = {
    "", THEN(Same(os, before) && !os.Happened("OpenUserKey"))},
   {SET(os.files.erase(InPkg("cliver.map"))), "/S " LOG "/CHECK", 1603, {},
    "{kLogOutcome} {kCheckProblems} ({kLogStatus} 1603)"},
+  // Names as Windows counts and compares them: 255 letters are not too
+  // long, 128 that take two UTF-16 units each are; Greek letters differ
+  // in case only.
+  {SET(for (const std::string& name : {std::string(255, 'x'), Astral(128),
+                                       std::string("\xCE\xA9.bmp"),
+                                       std::string("\xCF\x89.bmp")}) {
+         os.AddFile(InPkg(name), "z");
+       }),
+   "/CHECK", 0,
+   {{Expand("{kCheckProblems}\n\xCF\x89.bmp: {kCheckSameName} \xCE\xA9.bmp\n") +
+         Astral(128) + ": " + Text("kCheckLongName"),
+     Text("kProgramTitle"), kBoxOk}},
+   ""},
   {SET(os.FailCall("OpenListing")), "/CHECK", 0,
    {{Expand("{kCheckProblems}\nC:\\Pkg: {kCheckUnreadable}\n{kCheckNoMap}"),
      Text("kProgramTitle"), kBoxOk}},
