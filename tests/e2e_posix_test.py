@@ -9,12 +9,10 @@ Usage: e2e_posix_test.py PATH_TO_SETUP
 """
 
 import os
-import pty
 import pwd
 import random
 import re
 import resource
-import select
 import shutil
 import signal
 import subprocess

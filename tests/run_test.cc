@@ -30,6 +30,12 @@ std::string Kept(int slot, const std::string& name = "") {
 std::string Discard(const std::string& name = "") {
   return InSkin(DiscardFolderName(0)) + (name.empty() ? "" : "\\" + name);
 }
+const std::string kLongest = "E:\\" + std::string(252, 'x');
+// A client in `dir`, stored as `stored`.
+void InDir(FakePlatform& os, const std::string& stored, const std::string& dir) {
+  InstallDir(os, stored);
+  os.dirs.insert({dir, dir + "\\Skins"});
+}
 // `count` letters of U+10000, each two UTF-16 units on Windows.
 std::string Astral(int count) {
   std::string name;
@@ -99,6 +105,14 @@ const Row kRows[] = {
   {SET(InstallDir(os, "D:\\" + std::string(253, 'x'))), 0,  // No zero.
    {F(kNotInstalled, 1)}},
   {SET(InstallDir(os, std::string("", 1))), 0, {F(kNotInstalled, 1)}},
+  // The longest directory that fits, one stored without a terminating
+  // zero, and one that ends in a separator, which keeps it.
+  {SET(InDir(os, kLongest + '\0', kLongest)), 1, {kS},
+   THEN(os.HasFile(kLongest + "\\Skins\\Blue\\a.bmp"))},
+  {SET(InDir(os, "E:\\B", "E:\\B")), 1, {kS},
+   THEN(os.HasFile("E:\\B\\Skins\\Blue\\a.bmp"))},
+  {SET(InDir(os, std::string("E:\\\0", 4), "E:\\")), 1, {kS},
+   THEN(os.HasFile("E:\\\\Skins\\Blue\\a.bmp"))},
   {SET(os.registry.erase(FakePlatform::Fold(kRevisionKey))), 0,
    {F(kIncompatible, 2)}},
   {SET(os.registry[FakePlatform::Fold(kRevisionKey)].clear()), 0,
@@ -604,25 +618,6 @@ TEST(RunTest, SkinNamesWindowsWouldNotStoreAsTypedAreRefusedFirst) {
     FakePlatform os = Installation();
     EXPECT_EQ(RunSetup(os, name), 1) << name;
     EXPECT_TRUE(os.HasFile(std::string(kSkins) + "\\" + name + "\\a.bmp"));
-  }
-}
-
-TEST(RunTest, InstallDirectoryGivesTheSkinsFolderAndTheRoot) {
-  const std::string longest = "E:\\" + std::string(252, 'x');
-  const struct {
-    std::string stored, dir, root;
-  } cases[] = {
-      {longest + '\0', longest, "E:\\"},
-      {"E:\\B", "E:\\B", "E:\\"},  // Stored without a terminating zero.
-      {std::string("E:\\\0", 4), "E:\\", "E:\\"},  // Gives "E:\\Skins".
-  };
-  for (const auto& c : cases) {
-    FakePlatform os = Installation();
-    InstallDir(os, c.stored);
-    os.dirs.insert({c.dir, c.dir + "\\Skins"});
-    EXPECT_EQ(RunSetup(os), 1) << c.dir;
-    EXPECT_TRUE(os.HasFile(c.dir + "\\Skins\\Blue\\a.bmp"));
-    EXPECT_TRUE(os.Happened("FreeSpaceEx " + c.root));
   }
 }
 
