@@ -59,7 +59,8 @@ constexpr std::uint32_t kInvalidFileSize = 0xFFFFFFFFu;
 enum class EntryType {
   kNone,    // Nothing, or nothing the system lets the caller see.
   kFolder,  // A real folder: not a link, junction or other reparse point.
-  kOther,   // Anything else: a file, a link, a special file.
+  kFile,    // A regular file, not a link.
+  kOther,   // Anything else: a link, a special file.
 };
 
 // The version record in its 148-byte ANSI layout (OSVERSIONINFOA).
@@ -119,6 +120,8 @@ class Platform {
   /// sharing or lock violation, or a delete pending, on Windows; nothing on
   /// POSIX).
   virtual bool IsSharingError(std::uint32_t code) const = 0;
+  /// True when `code` says that nothing has the name asked for.
+  virtual bool IsNotFound(std::uint32_t code) const = 0;
   /// True when `code` is access denied, which Windows also answers for a
   /// moment for a name whose file is being deleted while someone holds it,
   /// and for a folder that holds a file someone has open.
@@ -227,6 +230,10 @@ class Platform {
   /// Puts the next entry's name in `*name`. Returns false at the end of the
   /// listing or on any failure.
   virtual bool NextEntry(Listing listing, std::string* name) = 0;
+  /// What the entry the listing named last is, a link not followed, as the
+  /// listing saw it when it read the entry (no further look where the
+  /// system's listing tells); kNone when that cannot be told.
+  virtual EntryType ListedType(Listing listing) = 0;
   /// Closes a listing.
   virtual void CloseListing(Listing listing) = 0;
 
@@ -234,8 +241,11 @@ class Platform {
 
   /// Opens a regular file for reading without sharing. Returns nullptr on
   /// failure, also for a folder or anything that is not a plain file; such
-  /// an entry is never opened, so that no device or pipe is woken.
-  virtual File OpenExclusive(const std::string& path) = 0;
+  /// an entry is never opened, so that no device or pipe is woken. `listed`
+  /// is what a listing said the entry is (ListedType): a kFile is opened
+  /// straight away, and anything else only once a look has found a regular
+  /// file there (a link to one is followed).
+  virtual File OpenExclusive(const std::string& path, EntryType listed) = 0;
   /// The low 32 bits of the file's size; kInvalidFileSize on failure.
   virtual std::uint32_t FileSize(File file) = 0;
   /// Closes a file opened by OpenExclusive.
@@ -251,8 +261,9 @@ class Platform {
   /// Closes a stream.
   virtual void CloseStream(Stream stream) = 0;
 
-  /// Copies the regular file `source` to `destination`, a new file made
-  /// there exclusively: fails where anything has that name, a link too.
+  /// Copies the regular file `source`, which a listing said is `listed` (as
+  /// for OpenExclusive), to `destination`, a new file made there
+  /// exclusively: fails where anything has that name, a link too.
   /// Keeps the contents, the time of the last write and the attributes (on
   /// POSIX, the permission bits the umask allows, never set-id or sticky
   /// bits; on Windows, no alternate data stream, and so no mark of a
@@ -260,7 +271,8 @@ class Platform {
   /// Returns false on failure, with LastError() telling why, and leaves no
   /// partial file.
   virtual bool CopyFileTo(const std::string& source,
-                          const std::string& destination) = 0;
+                          const std::string& destination,
+                          EntryType listed) = 0;
   /// The error code of the last failed operation of this thread.
   virtual std::uint32_t LastError() = 0;
   /// The system's own text for `code`, read without insert arguments.
@@ -274,8 +286,10 @@ class Platform {
   /// volume; times, attributes and contents go with it. Never replaces
   /// anything: fails where `to` exists, also where it differs from an
   /// existing name only in case on a system that ignores case. Returns
-  /// false on failure, also when `from` is a folder, with LastError()
-  /// telling why.
+  /// false on failure, with LastError() telling why: one that IsNotFound
+  /// takes when nothing is at `from`; another when `from` is a folder, or
+  /// a short 8.3 alias of an entry with a longer name (as for
+  /// IsListedName).
   virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
   /// Renames the folder `from` to `to`, which must not exist, on the same
   /// volume. SyncFolder on the folder that holds `to` puts the rename on the

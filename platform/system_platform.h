@@ -31,6 +31,7 @@ class SystemPlatform : public Platform {
   void SuppressSystemBoxes() override;
   void Pause(unsigned milliseconds) override;
   bool IsSharingError(std::uint32_t code) const override;
+  bool IsNotFound(std::uint32_t code) const override;
   bool IsAccessDenied(std::uint32_t code) const override;
   bool EnvironmentValue(const std::string& name, std::string* value) override;
 
@@ -71,9 +72,10 @@ class SystemPlatform : public Platform {
 
   Listing OpenListing(const std::string& pattern, std::string* name) override;
   bool NextEntry(Listing listing, std::string* name) override;
+  EntryType ListedType(Listing listing) override;
   void CloseListing(Listing listing) override;
 
-  File OpenExclusive(const std::string& path) override;
+  File OpenExclusive(const std::string& path, EntryType listed) override;
   std::uint32_t FileSize(File file) override;
   void CloseFile(File file) override;
 
@@ -81,8 +83,8 @@ class SystemPlatform : public Platform {
   long ReadStream(Stream stream, char* buffer, long size) override;
   void CloseStream(Stream stream) override;
 
-  bool CopyFileTo(const std::string& source,
-                  const std::string& destination) override;
+  bool CopyFileTo(const std::string& source, const std::string& destination,
+                  EntryType listed) override;
   std::uint32_t LastError() override { return last_error_; }
   bool ErrorText(std::uint32_t code, std::string* text) override;
   bool RemoveFile(const std::string& path) override;

@@ -40,10 +40,11 @@ bool SameFile(platform::Platform& os, const std::string& source,
          IsSameKnownFile(first, second);
 }
 
-// Copies one package file (run.tmp4) to its destination (run.szDestFile).
-// Returns false, with the system's error in `*error`, when it failed.
+// Copies one package file (run.tmp4), which the listing found to be
+// `listed`, to its destination (run.szDestFile). Returns false, with the
+// system's error in `*error`, when it failed.
 bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
-             std::uint32_t* error) {
+             platform::EntryType listed, std::uint32_t* error) {
   // Into a skin folder that could not be made or held, nothing is copied;
   // the reason is the making's or the holding's.
   if (run.dwSkinDirError != 0) {
@@ -51,31 +52,32 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
     return false;
   }
   // A folder this run created held nothing before: nothing to compare or
-  // keep, which spares a fresh installation two queries a file.
+  // keep.
   bool replaces = false;
   if (!run.bSkinDirCreated) {
-    // A package installed from inside its own skin folder, or a package
-    // file linked to the installed one, is already there; copying a file
-    // onto itself would destroy it.
-    if (SameFile(os, run.tmp4, run.szDestFile)) return true;
+    // A package installed from inside its own skin folder has its files
+    // there already, and so has a package file that links to the installed
+    // one: copying a file onto itself would destroy it. A plain file of
+    // another folder is at most another name of the installed one, which
+    // the copy reads all the same once that one is kept aside.
+    if (run.bSkinIsPackage ||
+        (listed != platform::EntryType::kFile &&
+         SameFile(os, run.tmp4, run.szDestFile))) {
+      return true;
+    }
     // An earlier entry of the same name (a file, or a link, which is not
     // followed) is kept aside until the whole copy has succeeded. One that
     // cannot be kept (a locked file) is not overwritten either: the copy
     // counts as failed. Neither is an entry that Windows finds under a
     // short 8.3 alias of a longer name, which is another file than this
-    // one. A folder in the file's place makes the copy fail.
-    if (os.QueryEntry(run.szDestFile) == platform::EntryType::kOther) {
-      if (!os.IsListedName(run.szDestFile)) {
-        *error = os.LastError();
-        return false;
-      }
-      if (!KeepFile(os, run, name, error)) return false;
-      replaces = true;
-    }
+    // one, nor a folder in the file's place.
+    bool absent = false;
+    if (!KeepFile(os, run, name, &absent, error)) return false;
+    replaces = !absent;
   }
   // The destination's name is free now, and the copy never writes through
   // whatever may have taken it meanwhile (a link, a short name).
-  if (os.CopyFileTo(run.tmp4, run.szDestFile)) {
+  if (os.CopyFileTo(run.tmp4, run.szDestFile, listed)) {
     // A file this run created where none stood goes if the run fails; one
     // that replaced an earlier file is replaced by it in turn.
     if (!replaces) run.created.insert(name);
@@ -157,6 +159,10 @@ void TakeInstalledSkinFolder(platform::Platform& os, SkinSetupRun& run) {
     run.dwSkinDirError = os.LastError();
     return;
   }
+  platform::FileId id;
+  run.bSkinIsPackage = run.bCurDirIdKnown &&
+                       os.QueryFileId(run.tmp2, false, &id) &&
+                       IsSameKnownFile(id, run.curDirId);
   RecoverInterruptedRun(os, run);
 }
 
@@ -228,7 +234,7 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
       ShowTrace(os, run, run.szDestFile, kTraceDestination);
       ShowTrace(os, run, run.tmp4, kTraceSource);
       std::uint32_t error = 0;
-      if (!CopyOne(os, run, name, &error)) {
+      if (!CopyOne(os, run, name, os.ListedType(listing), &error)) {
         run.bCopyOk = false;
         ShowCopyError(os, run, error);
       }

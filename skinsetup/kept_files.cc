@@ -134,12 +134,21 @@ void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run) {
 }
 
 bool KeepFile(platform::Platform& os, SkinSetupRun& run,
-              const std::string& name, std::uint32_t* error) {
+              const std::string& name, bool* absent, std::uint32_t* error) {
+  const std::string path = InFolder(os, run.tmp2, name);
+  *absent = false;
   if (run.kept.empty()) {
-    // The first free slot: nothing of its names is there, so the folder the
-    // run makes is its own. With none free (a package that holds them all),
-    // the first slot is tried, and its making or the copy of the package
-    // file of that name fails: the run is then rolled back.
+    // Until there is a working folder, a look tells whether anything is
+    // there to keep: a skin folder that holds none of the package's names
+    // gets none. Then the first free slot: nothing of its names is there,
+    // so the folder the run makes is its own. With none free (a package
+    // that holds them all), the first slot is tried, and its making or the
+    // copy of the package file of that name fails: the run is then rolled
+    // back.
+    if (os.QueryEntry(path) == platform::EntryType::kNone) {
+      *absent = true;
+      return true;
+    }
     int slot = 0;
     while (slot < kWorkingSlots && !SlotIsFree(os, run, slot)) ++slot;
     if (slot == kWorkingSlots) slot = 0;
@@ -151,14 +160,16 @@ bool KeepFile(platform::Platform& os, SkinSetupRun& run,
       return false;
     }
   }
+  // Once the working folder is there, the move itself tells whether there
+  // was anything to keep.
   if (!Retrying(os, run, [&] {
-        return os.RenameFile(InFolder(os, run.tmp2, name),
-                             InFolder(os, run.szKeptDir, name));
+        return os.RenameFile(path, InFolder(os, run.szKeptDir, name));
       })) {
     *error = os.LastError();
+    *absent = os.IsNotFound(*error);
     // The working folder is not left behind for nothing.
     if (run.kept.empty()) os.RemoveDir(run.szKeptDir);
-    return false;
+    return *absent;
   }
   run.kept.push_back(name);
   return true;

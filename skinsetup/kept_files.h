@@ -68,10 +68,12 @@ bool DeleteFolder(platform::Platform& os, SkinSetupRun& run,
 void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run);
 
 // Moves the skin folder's entry `name` into this run's working folder,
-// which the first call makes. Returns false, with the system's error in
-// `*error`, when it cannot be kept.
+// which the first entry kept makes. Sets `*absent` when nothing has that
+// name, and returns false, with the system's error in `*error`, when the
+// entry cannot be kept: a folder, a short alias of a longer name, a file
+// someone holds.
 bool KeepFile(platform::Platform& os, SkinSetupRun& run,
-              const std::string& name, std::uint32_t* error);
+              const std::string& name, bool* absent, std::uint32_t* error);
 
 // Puts every kept file back into the skin folder in place of what the run
 // wrote there. A file that cannot be put back stays in the working folder,

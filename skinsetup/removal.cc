@@ -80,14 +80,17 @@ int RemoveSkin(platform::Platform& os, SkinSetupRun& run) {
   // Windows finds under a short alias of its longer name, are another
   // thing than the package's file, and stay.
   for (const std::string& name : names) {
-    const std::string path = InFolder(os, run.tmp2, name);
-    if (os.QueryEntry(path) != platform::EntryType::kOther ||
-        !os.IsListedName(path)) {
-      continue;
-    }
+    bool absent = false;
     std::uint32_t error = 0;
-    if (!KeepFile(os, run, name, &error)) FailRemoval(os, run, error);
-    LogStep(os, run, kLogRemovedFile, name);
+    if (!KeepFile(os, run, name, &absent, &error)) {
+      const std::string path = InFolder(os, run.tmp2, name);
+      if (os.QueryEntry(path) == platform::EntryType::kFolder ||
+          !os.IsListedName(path)) {
+        continue;
+      }
+      FailRemoval(os, run, error);
+    }
+    if (!absent) LogStep(os, run, kLogRemovedFile, name);
   }
   // All of them, or none, leave the skin from here on: the moves on the
   // disk, then the working folder renamed for discarding.

@@ -20,12 +20,14 @@ constexpr int kFileNotOpened = 8;
 constexpr int kSizeNotRead = 9;
 constexpr int kNoMap = 10;
 
-// Opens, measures and counts one package file, or ends the run.
-void CountFile(platform::Platform& os, SkinSetupRun& run) {
+// Opens, measures and counts one package file, which the listing found to
+// be `listed`, or ends the run.
+void CountFile(platform::Platform& os, SkinSetupRun& run,
+               platform::EntryType listed) {
   // A file that a preview or a sync client holds is waited for a moment.
   platform::File file = nullptr;
   if (!Retrying(os, run, [&] {
-        return (file = os.OpenExclusive(run.lpFileName)) != nullptr;
+        return (file = os.OpenExclusive(run.lpFileName, listed)) != nullptr;
       })) {
     ShowFailure(os, run, kCannotInstall, kFileNotOpened);
     ShowTrace(os, run, run.szRelName, kTraceBadFile);
@@ -95,7 +97,7 @@ void ScanPackage(platform::Platform& os, SkinSetupRun& run,
         ProcessMap(os, run, run.lpFileName, pfCfg);
       }
       if (!IsInstallerOrDots(run.szRelName, run.szExeName, name)) {
-        CountFile(os, run);
+        CountFile(os, run, os.ListedType(listing));
       }
     } while (os.NextEntry(listing, &name));
     os.CloseListing(listing);

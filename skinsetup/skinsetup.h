@@ -68,6 +68,7 @@ struct SkinSetupRun {
   platform::Lock lock = nullptr;  // The Skins folder's, while the run holds it.
   platform::FileId curDirId{};    // The package folder, which no recovery
   bool bCurDirIdKnown = false;    // of working folders ever touches.
+  bool bSkinIsPackage = false;    // The skin folder is the package folder.
   unsigned dwRetryWaitedMs = 0;   // What the run has waited for held files.
 };
 

@@ -188,6 +188,7 @@ class FakePlatform : public Platform {
     Advance(static_cast<int>(ms), false);
   }
   bool IsSharingError(u32 code) const override { return code == kSharing; }
+  bool IsNotFound(u32 code) const override { return code == kNotFound; }
   bool IsAccessDenied(u32 code) const override { return code == kDenied; }
   bool EnvironmentValue(S name, std::string* value) override {
     auto it = environment.find(name);
@@ -287,7 +288,7 @@ class FakePlatform : public Platform {
     if (pending.count(p)) return Fail(kDenied), EntryType::kNone;
     return IsLink(p)    ? EntryType::kOther
            : HasDir(p)  ? EntryType::kFolder
-           : HasFile(p) ? EntryType::kOther
+           : HasFile(p) ? EntryType::kFile
                         : (Fail(kNotFound), EntryType::kNone);
   }
   bool HoldFolder(S folder) override {
@@ -311,17 +312,26 @@ class FakePlatform : public Platform {
       return Fail(kNotFound), nullptr;
     std::vector<std::string> names = Children(folder);
     *name = names[0];
-    return Open<Listing>({names.begin() + 1, names.end()});
+    names.insert(names.begin(), folder);  // Then the entry named last.
+    return Open<Listing>(names);
   }
   bool NextEntry(Listing listing, std::string* name) override {
-    auto& rest = At(listing);
-    if (Call("NextEntry") || rest.empty()) return false;
-    *name = rest[0];
-    return rest.erase(rest.begin()), true;
+    auto& state = At(listing);
+    if (Call("NextEntry") || state.size() < 3) return false;
+    *name = state[2];
+    return state.erase(state.begin() + 1), true;
+  }
+  EntryType ListedType(Listing listing) override {
+    if (Call("ListedType")) return EntryType::kNone;
+    const std::string path = At(listing)[0] + '\\' + At(listing)[1];
+    return IsLink(path) ? EntryType::kOther
+           : HasDir(path) ? EntryType::kFolder
+           : HasFile(path) ? EntryType::kFile
+                           : EntryType::kNone;
   }
   void CloseListing(Listing) override { Close("CloseListing"); }
 
-  platform::File OpenExclusive(S path) override {
+  platform::File OpenExclusive(S path, EntryType) override {
     if (Call("OpenExclusive", path) || !HasFile(path)) return nullptr;
     if (Held(path)) return Fail(kSharing), nullptr;
     return Open<platform::File>({path});
@@ -344,7 +354,7 @@ class FakePlatform : public Platform {
   }
   void CloseStream(Stream) override { Close("CloseStream"); }
 
-  bool CopyFileTo(S from, S to) override {
+  bool CopyFileTo(S from, S to, EntryType) override {
     if (Call("Copy", from + " -> " + to)) return false;
     const std::string dest = Long(to);
     if (!HasDir(Parent(dest))) return Fail(kNoPath);
@@ -375,10 +385,14 @@ class FakePlatform : public Platform {
   bool RenameFile(S from_path, S to_path) override {
     if (Call("Rename", from_path + " -> " + to_path)) return false;
     const std::string from = Long(from_path), to = Long(to_path);
+    // The source is looked at first: its name as listed, then what it is.
+    if (!Exists(from)) return Fail(kNotFound);
+    if (short_names.count(from_path)) return Fail(kFileExists);
+    if (!HasFile(from)) return Fail(kDenied);
     if (!HasDir(Parent(to))) return Fail(kNoPath);
     if (Exists(to)) return Fail(kExists);
-    if (!HasFile(from) || pending.count(from) || pending.count(to) ||
-        Protected(from) || Protected(to))
+    if (pending.count(from) || pending.count(to) || Protected(from) ||
+        Protected(to))
       return Fail(kDenied);
     if (Held(from) && !held[from].shares_delete) return Fail(kSharing);
     files[to] = files[from];

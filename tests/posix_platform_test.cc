@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "platform/posix/reg_file.h"
@@ -106,14 +107,17 @@ TEST_F(PosixPlatformTest, RegistryFileThatCannotBeUsedHasNoKeys) {
 
 // Only a regular file is opened: a pipe would block for ever, a device
 // (here through a link) would never end, and a folder is no file; nor is
-// anything else a log.
+// anything else a log. A listing that took one of them for a regular file
+// (it was swapped meanwhile) changes nothing but the look first.
 TEST_F(PosixPlatformTest, FilesAndStreamsArePlainFilesOnly) {
   for (const char* name : {"pipe", "zero", "sub", "missing"}) {
-    EXPECT_EQ(os_.OpenExclusive(Path(name)), nullptr) << name;
+    for (EntryType listed : {EntryType::kOther, EntryType::kFile}) {
+      EXPECT_EQ(os_.OpenExclusive(Path(name), listed), nullptr) << name;
+    }
     EXPECT_EQ(os_.OpenStream(Path(name)), nullptr) << name;
     if (*name != 'm') EXPECT_EQ(os_.OpenLog(Path(name)), nullptr) << name;
   }
-  File file = os_.OpenExclusive(Path("file"));
+  File file = os_.OpenExclusive(Path("file"), EntryType::kFile);
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(os_.FileSize(file), 5u);
   os_.CloseFile(file);
@@ -122,7 +126,7 @@ TEST_F(PosixPlatformTest, FilesAndStreamsArePlainFilesOnly) {
 TEST_F(PosixPlatformTest, CopyKeepsContentModeAndTimes) {
   Sh("head -c 3145745 /dev/urandom >src; chmod 0640 src;"
      "touch -d @1200000000.000000123 src; echo x >setid; chmod 07777 setid");
-  ASSERT_TRUE(os_.CopyFileTo(Path("src"), Path("dst")));
+  ASSERT_TRUE(os_.CopyFileTo(Path("src"), Path("dst"), EntryType::kFile));
   EXPECT_EQ(Read("dst"), Read("src"));
   EXPECT_EQ(Mode("dst"), 0640u);
   struct stat copied {};
@@ -131,7 +135,7 @@ TEST_F(PosixPlatformTest, CopyKeepsContentModeAndTimes) {
   EXPECT_EQ(copied.st_mtim.tv_nsec, 123);
   // No set-id, sticky or umask-masked bit reaches an installed file.
   const mode_t mask = umask(022);
-  EXPECT_TRUE(os_.CopyFileTo(Path("setid"), Path("new")));
+  EXPECT_TRUE(os_.CopyFileTo(Path("setid"), Path("new"), EntryType::kOther));
   umask(mask);
   EXPECT_EQ(Mode("new"), 0755u);
 }
@@ -139,23 +143,32 @@ TEST_F(PosixPlatformTest, CopyKeepsContentModeAndTimes) {
 TEST_F(PosixPlatformTest, CopyWritesOnlyANewName) {
   Sh("echo keep me >outside; ln -s outside link; ln file hard");
   for (const char* taken : {"sub", "link", "hard", "file"}) {
-    EXPECT_FALSE(os_.CopyFileTo(Path("file"), Path(taken))) << taken;
+    EXPECT_FALSE(os_.CopyFileTo(Path("file"), Path(taken), EntryType::kFile))
+        << taken;
   }
   EXPECT_EQ(Read("outside"), "keep me\n");  // The link is not followed.
   EXPECT_EQ(Read("file"), "12345");         // Onto itself: whole.
-  EXPECT_FALSE(os_.CopyFileTo(Path("missing"), Path("new")));
+  EXPECT_FALSE(os_.CopyFileTo(Path("missing"), Path("new"), EntryType::kFile));
   EXPECT_NE(access(Path("new").c_str(), F_OK), 0);
 }
 
 TEST_F(PosixPlatformTest, EntriesAreJudgedWithoutFollowingLinks) {
   Sh("ln file hard; cp file copy; ln -s file to-file");
-  for (const auto& [name, type] : {std::pair("sub", EntryType::kFolder),
-                                   {"file", EntryType::kOther},
-                                   {"to-sub", EntryType::kOther},
-                                   {"to-here", EntryType::kOther},
-                                   {"missing", EntryType::kNone}}) {
+  const std::map<std::string, EntryType> types = {
+      {"sub", EntryType::kFolder},  {"file", EntryType::kFile},
+      {"to-sub", EntryType::kOther}, {"to-here", EntryType::kOther},
+      {"pipe", EntryType::kOther},  {"missing", EntryType::kNone}};
+  for (const auto& [name, type] : types) {
     EXPECT_EQ(os_.QueryEntry(Path(name)), type) << name;
   }
+  // The listing tells the same.
+  std::string name;
+  Listing listing = os_.OpenListing(Path("*"), &name);
+  ASSERT_NE(listing, nullptr);
+  do {
+    if (types.count(name)) EXPECT_EQ(os_.ListedType(listing), types.at(name));
+  } while (os_.NextEntry(listing, &name));
+  os_.CloseListing(listing);
   // A file's identity, or "" when it cannot be read.
   auto id = [&](const std::string& path) {
     FileId file{};
@@ -179,6 +192,9 @@ TEST_F(PosixPlatformTest, RenamesMoveEntriesButNeverReplace) {
   EXPECT_FALSE(os_.RenameFile(Path("file"), Path("b")));
   EXPECT_EQ(os_.LastError(), static_cast<std::uint32_t>(EEXIST));
   EXPECT_FALSE(os_.RenameFile(Path("file"), Path("dangling")));
+  // Nothing to move says so.
+  EXPECT_FALSE(os_.RenameFile(Path("missing"), Path("moved")));
+  EXPECT_TRUE(os_.IsNotFound(os_.LastError()));
   // A folder is no file.
   EXPECT_FALSE(os_.RenameFile(Path("sub"), Path("moved2")));
   // Folders move but never merge.

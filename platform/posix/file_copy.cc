@@ -94,19 +94,26 @@ mode_t CreationMask() {
 
 }  // namespace
 
-int OpenRegularFile(const std::string& path, struct stat* status) {
+int OpenRegularFile(const std::string& path, bool listed_file,
+                    struct stat* status) {
+  // A regular file as the listing saw it is opened at once; anything else
+  // is looked at first. A link to a regular file is followed.
   struct stat before;
-  if (stat(path.c_str(), &before) != 0) return -1;
-  if (!S_ISREG(before.st_mode)) {
-    errno = S_ISDIR(before.st_mode) ? EISDIR : EINVAL;
-    return -1;
+  if (!listed_file) {
+    if (stat(path.c_str(), &before) != 0) return -1;
+    if (!S_ISREG(before.st_mode)) {
+      errno = S_ISDIR(before.st_mode) ? EISDIR : EINVAL;
+      return -1;
+    }
   }
-  // Without blocking, in case the entry is swapped for a pipe meanwhile.
+  // Without blocking, in case the entry is swapped for a pipe meanwhile,
+  // and what was opened must be what was seen.
   const int fd =
       open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return -1;
   if (fstat(fd, status) != 0 || !S_ISREG(status->st_mode) ||
-      status->st_dev != before.st_dev || status->st_ino != before.st_ino) {
+      (!listed_file && (status->st_dev != before.st_dev ||
+                        status->st_ino != before.st_ino))) {
     close(fd);
     errno = EINVAL;
     return -1;
@@ -114,10 +121,10 @@ int OpenRegularFile(const std::string& path, struct stat* status) {
   return fd;
 }
 
-bool CopyRegularFile(const std::string& source, int dir,
+bool CopyRegularFile(const std::string& source, bool listed_file, int dir,
                      const std::string& name) {
   struct stat from;
-  const int in = OpenRegularFile(source, &from);
+  const int in = OpenRegularFile(source, listed_file, &from);
   if (in < 0) return false;
   // The destination is made exclusively, never through a link; the
   // source's permission bits are its own at once, as far as the umask

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "platform/posix/file_copy.h"
@@ -35,6 +36,8 @@ struct PosixKey {
 
 struct PosixListing {
   DIR* dir;
+  std::string name;    // The entry read last,
+  unsigned char type;  // and its type as the listing gave it (DT_*).
 };
 
 struct PosixFile {
@@ -47,11 +50,12 @@ struct PosixLock {
   std::string path;  // Deleted on the way out.
 };
 
-// Reads the next entry's name; false at the end or on an error.
-bool ReadEntry(DIR* dir, std::string* name) {
-  const dirent* entry = readdir(dir);
+// Reads the next entry; false at the end or on an error.
+bool ReadEntry(PosixListing* listing) {
+  const dirent* entry = readdir(listing->dir);
   if (entry == nullptr) return false;
-  *name = entry->d_name;
+  listing->name = entry->d_name;
+  listing->type = entry->d_type;
   return true;
 }
 
@@ -86,61 +90,85 @@ struct Where {
   int dir = AT_FDCWD;
   std::string name;
   bool below = false;  // Below the held folder.
-  int owned = -1;      // A descriptor opened on the way, to close.
-  Where() = default;
-  Where(const Where&) = delete;
-  Where& operator=(const Where&) = delete;
-  ~Where() {
-    if (owned >= 0) close(owned);
-  }
 };
 
 }  // namespace
 
-// The folder the run holds.
+// The folder the run holds, and the folders below it that the run has
+// reached, each open once for as long as nothing renames or removes one.
 struct SystemPlatform::State {
   std::string held;
   int held_fd = -1;
+  std::map<std::string, int> folders;  // By path.
+
+  ~State() {
+    Forget();
+    if (held_fd >= 0) close(held_fd);
+  }
+
+  // Lets go of the folders reached so far: one of them, or a folder on the
+  // way to one, has been renamed or removed.
+  void Forget() {
+    for (const auto& folder : folders) close(folder.second);
+    folders.clear();
+  }
 
   // Renames the file (or link, or special file) `from`, or with `folder`
   // the real folder, to `to`, never replacing anything there, not even an
   // empty folder, which rename() would. Returns false with errno set.
-  bool MoveEntry(const std::string& from, const std::string& to,
-                 bool folder) const;
+  bool MoveEntry(const std::string& from, const std::string& to, bool folder);
 
   // Splits `path` into a folder's descriptor and a name. Below the held
   // folder, the way goes from its descriptor, each folder opened without
-  // following a link: a name swapped for a link meanwhile leads nowhere.
-  // Returns false with errno set when a folder on the way is not a real
-  // one.
-  bool Locate(const std::string& path, Where* where) const {
+  // following a link, once: a name swapped for a link meanwhile leads
+  // nowhere, and a folder renamed by someone else is still the one the run
+  // works in. Returns false with errno set when a folder on the way is not
+  // a real one.
+  bool Locate(const std::string& path, Where* where) {
     const std::string prefix = held + '/';
     if (held_fd < 0 || path.compare(0, prefix.size(), prefix) != 0) {
       where->name = path;
       return true;
     }
     where->below = true;
+    const std::size_t last = path.rfind('/');
+    where->name = path.substr(last + 1);
     where->dir = held_fd;
-    std::size_t at = prefix.size();
-    for (std::size_t slash; (slash = path.find('/', at)) != std::string::npos;
-         at = slash + 1) {
+    if (last < prefix.size()) return true;
+    const std::string folder = path.substr(0, last);
+    const auto known = folders.find(folder);
+    if (known != folders.end()) {
+      where->dir = known->second;
+      return true;
+    }
+    int dir = held_fd;
+    for (std::size_t at = prefix.size(), slash; at <= last; at = slash + 1) {
+      slash = path.find('/', at);
       const std::string element = path.substr(at, slash - at);
       if (element.empty()) continue;
       const int next =
           element == "." || element == ".."
               ? (errno = EINVAL, -1)
-              : openat(where->dir, element.c_str(),
+              : openat(dir, element.c_str(),
                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      const int error = errno;
+      if (dir != held_fd) close(dir);
+      errno = error;
       if (next < 0) return false;
-      if (where->owned >= 0) close(where->owned);
-      where->owned = where->dir = next;
+      dir = next;
     }
-    where->name = path.substr(at);
+    folders[folder] = where->dir = dir;
     return true;
   }
 };
 
 namespace {
+
+EntryType TypeOf(mode_t mode) {
+  return S_ISDIR(mode)   ? EntryType::kFolder
+         : S_ISREG(mode) ? EntryType::kFile
+                         : EntryType::kOther;
+}
 
 // The entry's status, a final link followed or not. Returns false with
 // errno set.
@@ -152,8 +180,7 @@ bool StatAt(const Where& where, struct stat* status, bool follow) {
 }  // namespace
 
 bool SystemPlatform::State::MoveEntry(const std::string& from,
-                                      const std::string& to,
-                                      bool folder) const {
+                                      const std::string& to, bool folder) {
   Where source;
   Where target;
   struct stat status;
@@ -167,6 +194,7 @@ bool SystemPlatform::State::MoveEntry(const std::string& from,
     errno = folder ? ENOTDIR : EISDIR;
     return false;
   }
+  if (folder) Forget();
 #ifdef RENAME_NOREPLACE
   // The kernel refuses to replace, also a name that differs only in case
   // on a file system that ignores case.
@@ -189,9 +217,7 @@ SystemPlatform::SystemPlatform(std::string invocation_name)
     : invocation_name_(std::move(invocation_name)),
       state_(std::make_unique<State>()) {}
 
-SystemPlatform::~SystemPlatform() {
-  if (state_->held_fd >= 0) close(state_->held_fd);
-}
+SystemPlatform::~SystemPlatform() = default;
 
 char SystemPlatform::Separator() const { return '/'; }
 
@@ -241,6 +267,10 @@ void SystemPlatform::Pause(unsigned milliseconds) {
 bool SystemPlatform::IsSharingError(std::uint32_t /*code*/) const {
   // Nothing here keeps others from renaming, deleting or opening a file.
   return false;
+}
+
+bool SystemPlatform::IsNotFound(std::uint32_t code) const {
+  return code == ENOENT;
 }
 
 bool SystemPlatform::IsAccessDenied(std::uint32_t /*code*/) const {
@@ -386,16 +416,19 @@ int SystemPlatform::MakeDir(const std::string& path) {
 
 int SystemPlatform::RemoveDir(const std::string& path) {
   Where where;
-  return state_->Locate(path, &where) &&
-                 unlinkat(where.dir, where.name.c_str(), AT_REMOVEDIR) == 0
-             ? 0
-             : Failed(-1);
+  if (!state_->Locate(path, &where)) return Failed(-1);
+  const bool removed = unlinkat(where.dir, where.name.c_str(), AT_REMOVEDIR) == 0;
+  const int error = errno;
+  state_->Forget();
+  errno = error;
+  return removed ? 0 : Failed(-1);
 }
 
 bool SystemPlatform::HoldFolder(const std::string& folder) {
   const int fd =
       open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return Failed(false);
+  state_->Forget();
   if (state_->held_fd >= 0) close(state_->held_fd);
   state_->held = folder;
   state_->held_fd = fd;
@@ -408,7 +441,7 @@ EntryType SystemPlatform::QueryEntry(const std::string& path) {
   if (!state_->Locate(path, &where) || !StatAt(where, &status, false)) {
     return Failed(EntryType::kNone);
   }
-  return S_ISDIR(status.st_mode) ? EntryType::kFolder : EntryType::kOther;
+  return TypeOf(status.st_mode);
 }
 
 Lock SystemPlatform::LockFolder(const std::string& folder, bool* busy) {
@@ -472,19 +505,43 @@ Listing SystemPlatform::OpenListing(const std::string& pattern,
     if (fd >= 0) close(fd);
     return Failed<Listing>(nullptr);
   }
-  std::string first;
-  if (!ReadEntry(dir, &first)) {
+  auto* listing = new PosixListing{dir, std::string(), DT_UNKNOWN};
+  if (!ReadEntry(listing)) {
     const int error = errno;
-    closedir(dir);
+    CloseListing(reinterpret_cast<Listing>(listing));
     errno = error != 0 ? error : ENOENT;
     return Failed<Listing>(nullptr);
   }
-  *name = first;
-  return reinterpret_cast<Listing>(new PosixListing{dir});
+  *name = listing->name;
+  return reinterpret_cast<Listing>(listing);
 }
 
 bool SystemPlatform::NextEntry(Listing listing, std::string* name) {
-  return ReadEntry(reinterpret_cast<PosixListing*>(listing)->dir, name);
+  auto* posix = reinterpret_cast<PosixListing*>(listing);
+  if (!ReadEntry(posix)) return false;
+  *name = posix->name;
+  return true;
+}
+
+EntryType SystemPlatform::ListedType(Listing listing) {
+  const auto* posix = reinterpret_cast<const PosixListing*>(listing);
+  switch (posix->type) {
+    case DT_REG:
+      return EntryType::kFile;
+    case DT_DIR:
+      return EntryType::kFolder;
+    case DT_UNKNOWN:
+      break;
+    default:
+      return EntryType::kOther;
+  }
+  // A file system whose listing does not tell: a look in the folder.
+  struct stat status;
+  if (fstatat(dirfd(posix->dir), posix->name.c_str(), &status,
+              AT_SYMLINK_NOFOLLOW) != 0) {
+    return Failed(EntryType::kNone);
+  }
+  return TypeOf(status.st_mode);
 }
 
 void SystemPlatform::CloseListing(Listing listing) {
@@ -493,16 +550,17 @@ void SystemPlatform::CloseListing(Listing listing) {
   delete posix;
 }
 
-File SystemPlatform::OpenExclusive(const std::string& path) {
+File SystemPlatform::OpenExclusive(const std::string& path,
+                                   EntryType listed) {
   struct stat status;
-  const int fd = OpenRegularFile(path, &status);
+  const int fd = OpenRegularFile(path, listed == EntryType::kFile, &status);
   if (fd < 0) return Failed<File>(nullptr);
   return reinterpret_cast<File>(new PosixFile{fd, status.st_size});
 }
 
 Stream SystemPlatform::OpenStream(const std::string& path) {
   struct stat status;
-  const int fd = OpenRegularFile(path, &status);
+  const int fd = OpenRegularFile(path, false, &status);
   if (fd < 0) return Failed<Stream>(nullptr);
   std::FILE* file = fdopen(fd, "rb");
   if (file == nullptr) {
@@ -528,10 +586,12 @@ void SystemPlatform::CloseFile(File file) {
 }
 
 bool SystemPlatform::CopyFileTo(const std::string& source,
-                                const std::string& destination) {
+                                const std::string& destination,
+                                EntryType listed) {
   Where where;
   return (state_->Locate(destination, &where) &&
-          CopyRegularFile(source, where.dir, where.name)) ||
+          CopyRegularFile(source, listed == EntryType::kFile, where.dir,
+                          where.name)) ||
          Failed(false);
 }
 

@@ -42,7 +42,7 @@ std::unique_ptr<RegistryData> LoadRegistry(const std::string& only,
   auto registry = std::make_unique<RegistryData>();
   const std::string path = RegistryFilePath();
   struct stat status;
-  const int fd = OpenRegularFile(path, &status);
+  const int fd = OpenRegularFile(path, false, &status);
   if (fd < 0) {
     // A missing file is a registry without keys.
     if (errno != ENOENT) {

@@ -24,14 +24,17 @@ constexpr DWORD kKeptAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
     FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-bool CopyBytes(HANDLE in, HANDLE out) {
-  std::vector<char> buffer(1 << 20);
-  for (;;) {
+// Copies the `size` bytes the file had when the copy began, or up to its
+// end if it shrank meanwhile; the end itself is never read for.
+bool CopyBytes(HANDLE in, HANDLE out, ULONGLONG size) {
+  constexpr ULONGLONG kBuffer = 1 << 20;
+  std::vector<char> buffer(
+      static_cast<std::size_t>(size < kBuffer ? size : kBuffer));
+  while (size > 0) {
     DWORD count = 0;
-    if (ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &count,
-                 nullptr) == 0) {
-      return false;
-    }
+    const DWORD want =
+        static_cast<DWORD>(size < buffer.size() ? size : buffer.size());
+    if (ReadFile(in, buffer.data(), want, &count, nullptr) == 0) return false;
     if (count == 0) return true;
     for (DWORD done = 0; done < count;) {
       DWORD written = 0;
@@ -41,7 +44,9 @@ bool CopyBytes(HANDLE in, HANDLE out) {
       }
       done += written;
     }
+    size -= count;
   }
+  return true;
 }
 
 // Sets the time of last write and the attributes through the open handle.
@@ -57,15 +62,18 @@ bool SetBasics(HANDLE out, const FILETIME& written, DWORD attributes) {
 }  // namespace
 
 bool SystemPlatform::CopyFileTo(const std::string& source,
-                                const std::string& destination) {
+                                const std::string& destination,
+                                EntryType listed) {
   if (state_->ThroughLink(destination)) return Failed(false);
   const HANDLE in =
       CreateFileW(SystemPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ,
                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (in == INVALID_HANDLE_VALUE) return Failed(false);
+  // What was opened tells its size, time and attributes; a file that the
+  // listing did not find a plain file is let go unless it is one on a disk.
   BY_HANDLE_FILE_INFORMATION from;
   if (GetFileInformationByHandle(in, &from) == 0 ||
-      GetFileType(in) != FILE_TYPE_DISK) {
+      (listed != EntryType::kFile && GetFileType(in) != FILE_TYPE_DISK)) {
     const DWORD error = GetLastError();
     CloseHandle(in);
     SetLastError(error != 0 ? error : ERROR_ACCESS_DENIED);
@@ -83,7 +91,9 @@ bool SystemPlatform::CopyFileTo(const std::string& source,
   }
   // The read-only attribute comes last, once nothing more is written.
   const DWORD attributes = from.dwFileAttributes & kKeptAttributes;
-  bool ok = CopyBytes(in, out) &&
+  const ULONGLONG size =
+      (static_cast<ULONGLONG>(from.nFileSizeHigh) << 32) | from.nFileSizeLow;
+  bool ok = CopyBytes(in, out, size) &&
             SetBasics(out, from.ftLastWriteTime,
                       attributes & ~FILE_ATTRIBUTE_READONLY) &&
             FlushFileBuffers(out) != 0 &&

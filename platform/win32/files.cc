@@ -79,7 +79,8 @@ Stream SystemPlatform::OpenStream(const std::string& path) {
   return reinterpret_cast<Stream>(file);
 }
 
-File SystemPlatform::OpenExclusive(const std::string& path) {
+File SystemPlatform::OpenExclusive(const std::string& path,
+                                   EntryType /*listed*/) {
   // Share mode 0: the open fails while the file is open elsewhere. A folder
   // cannot be opened this way at all, and says so, rather than look like a
   // file that someone holds.
@@ -117,13 +118,39 @@ bool SystemPlatform::RemoveFile(const std::string& path) {
              : Failed(false);
 }
 
+bool FindEntry(const std::string& path, DWORD* attributes, bool* link,
+               bool* listed) {
+  const std::size_t slash = path.find_last_of("\\/");
+  const std::string name =
+      slash == std::string::npos ? path : path.substr(slash + 1);
+  // A wildcard would list another entry; no file has one in its name.
+  if (name.find_first_of("*?") != std::string::npos) {
+    SetLastError(ERROR_INVALID_NAME);
+    return false;
+  }
+  WIN32_FIND_DATAW data;
+  const HANDLE handle = FindFirstFileW(SystemPath(path).c_str(), &data);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  FindClose(handle);
+  *attributes = data.dwFileAttributes;
+  *link = IsListedLink(data);
+  *listed = Capitals(Widen(name)) == Capitals(data.cFileName);
+  return true;
+}
+
 bool MoveEntry(const std::string& held, const std::string& from,
                const std::string& to, bool folder) {
   if (ThroughLink(held, from) || ThroughLink(held, to)) return false;
-  const std::wstring source = SystemPath(from);
+  // One look at the source tells what it is and whether its name is the
+  // listed one; a short alias names another entry than the caller means.
   DWORD attributes;
   bool link;
-  if (!ReadEntry(source, &attributes, &link)) return false;
+  bool listed;
+  if (!FindEntry(from, &attributes, &link, &listed)) return false;
+  if (!listed) {
+    SetLastError(ERROR_FILE_EXISTS);
+    return false;
+  }
   if (((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !link) != folder) {
     // A folder is no file (as a copy onto one fails), and a file or a link
     // is no folder.
@@ -131,7 +158,7 @@ bool MoveEntry(const std::string& held, const std::string& from,
     return false;
   }
   // Without replacing, the system refuses a name that exists in any case.
-  return MoveFileExW(source.c_str(), SystemPath(to).c_str(), 0) != 0;
+  return MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), 0) != 0;
 }
 
 bool SystemPlatform::RenameFile(const std::string& from,
@@ -160,14 +187,11 @@ bool SystemPlatform::QueryFileId(const std::string& path, bool follow_link,
 bool SystemPlatform::IsListedName(const std::string& path) {
   // The listing names the entry that the path reaches, also through a short
   // 8.3 alias, by its own long name.
-  WIN32_FIND_DATAW data;
-  const HANDLE handle = FindFirstFileW(SystemPath(path).c_str(), &data);
-  if (handle == INVALID_HANDLE_VALUE) return Failed(false);
-  FindClose(handle);
-  const std::size_t slash = path.find_last_of("\\/");
-  const std::string name =
-      slash == std::string::npos ? path : path.substr(slash + 1);
-  if (Capitals(Widen(name)) == Capitals(data.cFileName)) return true;
+  DWORD attributes;
+  bool link;
+  bool listed;
+  if (!FindEntry(path, &attributes, &link, &listed)) return Failed(false);
+  if (listed) return true;
   SetLastError(ERROR_FILE_EXISTS);
   return Failed(false);
 }

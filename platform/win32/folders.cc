@@ -15,7 +15,16 @@ namespace {
 
 struct Win32Listing {
   HANDLE handle;
+  EntryType type;  // Of the entry named last.
 };
+
+// What a listed entry is, from what the listing gave.
+EntryType TypeOf(const WIN32_FIND_DATAW& data) {
+  return IsListedLink(data) ? EntryType::kOther
+         : (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+             ? EntryType::kFolder
+             : EntryType::kFile;
+}
 
 // The C library's error number for a failed existence test.
 int ErrnoOf(DWORD error) {
@@ -85,10 +94,11 @@ EntryType SystemPlatform::QueryEntry(const std::string& path) {
     return Failed(EntryType::kNone);
   }
   // A junction or a symbolic link to a folder is a folder with a reparse
-  // point: not a real folder. One that OneDrive keeps in the cloud is.
-  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !link
-             ? EntryType::kFolder
-             : EntryType::kOther;
+  // point: not a real folder. One that OneDrive keeps in the cloud is, as
+  // a file it keeps there is a file.
+  return link ? EntryType::kOther
+         : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryType::kFolder
+                                                        : EntryType::kFile;
 }
 
 Lock SystemPlatform::LockFolder(const std::string& folder, bool* busy) {
@@ -118,17 +128,20 @@ Listing SystemPlatform::OpenListing(const std::string& pattern,
   const HANDLE handle = FindFirstFileW(SystemPath(pattern).c_str(), &data);
   if (handle == INVALID_HANDLE_VALUE) return Failed<Listing>(nullptr);
   *name = Narrow(data.cFileName, std::wcslen(data.cFileName));
-  return reinterpret_cast<Listing>(new Win32Listing{handle});
+  return reinterpret_cast<Listing>(new Win32Listing{handle, TypeOf(data)});
 }
 
 bool SystemPlatform::NextEntry(Listing listing, std::string* name) {
+  Win32Listing* win32 = reinterpret_cast<Win32Listing*>(listing);
   WIN32_FIND_DATAW data;
-  if (FindNextFileW(reinterpret_cast<Win32Listing*>(listing)->handle, &data) ==
-      0) {
-    return false;
-  }
+  if (FindNextFileW(win32->handle, &data) == 0) return false;
   *name = Narrow(data.cFileName, std::wcslen(data.cFileName));
+  win32->type = TypeOf(data);
   return true;
+}
+
+EntryType SystemPlatform::ListedType(Listing listing) {
+  return reinterpret_cast<Win32Listing*>(listing)->type;
 }
 
 void SystemPlatform::CloseListing(Listing listing) {

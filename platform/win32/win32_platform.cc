@@ -41,8 +41,7 @@ bool ReadEntry(const std::wstring& path, DWORD* attributes, bool* link) {
   // The listing gives the tag without opening the entry.
   WIN32_FIND_DATAW data;
   const HANDLE listing = FindFirstFileW(path.c_str(), &data);
-  *link = listing == INVALID_HANDLE_VALUE || data.dwReserved0 == 0 ||
-          IsNameSurrogateTag(data.dwReserved0);
+  *link = listing == INVALID_HANDLE_VALUE || IsListedLink(data);
   if (listing != INVALID_HANDLE_VALUE) FindClose(listing);
   return true;
 }
@@ -118,6 +117,10 @@ void SystemPlatform::Pause(unsigned milliseconds) { Sleep(milliseconds); }
 bool SystemPlatform::IsSharingError(std::uint32_t code) const {
   return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
          code == kDeletePending;
+}
+
+bool SystemPlatform::IsNotFound(std::uint32_t code) const {
+  return code == ERROR_FILE_NOT_FOUND;
 }
 
 bool SystemPlatform::IsAccessDenied(std::uint32_t code) const {

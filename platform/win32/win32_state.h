@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/system_platform.h"
+#include "platform/win32/win32_names.h"
 
 namespace platform {
 
@@ -23,6 +24,20 @@ constexpr DWORD kThroughLink = ERROR_CANT_RESOLVE_FILENAME;
 // link: never followed.
 // Returns false, with the system's error set, when there is no entry.
 bool ReadEntry(const std::wstring& path, DWORD* attributes, bool* link);
+
+// True when the listed entry `data` is a link, by ReadEntry's rule.
+inline bool IsListedLink(const WIN32_FIND_DATAW& data) {
+  return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+         (data.dwReserved0 == 0 || IsNameSurrogateTag(data.dwReserved0));
+}
+
+// Reads the entry that `path` reaches as its folder's listing gives it:
+// its attributes, whether it is a link (as for ReadEntry), and whether the
+// last element of `path` is its listed name rather than a short 8.3 alias
+// of a longer one. Returns false, with the system's error set, when there
+// is no entry.
+bool FindEntry(const std::string& path, DWORD* attributes, bool* link,
+               bool* listed);
 
 // The volume and file id of an open file or folder.
 bool FileIdentity(HANDLE handle, FileId* identity);
