@@ -65,8 +65,7 @@ int main(int argc, char** argv) {
     double rate[2];
     for (int pass = 0; pass < 2; ++pass) {
       auto it = per_run[pass].find(op);
-      rate[pass] = it == per_run[pass].end() ? 0.0
-                                              : double(it->second) / files;
+      rate[pass] = it == per_run[pass].end() ? 0.0 : double(it->second) / files;
       totals[pass] += rate[pass];
     }
     if (rate[0] >= 0.01 || rate[1] >= 0.01) {

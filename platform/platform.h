@@ -271,8 +271,7 @@ class Platform {
   /// Returns false on failure, with LastError() telling why, and leaves no
   /// partial file.
   virtual bool CopyFileTo(const std::string& source,
-                          const std::string& destination,
-                          EntryType listed) = 0;
+                          const std::string& destination, EntryType listed) = 0;
   /// The error code of the last failed operation of this thread.
   virtual std::uint32_t LastError() = 0;
   /// The system's own text for `code`, read without insert arguments.

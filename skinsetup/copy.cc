@@ -60,9 +60,8 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
     // one: copying a file onto itself would destroy it. A plain file of
     // another folder is at most another name of the installed one, which
     // the copy reads all the same once that one is kept aside.
-    if (run.bSkinIsPackage ||
-        (listed != platform::EntryType::kFile &&
-         SameFile(os, run.tmp4, run.szDestFile))) {
+    if (run.bSkinIsPackage || (listed != platform::EntryType::kFile &&
+                               SameFile(os, run.tmp4, run.szDestFile))) {
       return true;
     }
     // An earlier entry of the same name (a file, or a link, which is not

@@ -286,10 +286,9 @@ class FakePlatform : public Platform {
     Call("QueryEntry", path);
     const std::string p = Long(path);  // A deleted file's name opens no more.
     if (pending.count(p)) return Fail(kDenied), EntryType::kNone;
-    return IsLink(p)    ? EntryType::kOther
-           : HasDir(p)  ? EntryType::kFolder
-           : HasFile(p) ? EntryType::kFile
-                        : (Fail(kNotFound), EntryType::kNone);
+    const EntryType type = TypeOf(p);
+    if (type == EntryType::kNone) Fail(kNotFound);
+    return type;
   }
   bool HoldFolder(S folder) override {
     return !Call("HoldFolder", folder) && (HasDir(folder) || Fail(kNotFound)) &&
@@ -323,11 +322,7 @@ class FakePlatform : public Platform {
   }
   EntryType ListedType(Listing listing) override {
     if (Call("ListedType")) return EntryType::kNone;
-    const std::string path = At(listing)[0] + '\\' + At(listing)[1];
-    return IsLink(path) ? EntryType::kOther
-           : HasDir(path) ? EntryType::kFolder
-           : HasFile(path) ? EntryType::kFile
-                           : EntryType::kNone;
+    return TypeOf(At(listing)[0] + '\\' + At(listing)[1]);
   }
   void CloseListing(Listing) override { Close("CloseListing"); }
 
@@ -456,6 +451,12 @@ class FakePlatform : public Platform {
   bool IsLink(S path) const {
     auto tag = reparse_tags.find(path);
     return tag != reparse_tags.end() && (tag->second & 0x20000000u) != 0;
+  }
+  EntryType TypeOf(S path) const {
+    return IsLink(path)    ? EntryType::kOther
+           : HasDir(path)  ? EntryType::kFolder
+           : HasFile(path) ? EntryType::kFile
+                           : EntryType::kNone;
   }
   bool Protected(S path) const {
     for (S dir : protected_dirs)

@@ -155,9 +155,9 @@ TEST_F(PosixPlatformTest, CopyWritesOnlyANewName) {
 TEST_F(PosixPlatformTest, EntriesAreJudgedWithoutFollowingLinks) {
   Sh("ln file hard; cp file copy; ln -s file to-file");
   const std::map<std::string, EntryType> types = {
-      {"sub", EntryType::kFolder},  {"file", EntryType::kFile},
+      {"sub", EntryType::kFolder},   {"file", EntryType::kFile},
       {"to-sub", EntryType::kOther}, {"to-here", EntryType::kOther},
-      {"pipe", EntryType::kOther},  {"missing", EntryType::kNone}};
+      {"pipe", EntryType::kOther},   {"missing", EntryType::kNone}};
   for (const auto& [name, type] : types) {
     EXPECT_EQ(os_.QueryEntry(Path(name)), type) << name;
   }

@@ -417,7 +417,8 @@ int SystemPlatform::MakeDir(const std::string& path) {
 int SystemPlatform::RemoveDir(const std::string& path) {
   Where where;
   if (!state_->Locate(path, &where)) return Failed(-1);
-  const bool removed = unlinkat(where.dir, where.name.c_str(), AT_REMOVEDIR) == 0;
+  const bool removed =
+      unlinkat(where.dir, where.name.c_str(), AT_REMOVEDIR) == 0;
   const int error = errno;
   state_->Forget();
   errno = error;
@@ -550,8 +551,7 @@ void SystemPlatform::CloseListing(Listing listing) {
   delete posix;
 }
 
-File SystemPlatform::OpenExclusive(const std::string& path,
-                                   EntryType listed) {
+File SystemPlatform::OpenExclusive(const std::string& path, EntryType listed) {
   struct stat status;
   const int fd = OpenRegularFile(path, listed == EntryType::kFile, &status);
   if (fd < 0) return Failed<File>(nullptr);

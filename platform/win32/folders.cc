@@ -96,7 +96,7 @@ EntryType SystemPlatform::QueryEntry(const std::string& path) {
   // A junction or a symbolic link to a folder is a folder with a reparse
   // point: not a real folder. One that OneDrive keeps in the cloud is, as
   // a file it keeps there is a file.
-  return link ? EntryType::kOther
+  return link                                           ? EntryType::kOther
          : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryType::kFolder
                                                         : EntryType::kFile;
 }
