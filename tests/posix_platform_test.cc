@@ -166,7 +166,9 @@ TEST_F(PosixPlatformTest, EntriesAreJudgedWithoutFollowingLinks) {
   Listing listing = os_.OpenListing(Path("*"), &name);
   ASSERT_NE(listing, nullptr);
   do {
-    if (types.count(name)) EXPECT_EQ(os_.ListedType(listing), types.at(name));
+    if (types.count(name)) {
+      EXPECT_EQ(os_.ListedType(listing), types.at(name)) << name;
+    }
   } while (os_.NextEntry(listing, &name));
   os_.CloseListing(listing);
   // A file's identity, or "" when it cannot be read.
