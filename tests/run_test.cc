@@ -66,17 +66,6 @@ void Leftover(FakePlatform& os) {
   os.dirs.insert(Discard());
   os.AddFile(Discard("b.bmp"), "older b", 2);
 }
-// The tree with the files of the first working folder put back.
-Tree PutBack(Tree tree) {
-  const std::string kept = Kept(0) + "\\";
-  for (auto it = tree.lower_bound(kept);
-       it != tree.end() && it->first.rfind(kept, 0) == 0;) {
-    tree[InSkin(it->first.substr(kept.size()))] = it->second;
-    it = tree.erase(it);
-  }
-  tree.erase(Kept(0));
-  return tree;
-}
 bool Same(FakePlatform& os, const Tree& before) {
   return os.TreeOf(kSkins) == before;
 }
@@ -381,26 +370,30 @@ TEST(RunTest, AnyFailingCallInstallsOrChangesNothing) {
             RunSetup(os, tail);
             os.Release();
             ASSERT_FALSE(os.boxes.empty());
+            // The next run, without the fault, from what this one left.
+            auto next_run = [&](int answer) {
+              FakePlatform next = setup();
+              next.files = os.files;
+              next.dirs = os.dirs;
+              next.answers = {answer};
+              const int status = RunSetup(next, tail);
+              return std::make_pair(status, next.TreeOf(kSkins));
+            };
             const Box& last = os.boxes.back();
             if (last.caption == Text("kProgramTitle") &&
                 last.text.find(Text("kCodeLabel")) != std::string::npos) {
-              // A run whose putting back failed too (a removal, or any run
-              // that can rename nothing more) leaves the files it took in
-              // its working folder, for the next run to put back.
+              // What a failed run could not put back (a removal's files, or
+              // any run's once no rename succeeds) stays in its working
+              // folder, and the next run puts it back before it asks.
               const bool stuck = removal || (op == "Rename" && from_then_on);
-              EXPECT_EQ(stuck ? PutBack(os.TreeOf(kSkins)) : os.TreeOf(kSkins),
+              EXPECT_EQ(stuck ? next_run(kIdNo).second : os.TreeOf(kSkins),
                         before);
               continue;
             }
             EXPECT_EQ(last, done);
             EXPECT_EQ(os.open_handles, 0);
             EXPECT_FALSE(os.HasDir(Kept(0)) || os.HasDir(Kept(1)));
-            FakePlatform next = setup();  // The next run, without the fault.
-            next.files = os.files;
-            next.dirs = os.dirs;
-            next.answers = {kIdYes};
-            EXPECT_EQ(RunSetup(next, tail), 1);
-            EXPECT_EQ(next.TreeOf(kSkins), installed);
+            EXPECT_EQ(next_run(kIdYes), std::make_pair(1, installed));
           }
         }
       }
