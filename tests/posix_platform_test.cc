@@ -206,6 +206,27 @@ TEST_F(PosixPlatformTest, RenamesMoveEntriesButNeverReplace) {
   EXPECT_EQ(Read("c/f"), "1\n");
 }
 
+// Below the held folder, a working folder is opened once. Nothing more goes
+// into one that another process has moved away; a doubled separator names
+// no folder of its own, and a folder inside a working folder still moves.
+TEST_F(PosixPlatformTest, NothingGoesIntoAWorkingFolderMovedAway) {
+  Sh("mkdir -p held/w/x held/v; echo a >held/a; echo b >held/b; echo 1 >b");
+  ASSERT_TRUE(os_.HoldFolder(Path("held")));
+  ASSERT_TRUE(os_.RenameFile(Path("held/a"), Path("held/w/a")));
+  EXPECT_EQ(os_.QueryEntry(Path("held//b")), EntryType::kFile);
+  ASSERT_EQ(os_.RemoveDir(Path("held/v")), 0);
+  std::string name;
+  Listing listing = os_.OpenListing(Path("*"), &name);  // A descriptor more.
+  Sh("mv held/w away");
+  EXPECT_FALSE(os_.RenameFile(Path("held/b"), Path("held/w/b")));
+  EXPECT_FALSE(os_.CopyFileTo(Path("b"), Path("held/w/c"), EntryType::kFile));
+  os_.CloseListing(listing);
+  Sh("test ! -e away/b && test ! -e away/c && mv away held/w");
+  EXPECT_TRUE(os_.RenameFolder(Path("held/w/x"), Path("held/w/y")));
+  EXPECT_TRUE(os_.RemoveFile(Path("held/b")));
+  Sh("test -d held/w/y && test -e b && test ! -e held/b");
+}
+
 TEST_F(PosixPlatformTest, FreeSpaceIsThatOfTheNearestExistingFolder) {
   OsVersionInfo version{};
   ASSERT_TRUE(os_.QueryVersion(&version));

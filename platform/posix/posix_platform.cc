@@ -11,6 +11,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -90,26 +91,44 @@ struct Where {
   int dir = AT_FDCWD;
   std::string name;
   bool below = false;  // Below the held folder.
+  int owned = -1;      // A descriptor opened on the way, to close.
+  Where() = default;
+  Where(const Where&) = delete;
+  Where& operator=(const Where&) = delete;
+  ~Where() {
+    if (owned >= 0) close(owned);
+  }
+};
+
+// Whether an operation adds an entry to the folder it reaches.
+enum class Use { kLook, kAdd };
+
+// A working folder right below the held one, open since the run first
+// reached it, and its identity then.
+struct Folder {
+  int fd;
+  dev_t dev;
+  ino_t ino;
 };
 
 }  // namespace
 
-// The folder the run holds, and the folders below it that the run has
-// reached, each open once for as long as nothing renames or removes one.
+// The folder the run holds, and the working folders right below it that
+// the run has reached, each opened once.
 struct SystemPlatform::State {
   std::string held;
   int held_fd = -1;
-  std::map<std::string, int> folders;  // By path.
+  std::map<std::string, Folder> folders;  // By name.
 
   ~State() {
     Forget();
     if (held_fd >= 0) close(held_fd);
   }
 
-  // Lets go of the folders reached so far: one of them, or a folder on the
-  // way to one, has been renamed or removed.
+  // Lets go of the folders reached so far: one of them has been renamed or
+  // removed, or the held folder changes.
   void Forget() {
-    for (const auto& folder : folders) close(folder.second);
+    for (const auto& folder : folders) close(folder.second.fd);
     folders.clear();
   }
 
@@ -120,44 +139,71 @@ struct SystemPlatform::State {
 
   // Splits `path` into a folder's descriptor and a name. Below the held
   // folder, the way goes from its descriptor, each folder opened without
-  // following a link, once: a name swapped for a link meanwhile leads
-  // nowhere, and a folder renamed by someone else is still the one the run
-  // works in. Returns false with errno set when a folder on the way is not
-  // a real one.
-  bool Locate(const std::string& path, Where* where) {
+  // following a link: a name swapped for a link meanwhile leads nowhere.
+  // A working folder right below the held one is opened once. What the run
+  // put in one it still reaches there, to put back or delete, wherever
+  // another process moves the folder; but nothing more goes into it
+  // (`use` kAdd) once it is no longer the folder of that name: the name is
+  // then followed anew. Returns false with errno set when a folder on the
+  // way is not a real one.
+  bool Locate(const std::string& path, Where* where, Use use = Use::kLook) {
     const std::string prefix = held + '/';
     if (held_fd < 0 || path.compare(0, prefix.size(), prefix) != 0) {
       where->name = path;
       return true;
     }
     where->below = true;
-    const std::size_t last = path.rfind('/');
-    where->name = path.substr(last + 1);
-    where->dir = held_fd;
-    if (last < prefix.size()) return true;
-    const std::string folder = path.substr(0, last);
-    const auto known = folders.find(folder);
-    if (known != folders.end()) {
-      where->dir = known->second;
-      return true;
-    }
-    int dir = held_fd;
-    for (std::size_t at = prefix.size(), slash; at <= last; at = slash + 1) {
-      slash = path.find('/', at);
+    std::vector<std::string> elements;
+    for (std::size_t at = prefix.size(), slash; at <= path.size();
+         at = slash + 1) {
+      slash = std::min(path.find('/', at), path.size());
       const std::string element = path.substr(at, slash - at);
-      if (element.empty()) continue;
-      const int next =
-          element == "." || element == ".."
-              ? (errno = EINVAL, -1)
-              : openat(dir, element.c_str(),
-                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      const int error = errno;
-      if (dir != held_fd) close(dir);
-      errno = error;
-      if (next < 0) return false;
-      dir = next;
+      if (element == "." || element == "..") {
+        errno = EINVAL;
+        return false;
+      }
+      if (!element.empty() || slash == path.size()) elements.push_back(element);
     }
-    folders[folder] = where->dir = dir;
+    where->name = elements.back();
+    where->dir = held_fd;
+    if (elements.size() == 1) return true;
+    if (elements.size() == 2) return Reach(elements[0], use, &where->dir);
+    for (std::size_t at = 0; at + 1 < elements.size(); ++at) {
+      const int next = openat(where->dir, elements[at].c_str(),
+                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (next < 0) return false;
+      if (where->owned >= 0) close(where->owned);
+      where->owned = where->dir = next;
+    }
+    return true;
+  }
+
+  // Puts in `*fd` the working folder `name` right below the held one.
+  bool Reach(const std::string& name, Use use, int* fd) {
+    struct stat status;
+    auto known = folders.find(name);
+    if (known != folders.end()) {
+      const Folder& folder = known->second;
+      if (use == Use::kLook ||
+          (fstatat(held_fd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+           status.st_dev == folder.dev && status.st_ino == folder.ino)) {
+        *fd = folder.fd;
+        return true;
+      }
+      close(folder.fd);
+      folders.erase(known);
+    }
+    const int opened = openat(held_fd, name.c_str(),
+                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (opened < 0) return false;
+    if (fstat(opened, &status) != 0) {
+      const int error = errno;
+      close(opened);
+      errno = error;
+      return false;
+    }
+    folders[name] = Folder{opened, status.st_dev, status.st_ino};
+    *fd = opened;
     return true;
   }
 };
@@ -186,7 +232,7 @@ bool SystemPlatform::State::MoveEntry(const std::string& from,
   struct stat status;
   // A folder above the held one is named by the caller, and may be reached
   // through a link; below it, nothing is.
-  if (!Locate(from, &source) || !Locate(to, &target) ||
+  if (!Locate(from, &source) || !Locate(to, &target, Use::kAdd) ||
       !StatAt(source, &status, folder && !source.below)) {
     return false;
   }
@@ -194,23 +240,34 @@ bool SystemPlatform::State::MoveEntry(const std::string& from,
     errno = folder ? ENOTDIR : EISDIR;
     return false;
   }
-  if (folder) Forget();
+  bool moved = false;
 #ifdef RENAME_NOREPLACE
   // The kernel refuses to replace, also a name that differs only in case
   // on a file system that ignores case.
-  if (renameat2(source.dir, source.name.c_str(), target.dir,
-                target.name.c_str(), RENAME_NOREPLACE) == 0) {
-    return true;
-  }
-  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+  moved = renameat2(source.dir, source.name.c_str(), target.dir,
+                    target.name.c_str(), RENAME_NOREPLACE) == 0;
+  const bool refused =
+      !moved && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP;
+#else
+  const bool refused = false;
 #endif
   // A file system that cannot refuse by itself: look first.
-  if (StatAt(target, &status, false)) {
-    errno = EEXIST;
-    return false;
+  if (!moved && !refused) {
+    if (StatAt(target, &status, false)) {
+      errno = EEXIST;
+    } else {
+      moved = renameat(source.dir, source.name.c_str(), target.dir,
+                       target.name.c_str()) == 0;
+    }
   }
-  return renameat(source.dir, source.name.c_str(), target.dir,
-                  target.name.c_str()) == 0;
+  // A folder moved, or not where the run thought it was: the working
+  // folders are looked for by name again.
+  if (folder) {
+    const int error = errno;
+    Forget();
+    errno = error;
+  }
+  return moved;
 }
 
 SystemPlatform::SystemPlatform(std::string invocation_name)
@@ -408,7 +465,7 @@ int SystemPlatform::Stat(const std::string& path) {
 
 int SystemPlatform::MakeDir(const std::string& path) {
   Where where;
-  return state_->Locate(path, &where) &&
+  return state_->Locate(path, &where, Use::kAdd) &&
                  mkdirat(where.dir, where.name.c_str(), 0777) == 0
              ? 0
              : Failed(-1);
@@ -589,7 +646,7 @@ bool SystemPlatform::CopyFileTo(const std::string& source,
                                 const std::string& destination,
                                 EntryType listed) {
   Where where;
-  return (state_->Locate(destination, &where) &&
+  return (state_->Locate(destination, &where, Use::kAdd) &&
           CopyRegularFile(source, listed == EntryType::kFile, where.dir,
                           where.name)) ||
          Failed(false);

@@ -24,17 +24,19 @@ constexpr DWORD kKeptAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
     FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// Copies the `size` bytes the file had when the copy began, or up to its
-// end if it shrank meanwhile; the end itself is never read for.
+// Copies to the end of the file. `size`, what the file said of itself when
+// it was opened, only sizes the buffer: a share may answer that query in
+// part.
 bool CopyBytes(HANDLE in, HANDLE out, ULONGLONG size) {
   constexpr ULONGLONG kBuffer = 1 << 20;
   std::vector<char> buffer(
-      static_cast<std::size_t>(size < kBuffer ? size : kBuffer));
-  while (size > 0) {
+      static_cast<std::size_t>(size > 0 && size < kBuffer ? size : kBuffer));
+  for (;;) {
     DWORD count = 0;
-    const DWORD want =
-        static_cast<DWORD>(size < buffer.size() ? size : buffer.size());
-    if (ReadFile(in, buffer.data(), want, &count, nullptr) == 0) return false;
+    if (ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &count,
+                 nullptr) == 0) {
+      return false;
+    }
     if (count == 0) return true;
     for (DWORD done = 0; done < count;) {
       DWORD written = 0;
@@ -44,9 +46,7 @@ bool CopyBytes(HANDLE in, HANDLE out, ULONGLONG size) {
       }
       done += written;
     }
-    size -= count;
   }
-  return true;
 }
 
 // Sets the time of last write and the attributes through the open handle.

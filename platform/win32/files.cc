@@ -141,15 +141,22 @@ bool FindEntry(const std::string& path, DWORD* attributes, bool* link,
 bool MoveEntry(const std::string& held, const std::string& from,
                const std::string& to, bool folder) {
   if (ThroughLink(held, from) || ThroughLink(held, to)) return false;
-  // One look at the source tells what it is and whether its name is the
-  // listed one; a short alias names another entry than the caller means.
   DWORD attributes;
   bool link;
-  bool listed;
-  if (!FindEntry(from, &attributes, &link, &listed)) return false;
-  if (!listed) {
-    SetLastError(ERROR_FILE_EXISTS);
-    return false;
+  if (folder) {
+    // The run's own working folders, named as it made them: what they are
+    // is read without listing the folder that holds them, which a Skins
+    // folder may refuse.
+    if (!ReadEntry(SystemPath(from), &attributes, &link)) return false;
+  } else {
+    // One look at a file tells what it is and whether its name is the
+    // listed one: a short alias names another entry than the caller means.
+    bool listed;
+    if (!FindEntry(from, &attributes, &link, &listed)) return false;
+    if (!listed) {
+      SetLastError(ERROR_FILE_EXISTS);
+      return false;
+    }
   }
   if (((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !link) != folder) {
     // A folder is no file (as a copy onto one fails), and a file or a link
