@@ -120,6 +120,14 @@ class FakePlatform : public Platform {
       if (below(dir)) tree[dir] = "<dir>";
     return tree;
   }
+  // Whether FailCall can fail the operation: all but those that tell the
+  // caller nothing (see the interface).
+  static bool CanFail(S op) {
+    static const std::set<std::string> never = {
+        "SuppressSystemBoxes", "Pause",       "Unlock",     "CloseKey",
+        "CloseListing",        "CloseFile",   "CloseStream", "CloseLog"};
+    return never.count(op) == 0;
+  }
   // Another process lets go of every file it holds.
   void Release() { Advance(0, true); }
   static std::string Fold(std::string text) {
@@ -175,8 +183,13 @@ class FakePlatform : public Platform {
   bool IsAbsolutePath(S p) const override {
     return (p.size() > 1 && p[1] == ':') || p.rfind("\\\\", 0) == 0;
   }
+  // The argument vector, the time, the pause, the closes and the lock's
+  // release cannot fail: nothing tells the caller. Every other operation
+  // fails at the call FailCall names.
   std::string InvocationName() override { return invocation_name; }
-  std::string CurrentDirectory() override { return current_dir; }
+  std::string CurrentDirectory() override {
+    return Call("CurrentDirectory") ? "" : current_dir;
+  }
   [[noreturn]] void Exit(int status) override {
     events.push_back("Exit " + std::to_string(status));
     throw ExitCalled{status};
@@ -191,12 +204,15 @@ class FakePlatform : public Platform {
   bool IsNotFound(u32 code) const override { return code == kNotFound; }
   bool IsAccessDenied(u32 code) const override { return code == kDenied; }
   bool EnvironmentValue(S name, std::string* value) override {
+    if (Call("EnvironmentValue", name)) return false;
     auto it = environment.find(name);
     return it != environment.end() && (*value = it->second, true);
   }
   int ShowMessageBox(S text, S caption, unsigned type) override {
-    Call("Box", caption + ": " + text);
+    // Logged as asked for, even one that cannot be shown.
+    const bool fails = Call("Box", caption + ": " + text);
     boxes.push_back(Box{text, caption, type});
+    if (fails) return 0;
     if (type != kBoxYesNo) return ok_result;
     const int answer = answers.empty() ? kIdNo : answers.front();
     if (!answers.empty()) answers.pop_front();
@@ -262,7 +278,7 @@ class FakePlatform : public Platform {
   }
 
   int Access(S path, int, int* error) override {
-    Call("Access", path);
+    if (Call("Access", path)) return *error = 5, -1;  // EIO.
     return Exists(Long(path)) ? 0 : (*error = kErrNoEnt, -1);
   }
   int Stat(S path) override {
@@ -283,7 +299,7 @@ class FakePlatform : public Platform {
     return dirs.erase(path), 0;
   }
   EntryType QueryEntry(S path) override {
-    Call("QueryEntry", path);
+    if (Call("QueryEntry", path)) return EntryType::kNone;
     const std::string p = Long(path);  // A deleted file's name opens no more.
     if (pending.count(p)) return Fail(kDenied), EntryType::kNone;
     const EntryType type = TypeOf(p);
@@ -364,7 +380,8 @@ class FakePlatform : public Platform {
   }
   u32 LastError() override { return last_error_; }
   bool ErrorText(u32 code, std::string* text) override {
-    return error_texts.count(code) && (*text = error_texts[code], true);
+    return !Call("ErrorText") && error_texts.count(code) &&
+           (*text = error_texts[code], true);
   }
   bool RemoveFile(S path) override {
     if (Call("RemoveFile", path)) return false;
@@ -414,7 +431,7 @@ class FakePlatform : public Platform {
     return !Call("SyncFolder", folder) && HasDir(folder);
   }
   bool QueryFileId(S path, bool, FileId* id) override {
-    Call("QueryFileId", path);
+    if (Call("QueryFileId", path)) return false;
     const std::string p = Long(path);
     if (!Exists(p)) return Fail(kNotFound);
     // A folder's id is its name's, here where folders never move but
@@ -427,7 +444,7 @@ class FakePlatform : public Platform {
     return true;
   }
   bool IsListedName(S path) override {
-    Call("IsListedName", path);
+    if (Call("IsListedName", path)) return false;
     if (short_names.count(path)) return Fail(kFileExists);
     return Exists(path) || Fail(kNotFound);
   }
@@ -437,6 +454,7 @@ class FakePlatform : public Platform {
   bool Call(S op, S args = "") {
     events.push_back(args.empty() ? op : op + " " + args);
     const int call = ++calls[op];
+    if (!CanFail(op)) return false;
     for (const auto& [nth, from_then_on] : faults_[op]) {
       if (call == nth || (from_then_on && call > nth)) return !Fail(kFault);
     }
