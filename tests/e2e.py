@@ -87,6 +87,16 @@ def snapshot(folder, tick_ns=1, fold=False):
     return tree
 
 
+def write_registry(path, client):
+    """A .reg file of the client in the folder `client`, at revision 5, as
+    the POSIX installer reads it."""
+    with open(path, "w") as f:
+        f.write('REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\QV CLIENT]\n'
+                '"Install Directory"="%s"\n[HKEY_CURRENT_USER\\SOFTWARE'
+                '\\QV CLIENT\\NEWREVISION]\n"SKIN-COMPATIBILITY"=dword:5\n'
+                % client)
+
+
 def package_files(count, size, tag):
     """`count` files of `size` bytes whose contents tell them apart."""
     return {"f%04d.dat" % i: (("%s-%04d-" % (tag, i)).encode() * size)[:size]

@@ -45,11 +45,7 @@ class Sandbox(e2e.Sandbox):
     def __init__(self, test, count=6, size=4096, earlier=False):
         super().__init__(test, SETUP, e2e.package_files(count, size, "new"))
         self.registry = os.path.join(self.root, "registry.reg")
-        with open(self.registry, "w") as f:
-            f.write('REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\QV CLIENT]\n'
-                    '"Install Directory"="%s"\n[HKEY_CURRENT_USER\\SOFTWARE'
-                    '\\QV CLIENT\\NEWREVISION]\n"SKIN-COMPATIBILITY"=dword:5\n'
-                    % os.path.dirname(self.skins))
+        e2e.write_registry(self.registry, os.path.dirname(self.skins))
         if earlier:
             self.install_earlier()
 

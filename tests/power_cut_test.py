@@ -93,11 +93,7 @@ def main():
         pkg = os.path.join(mount, "pkg")
         os.makedirs(os.path.join(mount, "client", "Skins"))
         registry = os.path.join(work, "registry.reg")
-        with open(registry, "w") as f:
-            f.write('REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\QV CLIENT]\n'
-                    '"Install Directory"="%s/client"\n[HKEY_CURRENT_USER'
-                    '\\SOFTWARE\\QV CLIENT\\NEWREVISION]\n'
-                    '"SKIN-COMPATIBILITY"=dword:5\n' % mount)
+        e2e.write_registry(registry, os.path.join(mount, "client"))
         env = dict(os.environ, SKINSETUP_REGISTRY=registry,
                    SKINSETUP_ANSWER="yes")
         versions = []

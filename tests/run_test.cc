@@ -55,12 +55,6 @@ void Version(FakePlatform& os, std::uint32_t platform_id, std::uint32_t build) {
   os.version.dwPlatformId = platform_id;
   os.version.dwBuildNumber = build;
 }
-// The package file the installer runs as: `invoked`, held as `file`.
-void Invoked(FakePlatform& os, const char* invoked, const char* file) {
-  os.files.erase(InPkg("setup.exe"));
-  os.AddFile(InPkg(file), "MZ");
-  os.invocation_name = invoked;
-}
 // A run stopped after its copy left a discard folder, to be emptied first.
 void Leftover(FakePlatform& os) {
   os.dirs.insert(Discard());
@@ -141,8 +135,7 @@ const Row kRows[] = {
    0, {F(kCannotInstall, 8)}, THEN(!os.Happened("OpenStream"))},
   // The installer takes a package file for itself only by the name it was
   // started under, with ".exe" added where that name has none.
-  {SET(), 1, {kS}, THEN(!os.HasFile(InSkin("setup.exe")))},
-  {SET(Invoked(os, ".\\setup", "setup.exe")), 1, {kS},
+  {SET(os.invocation_name = ".\\setup"), 1, {kS},
    THEN(!os.HasFile(InSkin("setup.exe")))},
   // The Skins folder: made only for an accepted skin; made meanwhile by
   // another installer (missing when the run looks, there when it comes to

@@ -1,15 +1,108 @@
-// Test-only: starts a program with an exact command line and prints its
-// whole exit status on the standard output (the status of a process under
-// Wine reaches Linux in eight bits only). Wine builds a program's command line
-// from its arguments and quotes those that hold blanks; the tests need leading
-// tabs, trailing blanks, quotes and letters of any script to reach the
-// installer as typed, so the line comes whole, in UTF-16, from the environment
-// variable SKINSETUP_COMMAND_LINE.
+// Test-only: starts a program with an exact command line, reads each
+// message box it shows from the window itself, answers it, and prints its
+// whole exit status (the status of a process under Wine reaches Linux in
+// eight bits only).
+//
+// Wine builds a program's command line from its arguments and quotes those
+// that hold blanks; the tests need leading tabs, trailing blanks, quotes and
+// letters of any script to reach the installer as typed, so the line comes
+// whole, in UTF-16, from the environment variable SKINSETUP_COMMAND_LINE.
+// SKINSETUP_ANSWER is "y" or "n", the answer to a Yes/No box; an OK box is
+// answered OK.
+//
+// Output, in UTF-8, a line each: "box", the caption, the text (the box's
+// static text control) and the ids of its buttons, separated by tabs, with
+// "\\", "\t", "\r" and "\n" written so; "window", the class and the caption
+// of any other window the program shows, which ends it; the status last.
 
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 #include <vector>
+
+namespace {
+
+constexpr DWORD kWaitMs = 60000;  // For a box to come or go.
+
+std::string Utf8(const std::wstring& text) {
+  std::string escaped;
+  for (wchar_t c : text) {
+    const wchar_t* special = c == L'\\'   ? L"\\\\"
+                             : c == L'\t' ? L"\\t"
+                             : c == L'\r' ? L"\\r"
+                             : c == L'\n' ? L"\\n"
+                                          : nullptr;
+    const std::wstring part = special != nullptr ? special : std::wstring(1, c);
+    char buffer[16];
+    const int size = WideCharToMultiByte(CP_UTF8, 0, part.data(),
+                                         static_cast<int>(part.size()), buffer,
+                                         sizeof buffer, nullptr, nullptr);
+    escaped.append(buffer, size > 0 ? size : 0);
+  }
+  return escaped;
+}
+
+// A window's text; another process's control answers WM_GETTEXT only.
+std::wstring TextOf(HWND window) {
+  std::vector<wchar_t> text(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0) + 1);
+  const LRESULT length = SendMessageW(window, WM_GETTEXT, text.size(),
+                                      reinterpret_cast<LPARAM>(text.data()));
+  return std::wstring(text.data(), length > 0 ? length : 0);
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[256] = {};
+  GetClassNameW(window, name, 256);
+  return name;
+}
+
+struct Search {
+  DWORD process;
+  HWND found = nullptr;
+};
+
+// Keeps the first visible top-level window of the process.
+BOOL CALLBACK FindWindowOf(HWND window, LPARAM data) {
+  Search* search = reinterpret_cast<Search*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search->process || !IsWindowVisible(window)) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+HWND WindowOf(DWORD process) {
+  Search search{process};
+  EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+struct Box {
+  std::wstring text;
+  std::vector<int> buttons;
+};
+
+// Notes a message box's text (its static control with a text: the icon's
+// has none) and its buttons.
+BOOL CALLBACK ReadControl(HWND control, LPARAM data) {
+  Box* box = reinterpret_cast<Box*>(data);
+  const std::wstring kind = ClassOf(control);
+  if (lstrcmpiW(kind.c_str(), L"Button") == 0) {
+    box->buttons.push_back(GetDlgCtrlID(control));
+  } else if (lstrcmpiW(kind.c_str(), L"Static") == 0 && box->text.empty()) {
+    box->text = TextOf(control);
+  }
+  return TRUE;
+}
+
+Box Read(HWND dialog) {
+  Box box;
+  EnumChildWindows(dialog, ReadControl, reinterpret_cast<LPARAM>(&box));
+  return box;
+}
+
+}  // namespace
 
 int main() {
   const wchar_t kName[] = L"SKINSETUP_COMMAND_LINE";
@@ -18,6 +111,8 @@ int main() {
     std::fprintf(stderr, "SKINSETUP_COMMAND_LINE is not set\n");
     return 255;
   }
+  wchar_t answer[4] = L"y";
+  GetEnvironmentVariableW(L"SKINSETUP_ANSWER", answer, 4);
   // CreateProcessW may write to the command line it is given.
   std::vector<wchar_t> command(size + 1);
   GetEnvironmentVariableW(kName, command.data(), size + 1);
@@ -28,6 +123,42 @@ int main() {
                       nullptr, nullptr, &startup, &process)) {
     std::fprintf(stderr, "CreateProcessW failed: %lu\n", GetLastError());
     return 254;
+  }
+  while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
+    const HWND window = WindowOf(process.dwProcessId);
+    if (window == nullptr) continue;
+    const std::wstring kind = ClassOf(window);
+    if (kind != L"#32770") {
+      std::printf("window\t%s\t%s\n", Utf8(kind).c_str(),
+                  Utf8(TextOf(window)).c_str());
+      TerminateProcess(process.hProcess, 252);
+      break;
+    }
+    // Read once it is whole: its buttons are made last.
+    Box box = Read(window);
+    for (DWORD waited = 0; box.buttons.empty() && waited < kWaitMs;
+         waited += 50) {
+      Sleep(50);
+      box = Read(window);
+    }
+    std::string ids;
+    for (int id : box.buttons)
+      ids += (ids.empty() ? "" : ",") + std::to_string(id);
+    std::printf("box\t%s\t%s\t%s\n", Utf8(TextOf(window)).c_str(),
+                Utf8(box.text).c_str(), ids.c_str());
+    std::fflush(stdout);
+    const bool question = box.buttons.size() == 2;
+    const int press = !question ? IDOK : answer[0] == L'n' ? IDNO : IDYES;
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(press, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, press)));
+    for (DWORD waited = 0; IsWindow(window) && waited < kWaitMs; waited += 50) {
+      Sleep(50);
+    }
+    if (IsWindow(window)) {
+      std::printf("window\tstuck\t%s\n", Utf8(TextOf(window)).c_str());
+      TerminateProcess(process.hProcess, 251);
+      break;
+    }
   }
   WaitForSingleObject(process.hProcess, INFINITE);
   DWORD status = 253;
