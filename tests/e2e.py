@@ -4,6 +4,7 @@ the scenarios that both the POSIX build and the Windows build under Wine
 must pass."""
 
 import ast
+import collections
 import os
 import re
 import shutil
@@ -69,8 +70,9 @@ def write(folder, files, mtime_ns=None):
 
 
 def snapshot(folder, tick_ns=1, fold=False):
-    """Every entry below `folder`: kind, content (or link target) and time
-    in ticks of `tick_ns`; with `fold`, names in lower case."""
+    """Every entry below `folder`: kind, content (or link target), time in
+    ticks of `tick_ns` and whether it may be written; with `fold`, names in
+    lower case."""
     tree = {}
     for root, dirs, files in os.walk(folder):
         for name in dirs + files:
@@ -82,8 +84,9 @@ def snapshot(folder, tick_ns=1, fold=False):
             elif os.path.isdir(path):
                 tree[rel] = ("dir",)
             else:
-                tree[rel] = ("file", read(path),
-                             os.lstat(path).st_mtime_ns // tick_ns)
+                status = os.lstat(path)
+                tree[rel] = ("file", read(path), status.st_mtime_ns // tick_ns,
+                             bool(status.st_mode & 0o200))
     return tree
 
 
@@ -125,6 +128,10 @@ class Sandbox:
     def skin(self, name="Blue"):
         return os.path.join(self.skins, name)
 
+    def exit_status(self, status):
+        """A status as the system hands it to the caller."""
+        return status
+
     def shown(self, path):
         """The path as the installer shows it."""
         return path
@@ -157,46 +164,119 @@ class Sandbox:
         return expected
 
 
-# What both builds must do, on the same folders: (name, preparation of the
-# sandbox, answer to the question, status, boxes, the sandbox afterwards).
+# What both builds must do, on the same folders. A row: its name; how to
+# prepare the sandbox; the status, the boxes ("rollback" stands for the two
+# a rollback ends with) and the sandbox afterwards ("unchanged",
+# "installed", or a function of the sandbox and the snapshot before); then,
+# where they differ from a plain run: the command tail ("{log}" is a log
+# file in the sandbox), the answer to the question, the log's last line,
+# the client's folder, and whether the installer is started by its full
+# path or from the skin folder.
+Row = collections.namedtuple(
+    "Row", "name prepare status boxes after tail answer log client started",
+    defaults=("Blue", "y", None, "client", "here"))
+
+
+def failing_copy(sandbox):
+    """A folder stands where a package file must go."""
+    sandbox.install_earlier()
+    os.remove(os.path.join(sandbox.skin(), "f0002.dat"))
+    os.mkdir(os.path.join(sandbox.skin(), "f0002.dat"))
+
+
+def read_only(sandbox, folder=None):
+    """An earlier installation and a package whose f0001.dat are read-only,
+    and, with `folder`, a new package file where a folder stands."""
+    sandbox.install_earlier()
+    for path in (sandbox.pkg, sandbox.skin()):
+        os.chmod(os.path.join(path, "f0001.dat"), 0o444)
+    if folder:
+        write(sandbox.pkg, {"f0009.dat": b"new"})
+        os.mkdir(os.path.join(sandbox.skin(), "f0009.dat"))
+
+
+def installed_here(sandbox):
+    """The package installed, the installer too, and started there."""
+    shutil.copytree(sandbox.pkg, sandbox.skin())
+
+
+ANY_SCRIPT = "Niebieski Синий 蓝色"
 SCENARIOS = [
-    ("first install", lambda s: None, "y", 1, [SUCCESS], "installed"),
-    ("reinstall", lambda s: s.install_earlier(), "y", 1, [QUESTION, SUCCESS],
-     "installed"),
-    ("reinstall refused", lambda s: s.install_earlier(), "n", 0, [QUESTION],
-     "unchanged"),
-    # A folder stands where a package file must go: the earlier skin,
-    # whole, is what remains.
-    ("failed copy", lambda s: (s.install_earlier(), os.remove(
-        os.path.join(s.skin(), "f0002.dat")), os.mkdir(
-        os.path.join(s.skin(), "f0002.dat"))), "y", 0,
-     [QUESTION, COPY_ERROR, "rollback"], "unchanged"),
+    Row("first install", lambda s: None, 1, [SUCCESS], "installed"),
+    Row("reinstall", lambda s: s.install_earlier(), 1, [QUESTION, SUCCESS],
+        "installed"),
+    Row("reinstall refused", lambda s: s.install_earlier(), 0, [QUESTION],
+        "unchanged", answer="n"),
+    # The earlier skin, whole, is what remains.
+    Row("failed copy", failing_copy, 0, [QUESTION, COPY_ERROR, "rollback"],
+        "unchanged"),
     # Links standing as the working folders of an interrupted run, to a
     # folder of the user's and to the skin folder itself, are left alone.
-    ("links as working folders", lambda s: (
+    Row("links as working folders", lambda s: (
         s.install_earlier(), write(os.path.join(s.root, "outside"),
                                    {"f0001.dat": b"the user's"}),
         os.symlink(os.path.join(s.root, "outside"),
                    os.path.join(s.skin(), ".skinsetup-discard")),
         os.symlink(".", os.path.join(s.skin(), ".skinsetup-kept"))),
-     "y", 1, [QUESTION, SUCCESS], "installed"),
+        1, [QUESTION, SUCCESS], "installed"),
+    # Unattended: installed, declined (/S answers No), or rolled back, as
+    # the log's last line says too.
+    Row("unattended install", lambda s: None, 0, [], "installed",
+        tail="/S /LOG={log} Blue", log=outcome(TEXTS["kSuccess"], 0)),
+    Row("unattended reinstall", lambda s: s.install_earlier(), 1602, [],
+        "unchanged", tail="/S /LOG={log} Blue",
+        log=outcome(TEXTS["kLogDeclined"], 1602)),
+    Row("unattended failed copy", failing_copy, 1603, [], "unchanged",
+        tail="/S /OVERWRITE /LOG={log} Blue",
+        log=outcome(failure("kCannotCopy", 1)[1], 1603)),
+    # Started by its full path, the installer does not know itself.
+    Row("started by full path", lambda s: None, 1, [SUCCESS],
+        lambda s, before: dict(s.installed(before), **{
+            os.path.relpath(os.path.join(s.skin(), s.installer), s.root):
+                s.snapshot(s.pkg)[s.installer]}), started="full path"),
+    # A package run from inside its own skin folder stays whole.
+    Row("package inside its skin folder", installed_here, 1,
+        [QUESTION, SUCCESS], "unchanged", started="skin folder"),
+    Row("names in any script", lambda s: None, 1, [SUCCESS],
+        lambda s, before: s.installed(before, ANY_SCRIPT), tail=ANY_SCRIPT,
+        client="Łukasz Клиент 客户"),
+    # Read-only files are replaced, installed read-only, and put back so.
+    Row("read-only reinstall", read_only, 1, [QUESTION, SUCCESS],
+        "installed"),
+    Row("read-only rollback", lambda s: read_only(s, folder=True), 0,
+        [QUESTION, COPY_ERROR, "rollback"], "unchanged"),
 ]
 
 
+def read_outcome(log):
+    """The last line of a run's log, after the time."""
+    with open(log, encoding="utf-8") as f:
+        return f.read().splitlines()[-1][20:]
+
+
 def check_scenarios(test, make_sandbox):
-    """Runs every scenario in a fresh sandbox; "rollback" stands for the
-    two boxes a rollback ends with."""
-    for name, prepare, answer, status, boxes, after in SCENARIOS:
-        with test.subTest(scenario=name):
-            sandbox = make_sandbox()
-            prepare(sandbox)
+    """Runs every scenario in a fresh sandbox that `make_sandbox` makes for
+    a client folder."""
+    for row in SCENARIOS:
+        with test.subTest(scenario=row.name):
+            sandbox = make_sandbox(row.client)
+            row.prepare(sandbox)
             before = sandbox.snapshot()
-            got_status, got = sandbox.run(answer=answer)
+            log = os.path.join(sandbox.root, "run.log")
+            got_status, got = sandbox.run_row(
+                row.tail.replace("{log}", sandbox.shown(log)), row.answer,
+                row.started)
             got = [COPY_ERROR if caption == COPY_ERROR[0] and re.match(
                 sandbox.COPY_ERROR_TEXT, text) else (caption, text)
                 for caption, text in got]
-            expected = [b for box in boxes for b in (
+            expected = [b for box in row.boxes for b in (
                 sandbox.rollback() if box == "rollback" else [box])]
-            test.assertEqual((got_status, got), (status, expected))
-            test.assertEqual(sandbox.snapshot(), before if after == "unchanged"
-                             else sandbox.installed(before))
+            test.assertEqual((got_status, got),
+                             (sandbox.exit_status(row.status), expected))
+            if row.log:
+                test.assertEqual(read_outcome(log), row.log)
+                os.remove(log)
+            test.assertEqual(sandbox.snapshot(), (
+                before if row.after == "unchanged" else
+                sandbox.installed(before) if row.after == "installed" else
+                row.after(sandbox, before)))

@@ -42,15 +42,17 @@ class Sandbox(e2e.Sandbox):
     error shows strerror's text."""
     COPY_ERROR_TEXT = r"Is a directory$"
 
-    def __init__(self, test, count=6, size=4096, earlier=False):
-        super().__init__(test, SETUP, e2e.package_files(count, size, "new"))
+    def __init__(self, test, count=6, size=4096, earlier=False,
+                 client="client"):
+        super().__init__(test, SETUP, e2e.package_files(count, size, "new"),
+                         client=client)
         self.registry = os.path.join(self.root, "registry.reg")
         e2e.write_registry(self.registry, os.path.dirname(self.skins))
         if earlier:
             self.install_earlier()
 
     def start(self, *args, answer="y", limit_file_size=None, cwd=None,
-              user=None, **popen):
+              user=None, program="./setup", **popen):
         env = dict(os.environ, SKINSETUP_REGISTRY=self.registry)
         env.pop("SKINSETUP_ANSWER", None)
         if answer:
@@ -62,7 +64,7 @@ class Sandbox(e2e.Sandbox):
             resource.setrlimit(resource.RLIMIT_FSIZE, (limit_file_size,) * 2)
 
         popen.setdefault("stdin", subprocess.DEVNULL)
-        command = ["./setup"] + list(args or ["Blue"])
+        command = [program] + list(args or ["Blue"])
         if user:
             account = pwd.getpwnam(user)
             command[:0] = ["setpriv", "--reuid=%d" % account.pw_uid,
@@ -78,9 +80,19 @@ class Sandbox(e2e.Sandbox):
         stderr = process.communicate(timeout=120)[1].decode("utf-8")
         return process.returncode, boxes_of(stderr)
 
+    def exit_status(self, status):
+        return status & 0xFF  # A POSIX status holds eight bits.
+
+    def run_row(self, tail, answer, started):
+        """Runs a scenario's command tail, its words as arguments."""
+        return self.run(*tail.split(), answer=answer, **{
+            "here": {}, "full path": {"program": os.path.join(self.pkg,
+                                                              "setup")},
+            "skin folder": {"cwd": self.skin()}}[started])
+
 class PosixTest(unittest.TestCase):
     def test_scenarios_both_builds_share(self):
-        e2e.check_scenarios(self, lambda: Sandbox(self))
+        e2e.check_scenarios(self, lambda client: Sandbox(self, client=client))
 
     def test_catalogue_reads_as_the_golden_texts(self):
         catalogue = e2e.read_catalogue()

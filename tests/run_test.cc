@@ -22,7 +22,10 @@ struct Row {
   int status;
   std::vector<Box> boxes;
   bool (*then)(FakePlatform&, const Tree&) = nullptr;
+  const char* tail = "Blue";
+  const char* outcome = "";  // The log's last line, "" for no log at all.
 };
+#define LOG "/LOG=\"C:\\log.txt\" "
 
 std::string Kept(int slot, const std::string& name = "") {
   return InSkin(KeptFolderName(slot)) + (name.empty() ? "" : "\\" + name);
@@ -32,7 +35,8 @@ std::string Discard(const std::string& name = "") {
 }
 const std::string kLongest = "E:\\" + std::string(252, 'x');
 // A client in `dir`, stored as `stored`.
-void InDir(FakePlatform& os, const std::string& stored, const std::string& dir) {
+void InDir(FakePlatform& os, const std::string& stored,
+           const std::string& dir) {
   InstallDir(os, stored);
   os.dirs.insert({dir, dir + "\\Skins"});
 }
@@ -288,6 +292,107 @@ const Row kRows[] = {
        }),
    0, {kQ, CopyError(183), kD, F(kCannotCopy, 1)},
    THEN(Same(os, before) && os.Happened("MakeDir " + Kept(0)))},
+  // Switches for deployment tools: the status, the boxes still shown, the
+  // log's last line.
+  {SET(), 0, {},
+   THEN(os.TreeOf(kSkin) == Installed() && os.open_handles == 0 &&
+        os.events[0] == "SuppressSystemBoxes"),
+   "/S " LOG "Blue", "{kLogOutcome} {kSuccess} ({kLogStatus} 0)"},
+  // A log kept in the package folder is no part of the package.
+  {SET(), 0, {},
+   THEN(os.TreeOf(kSkin) == Installed() && os.HasFile(InPkg("install.log"))),
+   "/S /LOG=C:\\Pkg\\install.log Blue"},
+  {SET(Earlier(os)), 1602, {}, Same, "/s " LOG "Blue",
+   "{kLogOutcome} {kLogDeclined} ({kLogStatus} 1602)"},
+  {SET(Earlier(os)), 0, {}, THEN(os.files[InSkin("a.bmp")].content == "aaaa"),
+   "/S /OVERWRITE " LOG "Blue", "{kLogOutcome} {kSuccess} ({kLogStatus} 0)"},
+  {SET(Earlier(os); os.answers = {kIdNo}), 1, {kS},
+   THEN(os.files[InSkin("a.bmp")].content == "aaaa"), "/OVERWRITE Blue"},
+  {SET(Revision(os, {9})), 1603, {}, nullptr, "/S " LOG "Blue",
+   "{kLogOutcome} {kIncompatible}{kCodeLabel}3 ({kLogStatus} 1603)"},
+  {SET(os.FailCall("OpenExclusive")), 1603, {}, nullptr, "/S " LOG "My Skin",
+   "{kLogOutcome} {kCannotInstall}{kCodeLabel}8 ({kLogStatus} 1603)"},
+  // Another installer holds the Skins folder: an unattended run gives up
+  // after a minute, one with a user waits for as long as it takes.
+  {SET(os.locked_until = kForever), 1618, {},
+   THEN(Same(os, before) && os.now > 59000 && os.now <= 60000),
+   "/S " LOG "Blue", "{kLogOutcome} {kLogBusy} ({kLogStatus} 1618)"},
+  {SET(os.locked_until = 5000), 0, {}, THEN(os.TreeOf(kSkin) == Installed()),
+   "/S Blue"},
+  {SET(os.locked_until = 300000), 1, {kS}},
+  // Refused like a bad skin name, with nothing written anywhere; /S still
+  // keeps every box away.
+  {SET(), 0, {F(kCannotInstall, 0)}, Same, LOG "/X Blue"},
+  {SET(), 1603, {}, Same, "/S /X " LOG "Blue"},
+  {SET(), 0, {F(kCannotInstall, 0)}, Same, "/LOG=\"C:\\No\\log.txt\" Blue"},
+  {SET(), 1603, {}, Same, "/S " LOG "..",
+   "{kLogOutcome} {kCannotInstall}{kCodeLabel}0 ({kLogStatus} 1603)"},
+  // A short alias of another skin's name reaches that skin: refused before
+  // the question, and the other skin stays as it was.
+  {SET(Earlier(os); os.short_names[InSkins("BLUESK~1")] = kSkin), 1603, {},
+   Same, "/S /OVERWRITE " LOG "BLUESK~1",
+   "{kLogOutcome} {kCannotInstall}{kCodeLabel}0 ({kLogStatus} 1603)"},
+  // A log inside the skin folder, a file of the skin or a new one, is
+  // refused before the question: nothing is written to it, and one the
+  // run made goes.
+  {SET(Earlier(os)), 1603, {}, Same,
+   "/S /OVERWRITE /LOG=D:\\Apps\\Client\\Skins\\Blue\\a.bmp Blue"},
+  {SET(Earlier(os)), 0, {F(kCannotInstall, 0)}, Same,
+   "/OVERWRITE /LOG=D:\\Apps\\Client\\Skins\\Blue\\x.log Blue"},
+  // The help, and nothing else: no registry, nothing written.
+  {SET(), 0,
+   {{Text("kHelpUsage") + " .\\setup.exe " + Text("kHelpText"),
+     Text("kProgramTitle"), kBoxOk}},
+   THEN(Same(os, before) && !os.Happened("OpenUserKey")), "/?"},
+  // A removal takes the package's files and leaves the user's, with the
+  // folder; declined, or with nothing installed, it changes nothing; one
+  // that fails puts back what it took.
+  {SET(Earlier(os); os.AddFile(InSkin("b.bmp"), "old b")), 1, {kRQ, kR},
+   THEN(os.TreeOf(kSkin) ==
+        Tree({{kSkin, "<dir>"}, {InSkin("notes.txt"), "mine@8"}})),
+   "/UNINSTALL Blue"},
+  {SET(Earlier(os); os.answers = {kIdNo}), 0, {kRQ}, Same, "/UNINSTALL Blue"},
+  {SET(), 0, {F(kSkinNotInstalled, 0)}, Same, "/UNINSTALL Blue"},
+  {SET(Earlier(os); os.AddFile(InSkin("b.bmp"), "old b");
+       os.FailCall("Rename", 2)),
+   0, {kRQ, CopyError(), F(kCannotRemove, 1)}, Same, "/UNINSTALL Blue"},
+  // Unattended: removed, or not installed (as deployment tools read it).
+  {SET(Earlier(os); os.files.erase(InSkin("notes.txt"))), 0, {},
+   THEN(!os.HasDir(kSkin) && os.open_handles == 0),
+   "/S " LOG "/UNINSTALL Blue", "{kLogOutcome} {kRemoved} ({kLogStatus} 0)"},
+  {SET(), 1605, {}, nullptr, "/S " LOG "/UNINSTALL Blue",
+   "{kLogOutcome} {kSkinNotInstalled}{kCodeLabel}0 ({kLogStatus} 1605)"},
+  // A check: valid, with the bytes to copy, or not (its problems are named
+  // in the end-to-end tests); no registry, nothing written.
+  {SET(), 1,
+   {{Expand("{kCheckValid}\n{kLogPackage} 56"), Text("kProgramTitle"),
+     kBoxOk}},
+   THEN(Same(os, before) && !os.Happened("OpenUserKey")), "/CHECK"},
+  {SET(os.files.erase(InPkg("cliver.map"))), 1603, {}, nullptr,
+   "/S " LOG "/CHECK", "{kLogOutcome} {kCheckProblems} ({kLogStatus} 1603)"},
+  // Names as Windows counts and compares them: 255 letters are not too
+  // long, 128 that take two UTF-16 units each are; Greek letters differ
+  // in case only.
+  {SET(for (const std::string& name :
+           {std::string(255, 'x'), Astral(128), std::string("\xCE\xA9.bmp"),
+            std::string("\xCF\x89.bmp")}) { os.AddFile(InPkg(name), "z"); }),
+   0,
+   {{Expand("{kCheckProblems}\n\xCF\x89.bmp: {kCheckSameName} \xCE\xA9.bmp\n") +
+         Astral(128) + ": " + Text("kCheckLongName"),
+     Text("kProgramTitle"), kBoxOk}},
+   nullptr, "/CHECK"},
+  {SET(os.FailCall("OpenListing")), 0,
+   {{Expand("{kCheckProblems}\nC:\\Pkg: {kCheckUnreadable}\n{kCheckNoMap}"),
+     Text("kProgramTitle"), kBoxOk}},
+   nullptr, "/CHECK"},
+  // A deployment tool leaves %TEMP% to the installer to expand; what names
+  // no variable stays as typed.
+  {SET(os.environment["TEMP"] = "C:"), 0, {}, nullptr,
+   "/S /LOG=%TEMP%\\log.txt Blue",
+   "{kLogOutcome} {kSuccess} ({kLogStatus} 0)"},
+  {SET(os.dirs.insert("C:\\%NONE%")), 0, {},
+   THEN(os.HasFile("C:\\%NONE%\\log.txt")),
+   "/S /LOG=C:\\%NONE%\\log.txt Blue"},
 };
 // clang-format on
 
@@ -297,8 +402,12 @@ TEST(RunTest, EveryRowEndsWithItsStatusAndBoxes) {
     FakePlatform os = Installation();
     row.setup(os);
     const Tree before = os.TreeOf(kSkins);
-    EXPECT_EQ(RunSetup(os), row.status);
+    EXPECT_EQ(RunSetup(os, row.tail), row.status);
     EXPECT_EQ(os.boxes, row.boxes);
+    const std::string log = os.files["C:\\log.txt"].content;
+    EXPECT_EQ(log.substr(log.rfind('\n', log.size() - 2) + 1),
+              *row.outcome ? "2026-12-07 10:00:00 " + Expand(row.outcome) + "\n"
+                           : "");
     if (row.then != nullptr) {
       EXPECT_TRUE(row.then(os, before));
     }
@@ -332,8 +441,9 @@ TEST(RunTest, AnyFailingCallInstallsOrChangesNothing) {
     const Box done = removal ? kR : kS;
     for (int variant = 0; variant < 4; ++variant) {
       const bool reversed = variant % 2 == 1;
-      const std::string tail = (reversed ? "/LOG=%TEMP%\\run.log " : "") +
-                               std::string(removal ? "/UNINSTALL Blue" : "Blue");
+      const std::string tail =
+          (reversed ? "/LOG=%TEMP%\\run.log " : "") +
+          std::string(removal ? "/UNINSTALL Blue" : "Blue");
       auto setup = [&] {
         FakePlatform os = Installation();
         os.dirs.insert("C:\\Temp");
@@ -422,148 +532,7 @@ TEST(RunTest, EarlierFileHeldAtTheTakeOverIsNeverPutBack) {
   EXPECT_EQ(os.files[InSkin("a.bmp")].content, "aaaa");
 }
 
-// Switches for deployment tools: the status, the boxes still shown, the
-// log's last line ("" for no log at all), and what must hold afterwards.
-struct SwitchRow {
-  int line;
-  void (*setup)(FakePlatform&);
-  const char* tail;
-  int status;
-  std::vector<Box> boxes;
-  const char* outcome;
-  bool (*then)(FakePlatform&, const Tree&) = nullptr;
-};
-#define LOG "/LOG=\"C:\\log.txt\" "
 
-// clang-format off
-const SwitchRow kSwitchRows[] = {
-  {SET(), "/S " LOG "Blue", 0, {},
-   "{kLogOutcome} {kSuccess} ({kLogStatus} 0)",
-   THEN(os.TreeOf(kSkin) == Installed() && os.open_handles == 0 &&
-        os.events[0] == "SuppressSystemBoxes")},
-  // A log kept in the package folder is no part of the package.
-  {SET(), "/S /LOG=C:\\Pkg\\install.log Blue", 0, {}, "",
-   THEN(os.TreeOf(kSkin) == Installed() && os.HasFile(InPkg("install.log")))},
-  {SET(Earlier(os)), "/s " LOG "Blue", 1602, {},
-   "{kLogOutcome} {kLogDeclined} ({kLogStatus} 1602)", Same},
-  {SET(Earlier(os)), "/S /OVERWRITE " LOG "Blue", 0, {},
-   "{kLogOutcome} {kSuccess} ({kLogStatus} 0)",
-   THEN(os.files[InSkin("a.bmp")].content == "aaaa")},
-  {SET(Earlier(os); os.answers = {kIdNo}), "/OVERWRITE Blue", 1, {kS}, "",
-   THEN(os.files[InSkin("a.bmp")].content == "aaaa")},
-  {SET(Revision(os, {9})), "/S " LOG "Blue", 1603, {},
-   "{kLogOutcome} {kIncompatible}{kCodeLabel}3 ({kLogStatus} 1603)"},
-  {SET(Earlier(os); os.FailCall("Copy", 2)), "/S /OVERWRITE " LOG "Blue",
-   1603, {}, "{kLogOutcome} {kCannotCopy}{kCodeLabel}1 "
-   "({kLogStatus} 1603)", Same},
-  {SET(os.FailCall("OpenExclusive")), "/S " LOG "My Skin", 1603, {},
-   "{kLogOutcome} {kCannotInstall}{kCodeLabel}8 ({kLogStatus} 1603)"},
-  // Another installer holds the Skins folder: an unattended run gives up
-  // after a minute, one with a user waits for as long as it takes.
-  {SET(os.locked_until = kForever), "/S " LOG "Blue", 1618, {},
-   "{kLogOutcome} {kLogBusy} ({kLogStatus} 1618)",
-   THEN(Same(os, before) && os.now > 59000 && os.now <= 60000)},
-  {SET(os.locked_until = 5000), "/S Blue", 0, {}, "",
-   THEN(os.TreeOf(kSkin) == Installed())},
-  {SET(os.locked_until = 300000), "Blue", 1, {kS}, ""},
-  // Refused like a bad skin name, with nothing written anywhere; /S still
-  // keeps every box away.
-  {SET(), LOG "/X Blue", 0, {F(kCannotInstall, 0)}, "", Same},
-  {SET(), "/S /X " LOG "Blue", 1603, {}, "", Same},
-  {SET(), "/LOG=\"C:\\No\\log.txt\" Blue", 0, {F(kCannotInstall, 0)}, "",
-   Same},
-  {SET(), "/S " LOG "..", 1603, {},
-   "{kLogOutcome} {kCannotInstall}{kCodeLabel}0 ({kLogStatus} 1603)",
-   Same},
-  // A short alias of another skin's name reaches that skin: refused before
-  // the question, and the other skin stays as it was.
-  {SET(Earlier(os); os.short_names[InSkins("BLUESK~1")] = kSkin),
-   "/S /OVERWRITE " LOG "BLUESK~1", 1603, {},
-   "{kLogOutcome} {kCannotInstall}{kCodeLabel}0 ({kLogStatus} 1603)", Same},
-  // A log inside the skin folder, a file of the skin or a new one, is
-  // refused before the question: nothing is written to it, and one the
-  // run made goes.
-  {SET(Earlier(os)), "/S /OVERWRITE /LOG=D:\\Apps\\Client\\Skins\\Blue\\a.bmp Blue",
-   1603, {}, "", Same},
-  {SET(Earlier(os)), "/OVERWRITE /LOG=D:\\Apps\\Client\\Skins\\Blue\\x.log Blue",
-   0, {F(kCannotInstall, 0)}, "", Same},
-  // The help, and nothing else: no registry, nothing written.
-  {SET(), "/?", 0,
-   {{Text("kHelpUsage") + " .\\setup.exe " + Text("kHelpText"),
-     Text("kProgramTitle"), kBoxOk}},
-   "", THEN(Same(os, before) && !os.Happened("OpenUserKey"))},
-  // A removal takes the package's files and leaves the user's, with the
-  // folder; declined, or with nothing installed, it changes nothing; one
-  // that fails puts back what it took.
-  {SET(Earlier(os); os.AddFile(InSkin("b.bmp"), "old b")), "/UNINSTALL Blue",
-   1, {kRQ, kR}, "",
-   THEN(os.TreeOf(kSkin) ==
-        Tree({{kSkin, "<dir>"}, {InSkin("notes.txt"), "mine@8"}}))},
-  {SET(Earlier(os); os.answers = {kIdNo}), "/UNINSTALL Blue", 0, {kRQ}, "",
-   Same},
-  {SET(), "/UNINSTALL Blue", 0, {F(kSkinNotInstalled, 0)}, "", Same},
-  {SET(Earlier(os); os.AddFile(InSkin("b.bmp"), "old b");
-       os.FailCall("Rename", 2)),
-   "/UNINSTALL Blue", 0, {kRQ, CopyError(), F(kCannotRemove, 1)}, "", Same},
-  // Unattended: removed, or not installed (as deployment tools read it).
-  {SET(Earlier(os); os.files.erase(InSkin("notes.txt"))),
-   "/S " LOG "/UNINSTALL Blue", 0, {},
-   "{kLogOutcome} {kRemoved} ({kLogStatus} 0)",
-   THEN(!os.HasDir(kSkin) && os.open_handles == 0)},
-  {SET(), "/S " LOG "/UNINSTALL Blue", 1605, {},
-   "{kLogOutcome} {kSkinNotInstalled}{kCodeLabel}0 ({kLogStatus} 1605)"},
-  // A check: valid, with the bytes to copy, or not (its problems are named
-  // in the end-to-end tests); no registry, nothing written.
-  {SET(), "/CHECK", 1,
-   {{Expand("{kCheckValid}\n{kLogPackage} 56"), Text("kProgramTitle"),
-     kBoxOk}},
-   "", THEN(Same(os, before) && !os.Happened("OpenUserKey"))},
-  {SET(os.files.erase(InPkg("cliver.map"))), "/S " LOG "/CHECK", 1603, {},
-   "{kLogOutcome} {kCheckProblems} ({kLogStatus} 1603)"},
-  // Names as Windows counts and compares them: 255 letters are not too
-  // long, 128 that take two UTF-16 units each are; Greek letters differ
-  // in case only.
-  {SET(for (const std::string& name : {std::string(255, 'x'), Astral(128),
-                                       std::string("\xCE\xA9.bmp"),
-                                       std::string("\xCF\x89.bmp")}) {
-         os.AddFile(InPkg(name), "z");
-       }),
-   "/CHECK", 0,
-   {{Expand("{kCheckProblems}\n\xCF\x89.bmp: {kCheckSameName} \xCE\xA9.bmp\n") +
-         Astral(128) + ": " + Text("kCheckLongName"),
-     Text("kProgramTitle"), kBoxOk}},
-   ""},
-  {SET(os.FailCall("OpenListing")), "/CHECK", 0,
-   {{Expand("{kCheckProblems}\nC:\\Pkg: {kCheckUnreadable}\n{kCheckNoMap}"),
-     Text("kProgramTitle"), kBoxOk}},
-   ""},
-  // A deployment tool leaves %TEMP% to the installer to expand; what names
-  // no variable stays as typed.
-  {SET(os.environment["TEMP"] = "C:"), "/S /LOG=%TEMP%\\log.txt Blue", 0, {},
-   "{kLogOutcome} {kSuccess} ({kLogStatus} 0)"},
-  {SET(os.dirs.insert("C:\\%NONE%")), "/S /LOG=C:\\%NONE%\\log.txt Blue", 0, {},
-   "", THEN(os.HasFile("C:\\%NONE%\\log.txt"))},
-};
-// clang-format on
-
-TEST(RunTest, SwitchesAnswerForTheUserAndEndAsDeploymentToolsExpect) {
-  for (const SwitchRow& row : kSwitchRows) {
-    SCOPED_TRACE(testing::Message() << "row at line " << row.line);
-    FakePlatform os = Installation();
-    row.setup(os);
-    const Tree before = os.TreeOf(kSkins);
-    EXPECT_EQ(RunSetup(os, row.tail), row.status);
-    EXPECT_EQ(os.boxes, row.boxes);
-    const std::string log = os.files["C:\\log.txt"].content;
-    const std::string last = log.substr(log.rfind('\n', log.size() - 2) + 1);
-    EXPECT_EQ(last, *row.outcome
-                        ? "2026-12-07 10:00:00 " + Expand(row.outcome) + "\n"
-                        : "");
-    if (row.then != nullptr) {
-      EXPECT_TRUE(row.then(os, before));
-    }
-  }
-}
 
 // The log of a run with a user: every step and every box, with its answer,
 // each on one line.

@@ -17,6 +17,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -25,20 +26,19 @@ namespace {
 
 constexpr DWORD kWaitMs = 60000;  // For a box to come or go.
 
+// `text` in UTF-8, its backslashes, tabs and line ends written as escapes.
 std::string Utf8(const std::wstring& text) {
+  std::string utf8(text.size() * 3, '\0');
+  utf8.resize(std::max(
+      0, WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()),
+                             &utf8[0], int(utf8.size()), nullptr, nullptr)));
   std::string escaped;
-  for (wchar_t c : text) {
-    const wchar_t* special = c == L'\\'   ? L"\\\\"
-                             : c == L'\t' ? L"\\t"
-                             : c == L'\r' ? L"\\r"
-                             : c == L'\n' ? L"\\n"
-                                          : nullptr;
-    const std::wstring part = special != nullptr ? special : std::wstring(1, c);
-    char buffer[16];
-    const int size = WideCharToMultiByte(CP_UTF8, 0, part.data(),
-                                         static_cast<int>(part.size()), buffer,
-                                         sizeof buffer, nullptr, nullptr);
-    escaped.append(buffer, size > 0 ? size : 0);
+  for (char c : utf8) {
+    escaped += c == '\\'   ? "\\\\"
+               : c == '\t' ? "\\t"
+               : c == '\r' ? "\\r"
+               : c == '\n' ? "\\n"
+                           : std::string(1, c);
   }
   return escaped;
 }
