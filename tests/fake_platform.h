@@ -151,7 +151,6 @@ class FakePlatform : public Platform {
       {kDenied, "Accesso negato.\r\n"},
       {kFileExists, "Il file esiste.\r\n"}};
   std::deque<int> answers;  // To Yes/No boxes; No when none is left.
-  int ok_result = kIdOk;    // What OK boxes return.
 
   // --- Logs ---
   std::vector<Box> boxes;
@@ -213,7 +212,7 @@ class FakePlatform : public Platform {
     const bool fails = Call("Box", caption + ": " + text);
     boxes.push_back(Box{text, caption, type});
     if (fails) return 0;
-    if (type != kBoxYesNo) return ok_result;
+    if (type != kBoxYesNo) return kIdOk;
     const int answer = answers.empty() ? kIdNo : answers.front();
     if (!answers.empty()) answers.pop_front();
     return answer;
