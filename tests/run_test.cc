@@ -176,6 +176,7 @@ const Row kRows[] = {
   // New files that cannot be put on the disk count as a failed copy.
   {SET(Earlier(os); os.FailCall("SyncFolder", 1, true)), 0,
    kAskedAndRolledBack, Same},
+  {SET(os.FailCall("SyncFolder", 2)), 0, kRolledBack, Same},
   {SET(Earlier(os); os.FailCall("OpenListing", 2)), 0,
    {kQ, kI, kD, F(kCannotCopy, 1)}, Same},
   // The copy error box tells the real reason: the system's text, else the
@@ -371,13 +372,15 @@ const Row kRows[] = {
   {SET(os.files.erase(InPkg("cliver.map"))), 1603, {}, nullptr,
    "/S " LOG "/CHECK", "{kLogOutcome} {kCheckProblems} ({kLogStatus} 1603)"},
   // Names as Windows counts and compares them: 255 letters are not too
-  // long, 128 that take two UTF-16 units each are; Greek letters differ
-  // in case only.
+  // long, 128 that take two UTF-16 units each are; Greek and Cyrillic
+  // letters differ in case only.
   {SET(for (const std::string& name :
            {std::string(255, 'x'), Astral(128), std::string("\xCE\xA9.bmp"),
-            std::string("\xCF\x89.bmp")}) { os.AddFile(InPkg(name), "z"); }),
+            std::string("\xCF\x89.bmp"), std::string("\xD0\x80.bmp"),
+            std::string("\xD1\x90.bmp")}) { os.AddFile(InPkg(name), "z"); }),
    0,
-   {{Expand("{kCheckProblems}\n\xCF\x89.bmp: {kCheckSameName} \xCE\xA9.bmp\n") +
+   {{Expand("{kCheckProblems}\n\xCF\x89.bmp: {kCheckSameName} \xCE\xA9.bmp\n"
+            "\xD1\x90.bmp: {kCheckSameName} \xD0\x80.bmp\n") +
          Astral(128) + ": " + Text("kCheckLongName"),
      Text("kProgramTitle"), kBoxOk}},
    nullptr, "/CHECK"},
