@@ -225,6 +225,10 @@ TEST_F(PosixPlatformTest, NothingGoesIntoAWorkingFolderMovedAway) {
   EXPECT_TRUE(os_.RenameFolder(Path("held/w/x"), Path("held/w/y")));
   EXPECT_TRUE(os_.RemoveFile(Path("held/b")));
   Sh("test -d held/w/y && test -e b && test ! -e held/b");
+  // Nor does a link put where the held folder was take its place.
+  Sh("mv held moved && ln -s moved held");
+  EXPECT_FALSE(os_.RenameFolder(Path("held"), Path("committed")));
+  Sh("test ! -e committed && test -L held");
 }
 
 TEST_F(PosixPlatformTest, FreeSpaceIsThatOfTheNearestExistingFolder) {

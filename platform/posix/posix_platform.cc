@@ -230,10 +230,20 @@ bool SystemPlatform::State::MoveEntry(const std::string& from,
   Where source;
   Where target;
   struct stat status;
+  struct stat own;
   // A folder above the held one is named by the caller, and may be reached
-  // through a link; below it, nothing is.
+  // through a link; below it, nothing is. The held folder itself moves only
+  // while it is what has its name: a link or another folder put there
+  // meanwhile stays where it is.
+  const bool held_itself = folder && held_fd >= 0 && from == held;
   if (!Locate(from, &source) || !Locate(to, &target, Use::kAdd) ||
-      !StatAt(source, &status, folder && !source.below)) {
+      !StatAt(source, &status, folder && !source.below && !held_itself)) {
+    return false;
+  }
+  if (held_itself &&
+      (fstat(held_fd, &own) != 0 || own.st_dev != status.st_dev ||
+       own.st_ino != status.st_ino)) {
+    errno = ENOENT;
     return false;
   }
   if (S_ISDIR(status.st_mode) != folder) {
