@@ -225,7 +225,8 @@ class PosixTest(unittest.TestCase):
             "cliver.map": b"==\nAUTHOR\n" + long_line +
                           b"SKIN-COMPATIBILITY-MIN=7\nSKIN-COMPATIBILITY-MAX=3\n"
                           b"\0more\n",
-            "con.bmp": b"c", "Logo.": b"l", "a?b.bmp": b"q",
+            "con.bmp": b"c", "Logo.": b"l", "a?b.bmp": b"q", "b*.bmp": b"b",
+            "c|d.bmp": b"c", "e<f.bmp": b"e",
             "Same.bmp": b"1", "same.BMP": b"2", "secret.bmp": b"s"})
         os.mkdir(os.path.join(box.pkg, "extra"))
         os.mkfifo(os.path.join(box.pkg, "pipe"))
@@ -234,9 +235,11 @@ class PosixTest(unittest.TestCase):
         if user:
             subprocess.run(["chown", "-R", user, box.root], check=True)
         status, boxes = box.run("/CHECK", "/LOG=" + log, "Bad.", user=user)
-        self.assertEqual((status, boxes[0][1].split("\n")[0]),
-                         (0, e2e.TEXTS["kCheckProblems"]))
         t = e2e.TEXTS
+        # The problems' title, the first 15 of 17, and how many more.
+        shown = boxes[0][1].split("\n")
+        self.assertEqual((status, shown[0], len(shown), shown[-1]),
+                         (0, t["kCheckProblems"], 17, t["kCheckMore"] + " 2"))
         line = "cliver.map, %s %%d: %%s" % t["kCheckMapLine"]
         expected = {
             "%s Bad.: %s" % (t["kCheckSkinName"], t["kCheckBadName"]),
@@ -246,6 +249,9 @@ class PosixTest(unittest.TestCase):
             "con.bmp: " + t["kCheckBadName"],
             "Logo.: " + t["kCheckBadName"],
             "a?b.bmp: " + t["kCheckBadName"],
+            "b*.bmp: " + t["kCheckBadName"],
+            "c|d.bmp: " + t["kCheckBadName"],
+            "e<f.bmp: " + t["kCheckBadName"],
             line % (1, t["kCheckNoName"]),
             line % (2, t["kCheckNoValue"]),
             line % (3, t["kCheckLongLine"]),

@@ -336,7 +336,8 @@ const Row kRows[] = {
   // A log inside the skin folder, a file of the skin or a new one, is
   // refused before the question: nothing is written to it, and one the
   // run made goes.
-  {SET(Earlier(os)), 1603, {}, Same,
+  {SET(Earlier(os)), 1603, {},
+   THEN(Same(os, before) && os.open_handles == 0),
    "/S /OVERWRITE /LOG=D:\\Apps\\Client\\Skins\\Blue\\a.bmp Blue"},
   {SET(Earlier(os)), 0, {F(kCannotInstall, 0)}, Same,
    "/OVERWRITE /LOG=D:\\Apps\\Client\\Skins\\Blue\\x.log Blue"},
