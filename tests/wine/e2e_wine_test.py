@@ -105,10 +105,12 @@ class WineSession:
                    SKINSETUP_ANSWER=answer)
         if locale:
             env["LC_ALL"] = locale
-        lines = subprocess.run(
+        result = subprocess.run(
             [self.loader, os.path.join(BUILD_DIR, "launch.exe")], cwd=cwd,
-            env=env, capture_output=True, timeout=4 * WAIT).stdout.decode(
-            "utf-8").splitlines()
+            env=env, capture_output=True, timeout=4 * WAIT)
+        lines = result.stdout.decode("utf-8").splitlines()
+        assert lines, "the launcher ended with %d: %s" % (
+            result.returncode, result.stderr.decode("utf-8", "replace"))
         boxes = []
         for line in lines[:-1]:
             fields = [re.sub(r"\\(.)", lambda m: {"n": "\n", "r": "\r",
@@ -154,11 +156,6 @@ class Sandbox(e2e.Sandbox):
             "here": {}, "full path": {"program": windows_path(os.path.join(
                 self.pkg, "setup.exe"))}, "skin folder": {"cwd": self.skin()}
         }[started])
-
-    def rolled_back(self, tail=" Blue"):
-        """Runs the installer; its status and last two boxes."""
-        status, boxes = self.run(tail)
-        return status, boxes[-2:]
 
     def shown(self, path):
         return windows_path(path)
@@ -219,7 +216,8 @@ class WineTest(unittest.TestCase):
         write(box.skin(), {"f0001.dat": b"earlier"})
         # The earlier file comes back, perhaps under the other case.
         before = e2e.snapshot(box.skins, 100, fold=True)
-        self.assertEqual(box.rolled_back(), (0, box.rollback()))
+        status, boxes = box.run()
+        self.assertEqual((status, boxes[-2:]), (0, box.rollback()))
         self.assertEqual(e2e.snapshot(box.skins, 100, fold=True), before)
 
     def test_boxes_read_right_on_any_code_page(self):
