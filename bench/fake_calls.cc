@@ -4,44 +4,20 @@
 // operation's calls per file. Built with the POSIX tests:
 //
 //     cmake --build --preset posix --target fake_calls
-//     build/posix/bench/fake_calls [N]
+//     build/posix/fake_calls [N]
 
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
 
-#include "skinsetup/skinsetup.h"
-#include "tests/fake_platform.h"
-
-namespace {
-
-constexpr char kClient[] = "D:\\Apps\\Client";
-constexpr char kClientKey[] = "SOFTWARE\\QV CLIENT";
-constexpr char kRevisionKey[] = "SOFTWARE\\QV CLIENT\\NEWREVISION";
-
-int Run(fake::FakePlatform& os) {
-  try {
-    return skinsetup::WinMain(os, nullptr, nullptr, "Blue", 1);
-  } catch (const fake::ExitCalled& exit) {
-    return exit.status;
-  }
-}
-
-}  // namespace
+#include "tests/test_support.h"
 
 int main(int argc, char** argv) {
   const int files = argc > 1 ? std::atoi(argv[1]) : 1000;
   if (files < 1) return 2;
-  fake::FakePlatform os;
-  const std::string client = kClient;
-  os.dirs.insert({"D:\\Apps", client, client + "\\Skins", "C:\\Pkg"});
-  os.SetValue(kClientKey, "Install Directory",
-              fake::Bytes(client.begin(), client.end()));
-  os.SetDword(kRevisionKey, "SKIN-COMPATIBILITY", 5);
-  os.AddFile("C:\\Pkg\\cliver.map",
-             "SKIN-COMPATIBILITY-MIN=3\r\nSKIN-COMPATIBILITY-MAX=7\r\n");
-  os.AddFile("C:\\Pkg\\setup.exe", "MZ");
+  // The tests' client and package, with `files` more package files.
+  fake::FakePlatform os = fake::Installation();
   for (int i = 0; i < files; ++i) {
     os.AddFile("C:\\Pkg\\f" + std::to_string(i) + ".bmp", "bitmap");
   }
@@ -49,7 +25,7 @@ int main(int argc, char** argv) {
   for (int pass = 0; pass < 2; ++pass) {
     os.calls.clear();
     os.answers = {platform::kIdYes};
-    const int status = Run(os);
+    const int status = fake::RunSetup(os);
     if (status != 1) {
       std::fprintf(stderr, "run %d ended with %d\n", pass + 1, status);
       return 1;
