@@ -223,6 +223,28 @@ bool StatAt(const Where& where, struct stat* status, bool follow) {
                  follow ? 0 : AT_SYMLINK_NOFOLLOW) == 0;
 }
 
+// Renames `source` to `target`, never replacing anything there, not even an
+// empty folder, which renameat() would. Returns false with errno set.
+bool RenameWithoutReplacing(const Where& source, const Where& target) {
+#ifdef RENAME_NOREPLACE
+  // The kernel refuses to replace, also a name that differs only in case
+  // on a file system that ignores case.
+  if (renameat2(source.dir, source.name.c_str(), target.dir,
+                target.name.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+#endif
+  // A file system that cannot refuse by itself: look first.
+  struct stat status;
+  if (StatAt(target, &status, false)) {
+    errno = EEXIST;
+    return false;
+  }
+  return renameat(source.dir, source.name.c_str(), target.dir,
+                  target.name.c_str()) == 0;
+}
+
 }  // namespace
 
 bool SystemPlatform::State::MoveEntry(const std::string& from,
@@ -250,26 +272,7 @@ bool SystemPlatform::State::MoveEntry(const std::string& from,
     errno = folder ? ENOTDIR : EISDIR;
     return false;
   }
-  bool moved = false;
-#ifdef RENAME_NOREPLACE
-  // The kernel refuses to replace, also a name that differs only in case
-  // on a file system that ignores case.
-  moved = renameat2(source.dir, source.name.c_str(), target.dir,
-                    target.name.c_str(), RENAME_NOREPLACE) == 0;
-  const bool refused =
-      !moved && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP;
-#else
-  const bool refused = false;
-#endif
-  // A file system that cannot refuse by itself: look first.
-  if (!moved && !refused) {
-    if (StatAt(target, &status, false)) {
-      errno = EEXIST;
-    } else {
-      moved = renameat(source.dir, source.name.c_str(), target.dir,
-                       target.name.c_str()) == 0;
-    }
-  }
+  const bool moved = RenameWithoutReplacing(source, target);
   // A folder moved, or not where the run thought it was: the working
   // folders are looked for by name again.
   if (folder) {
