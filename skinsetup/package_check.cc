@@ -128,7 +128,8 @@ void CheckMapLines(platform::Platform& os, const std::string& path,
   std::int32_t max = -1;
   int line = 1;
   bool in_long_line = false;
-  while (!reader.AtEnd() && !reader.Failed()) {
+  // The reading stops at the end, or where the stream fails.
+  for (;;) {
     // A filler that no terminating zero is: the piece read ends at the
     // last byte before it.
     char piece[kMapLineSize];

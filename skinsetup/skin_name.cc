@@ -59,8 +59,7 @@ bool IsSkinFolderPath(const platform::Platform& os,
                       const std::string& skins_folder,
                       const std::string& folder) {
   const std::string prefix = skins_folder + os.Separator();
-  return folder.size() > prefix.size() &&
-         folder.compare(0, prefix.size(), prefix) == 0 &&
+  return folder.compare(0, prefix.size(), prefix) == 0 &&
          IsAcceptableSkinName(folder.substr(prefix.size()));
 }
 
