@@ -145,7 +145,6 @@ class FakePlatform : public Platform {
   std::map<std::string, std::map<std::string, Bytes>> registry;
   OsVersionInfo version{148, 5, 1, 2600, 2, ""};
   u64 free_to_caller = 1u << 30, total_free = 1u << 30;
-  u32 sectors_per_cluster = 8, bytes_per_sector = 512, free_clusters = 1 << 18;
   std::map<u32, std::string> error_texts = {
       {kFault, "Errore di I/O.\r\n"},
       {kDenied, "Accesso negato.\r\n"},
@@ -272,8 +271,8 @@ class FakePlatform : public Platform {
   bool QueryFreeSpace(S root, u32* spc, u32* bps, u32* free,
                       u32* total) override {
     if (Call("FreeSpace", root)) return false;
-    *spc = sectors_per_cluster, *bps = bytes_per_sector;
-    return *free = *total = free_clusters, true;
+    *spc = 8, *bps = 512;  // And 2^18 clusters: 1 GiB.
+    return *free = *total = 1 << 18, true;
   }
 
   int Access(S path, int, int* error) override {

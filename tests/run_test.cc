@@ -49,6 +49,7 @@ std::string Astral(int count) {
 std::string InSkins(const std::string& name) {
   return std::string(kSkins) + "\\" + name;
 }
+const std::string kMax7 = "SKIN-COMPATIBILITY-MAX=7\n";
 void Map(FakePlatform& os, const std::string& text) {
   os.AddFile(InPkg("cliver.map"), text);
 }
@@ -110,6 +111,26 @@ const Row kRows[] = {
    {kS}},
   {SET(Map(os, "SKIN-COMPATIBILITY-MIN=0\nSKIN-COMPATIBILITY-MAX=0\n");
        Revision(os, {0})), 1, {kS}},
+  // The map's lines: a name without a value, a line without a name, no
+  // range (or half of one, or an empty one); nothing is read from the
+  // registry before the map has given one. A missing last line feed
+  // changes nothing, a later value replaces an earlier one, and a long
+  // line is two: 511 characters, then a name without a value.
+  {SET(Map(os, "AUTHOR\n")), 0, {F(kCannotInstall, 6)},
+   THEN(!os.Happened(std::string("OpenUserKey ") + kRevisionKey))},
+  {SET(Map(os, "= A\n")), 0, {F(kCannotInstall, 5)}},
+  {SET(Map(os, "")), 0, {F(kCannotInstall, 7)}},
+  {SET(Map(os, kMax7)), 0, {F(kCannotInstall, 7)}},
+  {SET(Map(os, "SKIN-COMPATIBILITY-MIN=-3\n" + kMax7)), 0,
+   {F(kCannotInstall, 7)}},
+  {SET(Map(os, "SKIN-COMPATIBILITY-MIN=6\nSKIN-COMPATIBILITY-MAX=5\n")), 0,
+   {F(kCannotInstall, 7)}},
+  {SET(Map(os, std::string(kMap, sizeof kMap - 2))), 1, {kS}},
+  {SET(Map(os, "SKIN-COMPATIBILITY-MIN=9\n" + kMax7 +
+               "SKIN-COMPATIBILITY-MIN=5\n")), 1, {kS}},
+  {SET(Map(os, "X=" + std::string(598, 'x') + "\n" + kMap)), 0,
+   {F(kCannotInstall, 6)}},
+  {SET(Map(os, "X=" + std::string(509, 'x') + "\n" + kMap)), 1, {kS}},
   {SET(Map(os, "SKIN-COMPATIBILITY-MIN=6\nSKIN-COMPATIBILITY-MAX=7\n")), 0,
    {F(kIncompatible, 3)}},
   {SET(Map(os, "SKIN-COMPATIBILITY-MIN=3\nSKIN-COMPATIBILITY-MAX=4\n")), 0,
@@ -584,33 +605,6 @@ TEST(RunTest, SkinNamesWindowsWouldNotStoreAsTypedAreRefusedFirst) {
     FakePlatform os = Installation();
     EXPECT_EQ(RunSetup(os, name), 1) << name;
     EXPECT_TRUE(os.HasFile(std::string(kSkins) + "\\" + name + "\\a.bmp"));
-  }
-}
-
-// The map's lines and what becomes of the run (-1: accepted); nothing is
-// read from the registry before the map has given a range.
-TEST(RunTest, MapDecidesTheRange) {
-  const std::string min3 = "SKIN-COMPATIBILITY-MIN=3\n";
-  const std::string max7 = "SKIN-COMPATIBILITY-MAX=7\n";
-  // clang-format off
-  const std::pair<std::string, int> cases[] = {
-      {"AUTHOR\n", 6}, {"= A\n", 5}, {"", 7}, {max7, 7},
-      {"SKIN-COMPATIBILITY-MIN=-3\n" + max7, 7},
-      {"SKIN-COMPATIBILITY-MIN=6\nSKIN-COMPATIBILITY-MAX=5\n", 7},
-      {min3 + max7.substr(0, max7.size() - 1), -1},  // No final line feed.
-      {"SKIN-COMPATIBILITY-MIN=9\n" + max7 + "SKIN-COMPATIBILITY-MIN=5\n", -1},
-      // A long line is two: 511 characters, then a name without a value.
-      {"X=" + std::string(598, 'x') + "\n" + min3 + max7, 6},
-      {"X=" + std::string(509, 'x') + "\n" + min3 + max7, -1},
-  };
-  // clang-format on
-  for (const auto& [map, code] : cases) {
-    FakePlatform os = Installation();
-    Map(os, map);
-    EXPECT_EQ(RunSetup(os), code < 0 ? 1 : 0) << map;
-    if (code < 0) continue;
-    EXPECT_EQ(os.boxes.back(), F(kCannotInstall, code)) << map;
-    EXPECT_FALSE(os.Happened(std::string("OpenUserKey ") + kRevisionKey));
   }
 }
 

@@ -23,7 +23,7 @@ using skinsetup::kWorkingSlots, skinsetup::NewFolderName;
 // The text named `name` in texts.txt, as the user reads it.
 inline const std::string& Text(const std::string& name) {
   static const auto* texts = [] {
-    auto* texts = new std::map<std::string, std::string>;
+    auto* named = new std::map<std::string, std::string>;
     std::ifstream in(SKINSETUP_TESTS_DIR "/texts.txt");
     for (std::string line; std::getline(in, line);) {
       const std::size_t equals = line.find('=');
@@ -32,9 +32,9 @@ inline const std::string& Text(const std::string& name) {
       for (std::size_t at; (at = text.find("\\n")) != std::string::npos;) {
         text.replace(at, 2, "\n");
       }
-      (*texts)[line.substr(0, equals)] = text;
+      (*named)[line.substr(0, equals)] = text;
     }
-    return texts;
+    return named;
   }();
   return texts->at(name);
 }
