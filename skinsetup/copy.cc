@@ -227,7 +227,7 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
       run.szDestFile = run.tmp2 + sep + name;
       run.szRelName = std::string(".") + sep + name;
       if (IsInstallerOrDots(run.szRelName, run.szExeName, name) ||
-          name == run.szLogEntry) {
+          run.logEntries.count(name) != 0) {
         continue;
       }
       ShowTrace(os, run, run.szDestFile, kTraceDestination);

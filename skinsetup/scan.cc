@@ -88,8 +88,9 @@ void ScanPackage(platform::Platform& os, SkinSetupRun& run,
       run.lpFileName = run.szCurDir + sep + name;
       ShowTrace(os, run, run.lpFileName, kTraceFileName);
       run.szRelName = std::string(".") + sep + name;
+      // The log may be there under more than one name: a link, a hard link.
       if (IsRunLog(os, run, run.lpFileName)) {
-        run.szLogEntry = name;
+        run.logEntries.insert(name);
         continue;
       }
       if (name == kMapName) {

@@ -23,17 +23,17 @@ namespace skinsetup {
 // so no composed path can overrun its field; the system refuses a path it
 // cannot handle when the path is used.
 struct SkinSetupRun {
-  Switches switches;            // Those before the skin's name.
-  platform::Log log = nullptr;  // Where /LOG writes,
-  platform::FileId logId{};     // and what file that is,
-  bool bLogIdKnown = false;     // where the system can tell,
-  std::string szLogEntry;       // and its name in the package, if it is there.
-  bool bLogCreated = false;     // Whether the run made it,
-  bool bLogHeldBack = false;    // and whether its lines wait, in
-  std::string szLogHeldBack;    // here, until it is known to be no skin file.
-  std::string szOutcome;        // The failure shown last, for the log.
-  std::string szSkinName;       // The command tail after the switches.
-  std::string szExeName;        // The invocation name, with the suffix rule.
+  Switches switches;                 // Those before the skin's name.
+  platform::Log log = nullptr;       // Where /LOG writes,
+  platform::FileId logId{};          // and what file that is,
+  bool bLogIdKnown = false;          // where the system can tell,
+  std::set<std::string> logEntries;  // and its names in the package.
+  bool bLogCreated = false;          // Whether the run made it,
+  bool bLogHeldBack = false;         // and whether its lines wait, in
+  std::string szLogHeldBack;  // here, until it is known to be no skin file.
+  std::string szOutcome;      // The failure shown last, for the log.
+  std::string szSkinName;     // The command tail after the switches.
+  std::string szExeName;      // The invocation name, with the suffix rule.
   std::string szValue;   // Install directory, then Skins, then skin folder.
   std::string szRoot;    // Where the free space is asked for.
   std::string szCurDir;  // The package folder.

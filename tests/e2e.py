@@ -203,6 +203,10 @@ def installed_here(sandbox):
 ANY_SCRIPT = "Niebieski Синий 蓝色"
 SCENARIOS = [
     Row("first install", lambda s: None, 1, [SUCCESS], "installed"),
+    # A client's first skin: its Skins folder is made.
+    Row("first skin of a client", lambda s: os.rmdir(s.skins), 1, [SUCCESS],
+        lambda s, before: dict(s.installed(before), **{
+            os.path.relpath(s.skins, s.root): ("dir",)})),
     Row("reinstall", lambda s: s.install_earlier(), 1, [QUESTION, SUCCESS],
         "installed"),
     Row("reinstall refused", lambda s: s.install_earlier(), 0, [QUESTION],
@@ -219,12 +223,12 @@ SCENARIOS = [
                    os.path.join(s.skin(), ".skinsetup-discard")),
         os.symlink(".", os.path.join(s.skin(), ".skinsetup-kept"))),
         1, [QUESTION, SUCCESS], "installed"),
-    # Unattended: installed, declined (/S answers No), or rolled back, as
-    # the log's last line says too.
+    # Unattended: installed, declined (/S, in any case, answers No), or
+    # rolled back, as the log's last line says too.
     Row("unattended install", lambda s: None, 0, [], "installed",
         tail="/S /LOG={log} Blue", log=outcome(TEXTS["kSuccess"], 0)),
     Row("unattended reinstall", lambda s: s.install_earlier(), 1602, [],
-        "unchanged", tail="/S /LOG={log} Blue",
+        "unchanged", tail="/s /LOG={log} Blue",
         log=outcome(TEXTS["kLogDeclined"], 1602)),
     Row("unattended failed copy", failing_copy, 1603, [], "unchanged",
         tail="/S /OVERWRITE /LOG={log} Blue",

@@ -389,6 +389,25 @@ class PosixTest(unittest.TestCase):
                 expected[linked] = before[linked]
                 self.assertEqual(box.snapshot(), expected)
 
+    def test_a_log_named_through_links_is_known_for_what_it_is(self):
+        # A link to the skin folder names a log inside it, refused; a link
+        # to a file of the package names no package file, nor does a link
+        # in the package to that link.
+        box = Sandbox(self, earlier=True)
+        write(box.pkg, {"install.log": b""})
+        for name, target in (("to-log", "pkg/install.log"),
+                             ("pkg/log-link", "../to-log"),
+                             ("to-skin", box.skin())):
+            os.symlink(target, os.path.join(box.root, name))
+        before = box.snapshot()
+        run = lambda log: box.run("/S", "/OVERWRITE", "/LOG=" + os.path.join(
+            box.root, log), "Blue", answer=None)[0]
+        self.assertEqual((run("to-skin/x.log"), box.snapshot()),
+                         (1603 % 256, before))
+        self.assertEqual(run("to-log"), 0)
+        self.assertEqual(sorted(os.listdir(box.skin())),
+                         sorted(list(box.new) + ["cliver.map", "user.cfg"]))
+
 
 if __name__ == "__main__":
     SETUP = os.path.abspath(sys.argv.pop(1))

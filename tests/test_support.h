@@ -49,16 +49,6 @@ inline std::string Expand(std::string pattern) {
   return pattern;
 }
 
-// The names of the fatal errors' texts.
-constexpr char kCannotInstall[] = "kCannotInstall";
-constexpr char kNotInstalled[] = "kNotInstalled";
-constexpr char kIncompatible[] = "kIncompatible";
-constexpr char kCannotCreateSkins[] = "kCannotCreateSkins";
-constexpr char kNoSpace[] = "kNoSpace";
-constexpr char kCannotCopy[] = "kCannotCopy";
-constexpr char kSkinNotInstalled[] = "kSkinNotInstalled";
-constexpr char kCannotRemove[] = "kCannotRemove";
-
 constexpr char kClientKey[] = "SOFTWARE\\QV CLIENT";
 constexpr char kRevisionKey[] = "SOFTWARE\\QV CLIENT\\NEWREVISION";
 constexpr char kSkins[] = "D:\\Apps\\Client\\Skins";
@@ -70,11 +60,10 @@ inline std::string InSkin(const std::string& name) {
 }
 inline std::string InPkg(const std::string& name) { return "C:\\Pkg\\" + name; }
 
-inline std::string Failure(const char* text, int code) {
-  return Text(text) + Text("kCodeLabel") + std::to_string(code);
-}
-inline Box F(const char* text, int code) {  // A fatal failure's box.
-  return {Failure(text, code), Text("kProgramTitle"), platform::kBoxOk};
+// A fatal failure's box: the text named `text`, and the code.
+inline Box F(const char* text, int code) {
+  return {Text(text) + Text("kCodeLabel") + std::to_string(code),
+          Text("kProgramTitle"), platform::kBoxOk};
 }
 const Box kS{Text("kSuccess"), Text("kProgramTitle"), platform::kBoxOk};
 const Box kQ{Text("kAlreadyPresent"), Text("kProgramTitle"),
