@@ -106,6 +106,20 @@ def package_files(count, size, tag):
             for i in range(count)}
 
 
+DEEP = "<deep>"  # A client folder as deep as deep_client makes it.
+
+
+def deep_client(root_length):
+    """A client folder, below a sandbox of `root_length` characters, where
+    the skin's files just fit Windows' plain form of 260 characters: the
+    working folders lengthen every path past it."""
+    elements, left = [], 250 - root_length - len("/Skins/Blue/f0000.dat")
+    while left > 1:
+        elements.append("d" * min(left - 1, 100))
+        left -= len(elements[-1]) + 1
+    return os.path.join(*elements)
+
+
 class Sandbox:
     """A client folder with its Skins folder and a package folder holding
     `files`, the map and the installer `program`. A suite's subclass sets
@@ -117,6 +131,8 @@ class Sandbox:
     def __init__(self, test, program, files, work=None, client="client"):
         self.root = tempfile.mkdtemp(prefix="skinsetup-e2e-", dir=work)
         test.addCleanup(shutil.rmtree, self.root, True)
+        if client == DEEP:
+            client = deep_client(len(self.shown(self.root)))
         self.skins = os.path.join(self.root, client, "Skins")
         self.pkg = os.path.join(self.root, "pkg")
         self.new, self.old = files, {}
@@ -244,6 +260,9 @@ SCENARIOS = [
     Row("names in any script", lambda s: None, 1, [SUCCESS],
         lambda s, before: s.installed(before, ANY_SCRIPT), tail=ANY_SCRIPT,
         client="Łukasz Клиент 客户"),
+    # Paths that the working folders lengthen past 260 characters.
+    Row("deep install directory", lambda s: s.install_earlier(), 1,
+        [QUESTION, SUCCESS], "installed", client=DEEP),
     # Read-only files are replaced, installed read-only, and put back so.
     Row("read-only reinstall", read_only, 1, [QUESTION, SUCCESS],
         "installed"),

@@ -92,11 +92,6 @@ class FakePlatform : public Platform {
   void SetValue(S key, S name, Bytes bytes) {
     registry[Fold(key)][Fold(name)] = bytes;
   }
-  void SetDword(S key, S name, u32 v) {
-    SetValue(key, name,
-             {Bytes::value_type(v), Bytes::value_type(v >> 8),
-              Bytes::value_type(v >> 16), Bytes::value_type(v >> 24)});
-  }
   // Makes call `nth` (from 1) of operation `op`, as the events name it,
   // fail with an I/O error: once, or every time from then on.
   void FailCall(S op, int nth = 1, bool from_then_on = false) {

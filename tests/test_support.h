@@ -92,7 +92,7 @@ inline FakePlatform Installation() {
   FakePlatform os;
   os.dirs.insert({"D:\\Apps", "D:\\Apps\\Client", kSkins, "C:\\Pkg"});
   InstallDir(os, std::string("D:\\Apps\\Client", 15));
-  os.SetDword(kRevisionKey, "SKIN-COMPATIBILITY", 5);
+  os.SetValue(kRevisionKey, "SKIN-COMPATIBILITY", {5, 0, 0, 0});  // DWORD.
   os.AddFile(InPkg("a.bmp"), "aaaa");
   os.AddFile(InPkg("b.bmp"), "bb");
   os.AddFile(InPkg("cliver.map"), kMap);

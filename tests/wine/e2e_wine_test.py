@@ -227,20 +227,6 @@ class WineTest(unittest.TestCase):
         self.assertEqual(box.run(answer="n", locale="ru_RU.UTF-8"),
                          (0, [QUESTION]))
 
-    def test_deep_install_directory_reinstalls(self):
-        # The skin's files just fit the plain form's 260 characters; the
-        # working folders lengthen every path past it.
-        root = len(windows_path(WINE.work)) + len("\\skinsetup-e2e-12345678")
-        elements, left = [], 250 - root - len("\\Skins\\Blue\\f0000.dat")
-        while left > 1:
-            elements.append("d" * min(left - 1, 100))
-            left -= len(elements[-1]) + 1
-        box = Sandbox(self, client=os.path.join(*elements))
-        before = box.snapshot()
-        self.assertEqual(box.run(), (1, [SUCCESS]))
-        self.assertEqual(box.run(), (1, [QUESTION, SUCCESS]))
-        self.assertEqual(box.snapshot(), box.installed(before))
-
     def test_signed_copy_verifies_and_runs(self):
         # A throwaway certificate stands in for the maintainer's, its key on
         # a software token (SoftHSM) as a release's is on a hardware one,
