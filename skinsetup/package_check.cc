@@ -131,13 +131,14 @@ void CheckMapLines(platform::Platform& os, const std::string& path,
   // The reading stops at the end, or where the stream fails.
   for (;;) {
     // A filler that no terminating zero is: the piece read ends at the
-    // last byte before it.
+    // last byte before it. A piece read holds at least one byte, so the
+    // zero is never the first.
     char piece[kMapLineSize];
     std::memset(piece, '\xFF', sizeof piece);
     if (!reader.GetLine(piece, sizeof piece)) break;
     int length = kMapLineSize - 1;
-    while (length > 0 && piece[length] == '\xFF') --length;
-    const bool ends = length > 0 && piece[length - 1] == '\n';
+    while (piece[length] == '\xFF') --length;
+    const bool ends = piece[length - 1] == '\n';
     if (!ends && !reader.AtEnd() && !in_long_line) {
       Add(problems, AtMapLine(line), kCheckLongLine);
     }
