@@ -50,16 +50,17 @@ MapLine ParseMapLine(const char* line) {
 std::int32_t ParseInteger(const std::string& value) {
   constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
   constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
+  // The reading stops at the string's terminating zero, as atoi's does.
   std::size_t at = 0;
-  while (at < value.size() && IsSpace(value[at])) ++at;
+  while (IsSpace(value[at])) ++at;
   bool negative = false;
-  if (at < value.size() && (value[at] == '+' || value[at] == '-')) {
+  if (value[at] == '+' || value[at] == '-') {
     negative = value[at] == '-';
     ++at;
   }
   // Accumulate the magnitude, stopping once it is past either bound.
   std::int64_t magnitude = 0;
-  for (; at < value.size() && value[at] >= '0' && value[at] <= '9'; ++at) {
+  for (; value[at] >= '0' && value[at] <= '9'; ++at) {
     if (magnitude <= kMax + 1) magnitude = magnitude * 10 + (value[at] - '0');
   }
   if (negative)

@@ -159,7 +159,6 @@ void ReleaseLog(platform::Platform& os, SkinSetupRun& run) {
     os.AppendLog(run.log, run.szLogHeldBack);
   }
   run.bLogHeldBack = false;
-  run.szLogHeldBack.clear();
 }
 
 void RefuseLog(platform::Platform& os, SkinSetupRun& run) {

@@ -312,10 +312,11 @@ const Row kRows[] = {
    THEN(os.TreeOf(kSkin) == Installed() && os.open_handles == 0 &&
         os.events[0] == "SuppressSystemBoxes"),
    "/S " LOG "Blue", "{kLogOutcome} {kSuccess} ({kLogStatus} 0)"},
-  // A log kept in the package folder is no part of the package.
+  // A log kept in the package folder (where a relative path puts it) is no
+  // part of the package.
   {SET(), 0, {},
    THEN(os.TreeOf(kSkin) == Installed() && os.HasFile(InPkg("install.log"))),
-   "/S /LOG=C:\\Pkg\\install.log Blue"},
+   "/S /LOG=install.log Blue"},
   {SET(Earlier(os)), 0, {}, THEN(os.files[InSkin("a.bmp")].content == "aaaa"),
    "/S /OVERWRITE " LOG "Blue", "{kLogOutcome} {kSuccess} ({kLogStatus} 0)"},
   {SET(Earlier(os); os.answers = {kIdNo}), 1, {kS},
@@ -369,16 +370,21 @@ const Row kRows[] = {
   {SET(Earlier(os); os.AddFile(InSkin("b.bmp"), "old b");
        os.FailCall("Rename", 2)),
    0, {kRQ, CopyError(), F("kCannotRemove", 1)}, Same, "/UNINSTALL Blue"},
+  {SET(Earlier(os); os.FailCall("SyncFolder")), 0,
+   {kRQ, CopyError(), F("kCannotRemove", 1)}, Same, "/UNINSTALL Blue"},
   // Unattended: removed, or not installed (as deployment tools read it).
   {SET(Earlier(os); os.files.erase(InSkin("notes.txt"))), 0, {},
-   THEN(!os.HasDir(kSkin) && os.open_handles == 0),
+   THEN(!os.HasDir(kSkin) && os.open_handles == 0 &&
+        os.files["C:\\log.txt"].content.find(Expand("{kLogRemoving} ") +
+                                             kSkin) != std::string::npos),
    "/S " LOG "/UNINSTALL Blue", "{kLogOutcome} {kRemoved} ({kLogStatus} 0)"},
   {SET(), 1605, {}, nullptr, "/S " LOG "/UNINSTALL Blue",
    "{kLogOutcome} {kSkinNotInstalled}{kCodeLabel}0 ({kLogStatus} 1605)"},
-  // A check: valid, with the bytes to copy, or not (its problems are named
-  // in the end-to-end tests); no registry, nothing written.
-  {SET(), 1,
-   {{Expand("{kCheckValid}\n{kLogPackage} 56"), Text("kProgramTitle"),
+  // A check: valid (a map may end with the end-of-file mark), with the
+  // bytes to copy, or not (its problems are named in the end-to-end
+  // tests); no registry, nothing written.
+  {SET(Map(os, std::string(kMap) + "\x1A")), 1,
+   {{Expand("{kCheckValid}\n{kLogPackage} 57"), Text("kProgramTitle"),
      kBoxOk}},
    THEN(Same(os, before) && !os.Happened("OpenUserKey")), "/CHECK"},
   {SET(os.files.erase(InPkg("cliver.map"))), 1603, {}, nullptr,
@@ -390,9 +396,14 @@ const Row kRows[] = {
            {std::string(255, 'x'), Astral(128), std::string("\xCE\xA9.bmp"),
             std::string("\xCF\x89.bmp"), std::string("\xD0\x80.bmp"),
             std::string("\xD1\x90.bmp"), std::string("\xD0\x8F.bmp"),
-            std::string("\xD1\x9F.bmp")}) { os.AddFile(InPkg(name), "z"); }),
+            std::string("\xD1\x9F.bmp"), std::string("\xC3\x80\xC3\x9E"),
+            std::string("\xC3\xA0\xC3\xBE"), std::string("\xCE\x91"),
+            std::string("\xCE\xB1")}) { os.AddFile(InPkg(name), "z"); }),
    0,
-   {{Expand("{kCheckProblems}\n\xCF\x89.bmp: {kCheckSameName} \xCE\xA9.bmp\n"
+   {{Expand("{kCheckProblems}\n"
+            "\xC3\xA0\xC3\xBE: {kCheckSameName} \xC3\x80\xC3\x9E\n"
+            "\xCE\xB1: {kCheckSameName} \xCE\x91\n"
+            "\xCF\x89.bmp: {kCheckSameName} \xCE\xA9.bmp\n"
             "\xD1\x90.bmp: {kCheckSameName} \xD0\x80.bmp\n"
             "\xD1\x9F.bmp: {kCheckSameName} \xD0\x8F.bmp\n") +
          Astral(128) + ": " + Text("kCheckLongName"),

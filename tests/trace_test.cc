@@ -47,13 +47,21 @@ TEST(TraceTest, EveryTracePointOfAnInstallFiresInOrder) {
 )"));
 }
 
-TEST(TraceTest, FileThatCannotBeOpenedIsNamedAfterTheFailure) {
-  FakePlatform os = Installation();
-  os.FailCall("OpenExclusive");
-  RunSetup(os);
-  EXPECT_EQ(os.boxes.back(),
-            (Box{".\\a.bmp", Text("kTraceBadFile"), platform::kBoxOk}));
-  EXPECT_EQ(os.boxes.rbegin()[1], F("kCannotInstall", 8));
+// A file that cannot be opened, or whose size cannot be read.
+TEST(TraceTest, FileThatCannotBeReadIsNamedAfterTheFailure) {
+  for (const auto& [op, code, trace] :
+       {std::make_tuple(
+            "OpenExclusive", 8,
+            Box{".\\a.bmp", Text("kTraceBadFile"), platform::kBoxOk}),
+        std::make_tuple("FileSize", 9,
+                        Box{Text("kTraceSizeFailedText"),
+                            Text("kTraceSizeFailed"), platform::kBoxOk})}) {
+    FakePlatform os = Installation();
+    os.FailCall(op);
+    RunSetup(os);
+    EXPECT_EQ(os.boxes.back(), trace);
+    EXPECT_EQ(os.boxes.rbegin()[1], F("kCannotInstall", code));
+  }
 }
 
 }  // namespace
