@@ -1,5 +1,6 @@
 #include "skinsetup/map_parser.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -49,7 +50,6 @@ MapLine ParseMapLine(const char* line) {
 
 std::int32_t ParseInteger(const std::string& value) {
   constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-  constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
   // The reading stops at the string's terminating zero, as atoi's does.
   std::size_t at = 0;
   while (IsSpace(value[at])) ++at;
@@ -58,14 +58,14 @@ std::int32_t ParseInteger(const std::string& value) {
     negative = value[at] == '-';
     ++at;
   }
-  // Accumulate the magnitude, stopping once it is past either bound.
+  // Accumulate the magnitude, saturating one past the largest value: the
+  // smallest value's magnitude.
   std::int64_t magnitude = 0;
   for (; value[at] >= '0' && value[at] <= '9'; ++at) {
-    if (magnitude <= kMax + 1) magnitude = magnitude * 10 + (value[at] - '0');
+    magnitude = std::min(magnitude * 10 + (value[at] - '0'), kMax + 1);
   }
-  if (negative)
-    return static_cast<std::int32_t>(-magnitude < kMin ? kMin : -magnitude);
-  return static_cast<std::int32_t>(magnitude > kMax ? kMax : magnitude);
+  return static_cast<std::int32_t>(negative ? -magnitude
+                                            : std::min(magnitude, kMax));
 }
 
 }  // namespace skinsetup
