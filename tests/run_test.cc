@@ -562,8 +562,6 @@ TEST(RunTest, EarlierFileHeldAtTheTakeOverIsNeverPutBack) {
   EXPECT_EQ(os.files[InSkin("a.bmp")].content, "aaaa");
 }
 
-
-
 // The log of a run with a user: every step and every box, with its answer,
 // each on one line.
 TEST(RunTest, LogHoldsEveryStepAndBoxInOrder) {
@@ -616,17 +614,25 @@ TEST(RunTest, SkinNamesWindowsWouldNotStoreAsTypedAreRefusedFirst) {
 TEST(RunTest, SkinsFolderIsLockedFromTheQuestionToTheSuccessBox) {
   FakePlatform os = Installation();
   Earlier(os);
-  EXPECT_EQ(RunSetup(os), 1);
-  auto at = [&](const std::string& prefix) {
-    return std::find_if(os.events.begin(), os.events.end(),
+  EXPECT_EQ(RunSetup(os, LOG "Blue"), 1);
+  FakePlatform first = Installation();
+  EXPECT_EQ(RunSetup(first, LOG "Blue"), 1);
+  auto at = [](const FakePlatform& run, const std::string& prefix) {
+    return std::find_if(run.events.begin(), run.events.end(),
                         [&](auto& e) { return e.rfind(prefix, 0) == 0; }) -
-           os.events.begin();
+           run.events.begin();
   };
-  EXPECT_LT(at(std::string("Lock ") + kSkins), at("Box " + kQ.caption));
-  EXPECT_LT(at("Copy"), at("Unlock"));
+  const std::string question = "Box " + kQ.caption;
+  EXPECT_LT(at(os, std::string("Lock ") + kSkins), at(os, question));
+  EXPECT_LT(at(os, "Copy"), at(os, "Unlock"));
   // The new files are on the disk before the earlier ones are discarded.
-  EXPECT_LT(at("SyncFolder " + std::string(kSkin)), at("RenameFolder"));
-  EXPECT_EQ(at("Unlock") + 1, at("Box " + kS.caption + ": " + kS.text));
+  EXPECT_LT(at(os, "SyncFolder " + std::string(kSkin)),
+            at(os, "RenameFolder"));
+  EXPECT_EQ(at(os, "Unlock") + 1, at(os, "Box " + kS.caption + ": " + kS.text));
+  // The log has the run's lines before the question waits for an answer,
+  // and before a first installation copies.
+  EXPECT_LT(at(os, "AppendLog"), at(os, question));
+  EXPECT_LT(at(first, "AppendLog"), at(first, "Copy"));
 }
 
 }  // namespace
