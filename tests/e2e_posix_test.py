@@ -367,10 +367,14 @@ class PosixTest(unittest.TestCase):
                     os.remove(os.path.join(box.skin(), name))
                     os.symlink(os.path.join(box.root, "outside", target),
                                os.path.join(box.skin(), name))
-                # A package file that is a link to the installed one.
-                os.remove(os.path.join(box.pkg, "f0001.dat"))
-                os.symlink(os.path.join(box.skin(), "f0001.dat"),
-                           os.path.join(box.pkg, "f0001.dat"))
+                # A package file that is a link to the installed one, and
+                # one that links where the installed one links.
+                for name, target in (
+                        ("f0001.dat", os.path.join(box.skin(), "f0001.dat")),
+                        ("f0002.dat", os.path.join(box.root, "outside",
+                                                   "target"))):
+                    os.remove(os.path.join(box.pkg, name))
+                    os.symlink(target, os.path.join(box.pkg, name))
                 if fails:  # A folder where a later package file must go.
                     os.remove(os.path.join(box.skin(), "f0004.dat"))
                     os.mkdir(os.path.join(box.skin(), "f0004.dat"))
@@ -398,6 +402,9 @@ class PosixTest(unittest.TestCase):
                 linked = os.path.join(skin, "f0001.dat")
                 after = box.snapshot()
                 expected[linked] = before[linked]
+                if not fails:  # A link in the skin is no file of its own.
+                    expected[os.path.join(skin, "f0002.dat")] = before[
+                        os.path.join("outside", "target")]
                 expected["pkg/install.log"] = after["pkg/install.log"]
                 self.assertEqual(after, expected)
 
