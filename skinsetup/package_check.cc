@@ -82,12 +82,11 @@ std::u32string Capitals(const std::string& name) {
 long long ReadAll(platform::Platform& os, platform::Stream stream) {
   char buffer[4096];
   long long total = 0;
-  for (long count;
-       (count = os.ReadStream(stream, buffer, sizeof buffer)) != 0;) {
-    if (count < 0) return -1;
+  long count;
+  while ((count = os.ReadStream(stream, buffer, sizeof buffer)) > 0) {
     total += count;
   }
-  return total;
+  return count == 0 ? total : -1;
 }
 
 // A NUL or a Ctrl-Z ends what the installation reads of the map: a

@@ -60,6 +60,13 @@ void Version(FakePlatform& os, std::uint32_t platform_id, std::uint32_t build) {
   os.version.dwPlatformId = platform_id;
   os.version.dwBuildNumber = build;
 }
+// a z à þ ÿ α ω а я ѐ џ, and in capitals, as Windows compares names.
+constexpr char kLowerCase[] =
+    "az\xC3\xA0\xC3\xBE\xC3\xBF\xCE\xB1\xCF\x89"
+    "\xD0\xB0\xD1\x8F\xD1\x90\xD1\x9F";
+constexpr char kUpperCase[] =
+    "AZ\xC3\x80\xC3\x9E\xC5\xB8\xCE\x91\xCE\xA9"
+    "\xD0\x90\xD0\xAF\xD0\x80\xD0\x8F";
 // A run stopped after its copy left a discard folder, to be emptied first.
 void Leftover(FakePlatform& os) {
   os.dirs.insert(Discard());
@@ -392,23 +399,15 @@ const Row kRows[] = {
   {SET(os.files.erase(InPkg("cliver.map"))), 1603, {}, nullptr,
    "/S " LOG "/CHECK", "{kLogOutcome} {kCheckProblems} ({kLogStatus} 1603)"},
   // Names as Windows counts and compares them: 255 letters are not too
-  // long, 128 that take two UTF-16 units each are; Greek and Cyrillic
-  // letters differ in case only, to the ends of their ranges.
+  // long, 128 that take two UTF-16 units each are; Latin, Greek and
+  // Cyrillic letters, to the ends of their ranges, differ in case only.
   {SET(for (const std::string& name :
-           {std::string(255, 'x'), Astral(128), std::string("\xCE\xA9.bmp"),
-            std::string("\xCF\x89.bmp"), std::string("\xD0\x80.bmp"),
-            std::string("\xD1\x90.bmp"), std::string("\xD0\x8F.bmp"),
-            std::string("\xD1\x9F.bmp"), std::string("\xC3\x80\xC3\x9E"),
-            std::string("\xC3\xA0\xC3\xBE"), std::string("\xCE\x91"),
-            std::string("\xCE\xB1")}) { os.AddFile(InPkg(name), "z"); }),
+           {std::string(255, 'x'), Astral(128), std::string(kLowerCase),
+            std::string(kUpperCase)}) { os.AddFile(InPkg(name), "z"); }),
    0,
-   {{Expand("{kCheckProblems}\n"
-            "\xC3\xA0\xC3\xBE: {kCheckSameName} \xC3\x80\xC3\x9E\n"
-            "\xCE\xB1: {kCheckSameName} \xCE\x91\n"
-            "\xCF\x89.bmp: {kCheckSameName} \xCE\xA9.bmp\n"
-            "\xD1\x90.bmp: {kCheckSameName} \xD0\x80.bmp\n"
-            "\xD1\x9F.bmp: {kCheckSameName} \xD0\x8F.bmp\n") +
-         Astral(128) + ": " + Text("kCheckLongName"),
+   {{Expand("{kCheckProblems}\n") + kLowerCase + ": " +
+         Text("kCheckSameName") + " " + kUpperCase + "\n" + Astral(128) +
+         ": " + Text("kCheckLongName"),
      Text("kProgramTitle"), kBoxOk}},
    nullptr, "/CHECK"},
   {SET(os.FailCall("OpenListing")), 0,
