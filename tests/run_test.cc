@@ -376,6 +376,8 @@ const Row kRows[] = {
    "/UNINSTALL Blue"},
   {SET(Earlier(os); os.answers = {kIdNo}), 0, {kRQ}, Same, "/UNINSTALL Blue"},
   {SET(), 0, {F("kSkinNotInstalled", 0)}, Same, "/UNINSTALL Blue"},
+  {SET(Earlier(os); os.FailCall("OpenListing")), 0, {F("kCannotRemove", 1)},
+   Same, "/UNINSTALL Blue"},
   {SET(Earlier(os); os.AddFile(InSkin("b.bmp"), "old b");
        os.FailCall("Rename", 2)),
    0, {kRQ, CopyError(), F("kCannotRemove", 1)}, Same, "/UNINSTALL Blue"},
@@ -597,15 +599,15 @@ TEST(RunTest, SkinNamesWindowsWouldNotStoreAsTypedAreRefusedFirst) {
   for (const char* name :
        {"", "..", ".", "a\\b", "..\\x", "a/b", "/", "C:Blue", "Blue.",
         "My Skin ", "\"My Skin\"", "a<b", "a>b", "a|b", "a?b", "a*b", "a\tb",
-        "\x1f", "CON", "con.txt", "Nul", "AUX .bmp", "lpt9.x", "COM\xC2\xB9",
-        ".skinsetup-lock", ".SkinSetup-Kept"}) {
+        "\x1f", "CON", "con.txt", "Nul", "AUX .bmp", "lpt9.x", "com1",
+        "COM\xC2\xB9", ".skinsetup-lock", ".SkinSetup-Kept"}) {
     FakePlatform os = Installation();
     EXPECT_EQ(RunSetup(os, name), 0) << name;
     EXPECT_EQ(os.boxes, std::vector<Box>{F("kCannotInstall", 0)});
     EXPECT_EQ(os.events.size(), 2u);  // The box and the exit.
   }
-  for (const char* name : {"My Skin", "..Blue", "Blue.skin", "CONSOLE", "COM10",
-                           "Niebieski \xD0\xA1\xD0\xB8\xD0\xBD"}) {
+  for (const char* name : {"My Skin", "..Blue", "Blue.skin", "CONSOLE", "COM0",
+                           "COM10", "Niebieski \xD0\xA1\xD0\xB8\xD0\xBD"}) {
     FakePlatform os = Installation();
     EXPECT_EQ(RunSetup(os, name), 1) << name;
     EXPECT_TRUE(os.HasFile(std::string(kSkins) + "\\" + name + "\\a.bmp"));
