@@ -45,7 +45,6 @@ int TextReader::Byte() {
 }
 
 bool TextReader::GetLine(char* line, int size) {
-  if (size <= 0) return false;
   int count = 0;
   while (count < size - 1) {
     const int byte = Byte();
@@ -53,7 +52,7 @@ bool TextReader::GetLine(char* line, int size) {
     line[count++] = static_cast<char>(byte);
     if (byte == '\n') break;
   }
-  if (count == 0 && size > 1) return false;
+  if (count == 0) return false;
   line[count] = '\0';
   return true;
 }

@@ -20,7 +20,8 @@ class TextReader {
 
   // As fgets: reads up to size - 1 characters into `line`, stopping after a
   // line feed, and adds a terminating zero. Returns false, leaving `line`
-  // alone, when nothing could be read (the end of the file, or an error).
+  // alone, when nothing could be read (the end of the file, an error, or a
+  // size with no room for a character).
   bool GetLine(char* line, int size);
   // As feof: true once a read has met the end of the file.
   bool AtEnd() const { return at_end_; }
