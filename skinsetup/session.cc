@@ -231,7 +231,6 @@ int FinishInstalled(platform::Platform& os, SkinSetupRun& run,
 
 int Finish(platform::Platform& os, SkinSetupRun& run,
            const std::string& outcome, int status) {
-  ReleaseSkinsLock(os, run);
   WriteOutcome(os, run, outcome, status);
   return status;
 }

@@ -79,8 +79,8 @@ int Converse(platform::Platform& os, SkinSetupRun& run, const std::string& text,
 int FinishInstalled(platform::Platform& os, SkinSetupRun& run,
                     const char* text = kSuccess);
 
-// Ends a run that returns: lets go of the lock, writes the outcome (a text
-// in UTF-8) and the status to the log, and returns `status`.
+// Ends a run that returns, which holds no lock by then: writes the outcome
+// (a text in UTF-8) and the status to the log, and returns `status`.
 int Finish(platform::Platform& os, SkinSetupRun& run,
            const std::string& outcome, int status);
 
