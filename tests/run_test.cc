@@ -75,9 +75,6 @@ void Leftover(FakePlatform& os) {
 bool Same(FakePlatform& os, const Tree& before) {
   return os.TreeOf(kSkins) == before;
 }
-bool KeyClosedLast(FakePlatform& os) {
-  return os.events.rbegin()[1] == "CloseKey";
-}
 Tree Installed() {  // The package, fresh.
   return {{kSkin, "<dir>"},
           {InSkin("a.bmp"), "aaaa@1"},
@@ -95,7 +92,7 @@ const Row kRows[] = {
   // The client, its directory and its revision.
   {SET(os.registry.clear()), 0, {F("kNotInstalled", 2)}},
   {SET(os.registry[FakePlatform::Fold(kClientKey)].clear()), 0,
-   {F("kNotInstalled", 1)}, THEN(KeyClosedLast(os))},
+   {F("kNotInstalled", 1)}, THEN(os.events.rbegin()[1] == "CloseKey")},
   {SET(InstallDir(os, "D:\\" + std::string(253, 'x'))), 0,  // No zero.
    {F("kNotInstalled", 1)}},
   {SET(InstallDir(os, std::string("", 1))), 0, {F("kNotInstalled", 1)}},
@@ -110,7 +107,7 @@ const Row kRows[] = {
   {SET(os.registry.erase(FakePlatform::Fold(kRevisionKey))), 0,
    {F("kIncompatible", 2)}},
   {SET(os.registry[FakePlatform::Fold(kRevisionKey)].clear()), 0,
-   {F("kIncompatible", 1)}, THEN(KeyClosedLast(os))},
+   {F("kIncompatible", 1)}, THEN(os.events.rbegin()[1] == "CloseKey")},
   {SET(Map(os, "SKIN-COMPATIBILITY-MIN=261\nSKIN-COMPATIBILITY-MAX=261\n");
        Revision(os, {5, 1})), 1, {kS}},  // Little-endian: 256 + 5.
   {SET(Map(os, "SKIN-COMPATIBILITY-MIN=5\nSKIN-COMPATIBILITY-MAX=5\n")), 1,

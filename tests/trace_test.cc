@@ -49,13 +49,12 @@ TEST(TraceTest, EveryTracePointOfAnInstallFiresInOrder) {
 
 // A file that cannot be opened, or whose size cannot be read.
 TEST(TraceTest, FileThatCannotBeReadIsNamedAfterTheFailure) {
+  const Box bad_file{".\\a.bmp", Text("kTraceBadFile"), platform::kBoxOk};
+  const Box no_size{Text("kTraceSizeFailedText"), Text("kTraceSizeFailed"),
+                    platform::kBoxOk};
   for (const auto& [op, code, trace] :
-       {std::make_tuple(
-            "OpenExclusive", 8,
-            Box{".\\a.bmp", Text("kTraceBadFile"), platform::kBoxOk}),
-        std::make_tuple("FileSize", 9,
-                        Box{Text("kTraceSizeFailedText"),
-                            Text("kTraceSizeFailed"), platform::kBoxOk})}) {
+       {std::tuple("OpenExclusive", 8, bad_file),
+        std::tuple("FileSize", 9, no_size)}) {
     FakePlatform os = Installation();
     os.FailCall(op);
     RunSetup(os);
