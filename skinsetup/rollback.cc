@@ -29,7 +29,7 @@ int DeleteFiles(platform::Platform& os, SkinSetupRun& run,
                  platform::kBoxOk);
   if (listing == nullptr) return 1;
   // Only ever the folder this run copied into, inside the Skins folder.
-  if (IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
+  if (folder == run.tmp2 && IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
     do {
       // Files this run did not create stay as they are (so do "." and
       // "..", which it never creates); the earlier files it kept aside come
