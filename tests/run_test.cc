@@ -310,6 +310,13 @@ const Row kRows[] = {
        }),
    0, {kQ, CopyError(183), kD, F("kCannotCopy", 1)},
    THEN(Same(os, before) && os.Happened("MakeDir " + Kept(0)))},
+  // With every name of a first installation's working folder taken (one
+  // past the last, too), the first is tried and its making fails.
+  {SET(for (int s = 0; s <= kWorkingSlots; ++s) {
+         os.AddFile(InSkins(NewFolderName(s)), "x");
+       }),
+   0, {CopyError(183), CopyError(183), CopyError(183), kD, F("kCannotCopy", 1)},
+   Same},
   // Switches for deployment tools: the status, the boxes still shown, the
   // log's last line.
   {SET(), 0, {},

@@ -87,12 +87,6 @@ class WineSession:
                               timeout=timeout, stdout=subprocess.DEVNULL,
                               stderr=subprocess.DEVNULL).returncode
 
-    def output(self, *args):
-        """What a Wine program prints, its last line."""
-        return subprocess.run([self.loader] + list(args), env=self.env,
-                              timeout=60, capture_output=True, text=True
-                              ).stdout.strip().splitlines()[-1]
-
     def run(self, command_line, cwd, answer, locale=None):
         """Runs the installer through the launcher with an exact command
         line, which reads each box from its window and answers it: a Yes/No
@@ -180,7 +174,9 @@ class WineTest(unittest.TestCase):
         self.assertEqual(box.run(" /?"), (0, [(e2e.TITLE, help_text)]))
 
     def test_deployment_command_as_a_tool_starts_it(self):
-        # Without a shell, so %TEMP% reaches the installer unexpanded. A
+        # Without a shell, so a variable (%TEMP%, say) reaches the installer
+        # unexpanded: here one of Wine's environment, for a log outside the
+        # sandbox. A
         # skin named by another skin's short alias reaches that skin, even
         # with /OVERWRITE: refused, and the other skin stays as it was.
         box = Sandbox(self)
@@ -190,11 +186,10 @@ class WineTest(unittest.TestCase):
             env=WINE.env, capture_output=True, text=True, timeout=60).stdout
         alias = re.search(r"\s(\S+~\S+)\s+Blue Skin Deluxe\s*$", listing,
                           re.M).group(1)
-        temp = WINE.output("winepath", "-u", WINE.output("cmd", "/c",
-                                                         "echo %TEMP%"))
-        log = os.path.join(temp, "skinsetup-Blue.log")
+        WINE.env["SKINSETUP_LOGS"] = windows_path(WINE.work)
+        log = os.path.join(WINE.work, "skinsetup-Blue.log")
         before = box.snapshot()
-        command = ' /S /OVERWRITE /LOG="%TEMP%\\skinsetup-Blue.log" '
+        command = ' /S /OVERWRITE /LOG="%SKINSETUP_LOGS%\\skinsetup-Blue.log" '
         self.assertEqual(box.run(command + alias), (1603, []))
         self.assertEqual(box.snapshot(), before)
         self.assertEqual(e2e.read_outcome(log), e2e.outcome(
