@@ -41,8 +41,7 @@ bool ReadEntry(const std::wstring& path, DWORD* attributes, bool* link) {
   // The listing gives the tag without opening the entry.
   WIN32_FIND_DATAW data;
   const HANDLE listing = FindFirstFileW(path.c_str(), &data);
-  *link = listing == INVALID_HANDLE_VALUE || data.dwReserved0 == 0 ||
-          IsNameSurrogateTag(data.dwReserved0);
+  *link = listing == INVALID_HANDLE_VALUE || IsLinkTag(data.dwReserved0);
   if (listing != INVALID_HANDLE_VALUE) FindClose(listing);
   return true;
 }

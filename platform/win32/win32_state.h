@@ -25,10 +25,14 @@ constexpr DWORD kThroughLink = ERROR_CANT_RESOLVE_FILENAME;
 // Returns false, with the system's error set, when there is no entry.
 bool ReadEntry(const std::wstring& path, DWORD* attributes, bool* link);
 
+// True when a reparse point's tag, as a listing gives it, makes the entry a
+// link, by ReadEntry's rule.
+inline bool IsLinkTag(DWORD tag) { return tag == 0 || IsNameSurrogateTag(tag); }
+
 // True when the listed entry `data` is a link, by ReadEntry's rule.
 inline bool IsListedLink(const WIN32_FIND_DATAW& data) {
   return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-         (data.dwReserved0 == 0 || IsNameSurrogateTag(data.dwReserved0));
+         IsLinkTag(data.dwReserved0);
 }
 
 // Reads the entry that `path` reaches as its folder's listing gives it:
