@@ -122,6 +122,9 @@ class Platform {
   virtual bool IsSharingError(std::uint32_t code) const = 0;
   /// True when `code` says that nothing has the name asked for.
   virtual bool IsNotFound(std::uint32_t code) const = 0;
+  /// True when `code` is what IsListedName answers for a short 8.3 alias of
+  /// an entry with a longer name (nothing on POSIX, which has none).
+  virtual bool IsShortAlias(std::uint32_t code) const = 0;
   /// True when `code` is access denied, which Windows also answers for a
   /// moment for a name whose file is being deleted while someone holds it,
   /// and for a folder that holds a file someone has open.
@@ -228,7 +231,8 @@ class Platform {
   virtual Listing OpenListing(const std::string& pattern,
                               std::string* name) = 0;
   /// Puts the next entry's name in `*name`. Returns false at the end of the
-  /// listing or on any failure.
+  /// listing, with LastError() 0, and on any failure, with LastError()
+  /// telling why.
   virtual bool NextEntry(Listing listing, std::string* name) = 0;
   /// What the entry the listing named last is, a link not followed, as the
   /// listing saw it when it read the entry (no further look where the

@@ -32,6 +32,7 @@ class SystemPlatform : public Platform {
   void Pause(unsigned milliseconds) override;
   bool IsSharingError(std::uint32_t code) const override;
   bool IsNotFound(std::uint32_t code) const override;
+  bool IsShortAlias(std::uint32_t code) const override;
   bool IsAccessDenied(std::uint32_t code) const override;
   bool EnvironmentValue(const std::string& name, std::string* value) override;
 

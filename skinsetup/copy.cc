@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "skinsetup/installed_skin.h"
 #include "skinsetup/kept_files.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/retry.h"
@@ -24,7 +25,8 @@ constexpr int kNotEnoughSpace = 1;
 // lead out of the Skins folder, as at the start of the run.
 constexpr int kBadSkinName = 0;
 // The code of "Impossibile copiare i files su disco" for a Skins folder that
-// cannot be locked: nothing has been copied.
+// cannot be locked, or a skin folder that cannot be looked into: nothing
+// has been copied.
 constexpr int kCopyFailed = 1;
 // How often a waiting installer tries the lock again.
 constexpr unsigned kLockPauseMs = 250;
@@ -136,35 +138,6 @@ void TakeSkinsFolder(platform::Platform& os, SkinSetupRun& run) {
   RecoverSkinsFolder(os, run);
 }
 
-void TakeInstalledSkinFolder(platform::Platform& os, SkinSetupRun& run) {
-  // A name that Windows takes for another one (a short 8.3 alias, say)
-  // reaches another skin; and a log inside the skin folder would be
-  // replaced or put back with the skin's files.
-  if (!os.IsListedName(run.szValue)) {
-    FailAndExit(os, run, kCannotInstall, kBadSkinName);
-  }
-  if (IsLogInside(os, run, run.szValue)) {
-    RefuseLog(os, run);
-    FailAndExit(os, run, kCannotInstall, kBadSkinName);
-  }
-  ReleaseLog(os, run);
-  // From here on, everything below the folder is reached from the folder
-  // itself, never through a link that another process swaps in meanwhile;
-  // a skin folder that is not a real folder takes nothing and gives
-  // nothing. What an interrupted run left is put in order before anything
-  // is asked: the earlier files back, or the discarded ones gone.
-  run.tmp2 = run.szValue;
-  if (!os.HoldFolder(run.tmp2)) {
-    run.dwSkinDirError = os.LastError();
-    return;
-  }
-  platform::FileId id;
-  run.bSkinIsPackage = run.bCurDirIdKnown &&
-                       os.QueryFileId(run.tmp2, false, &id) &&
-                       IsSameKnownFile(id, run.curDirId);
-  RecoverInterruptedRun(os, run);
-}
-
 bool IsSameKnownFile(const platform::FileId& first,
                      const platform::FileId& second) {
   static const unsigned char kUnknown[sizeof first.id] = {};
@@ -189,9 +162,21 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
     FailAndExit(os, run, kCannotInstall, kBadSkinName);
   }
   TakeSkinsFolder(os, run);
-  const bool installed = os.Stat(run.szValue) == 0;
-  if (installed) {
-    TakeInstalledSkinFolder(os, run);
+  SkinFolder found = SkinFolder::kNone;
+  if (os.Stat(run.szValue) == 0) {
+    std::uint32_t error = 0;
+    if (!TakeInstalledSkinFolder(os, run, &found, &error)) {
+      ShowCopyError(os, run, error);
+      FailAndExit(os, run, kCannotCopy, kCopyFailed);
+    }
+  }
+  // The user is asked whenever a skin folder is there. An unattended run
+  // that may not overwrite declines only an installed skin: a folder that
+  // holds no map (what a removal left of it, with the user's own files) is
+  // installed into, and a deployment tool does not retry for ever.
+  const bool exists = found != SkinFolder::kNone;
+  if (exists && (found == SkinFolder::kInstalled || !run.switches.bSilent ||
+                 run.switches.bOverwrite)) {
     const int answer =
         ShowBox(os, run, kAlreadyPresent, kProgramTitle, platform::kBoxYesNo);
     if (answer == platform::kIdNo) ExitDeclined(os, run);
@@ -200,7 +185,7 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   ShowTrace(os, run, run.szValue, kTraceMakeSkinDir);
   // A first installation is made aside and renamed into place once whole.
   // Any failure to make or hold the folder shows in the copies.
-  if (!installed) {
+  if (!exists) {
     std::uint32_t make_error = 0;
     run.bSkinDirCreated = MakeStagingFolder(os, run, &make_error);
     if (!run.bSkinDirCreated) {
@@ -238,7 +223,13 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
         ShowCopyError(os, run, error);
       }
     } while (os.NextEntry(listing, &name));
+    // A walk cut short by a failure has not copied the whole package.
+    const std::uint32_t error = os.LastError();
     os.CloseListing(listing);
+    if (error != 0) {
+      run.bCopyOk = false;
+      ShowCopyError(os, run, error);
+    }
   }
 
   // The new files reach the disk before any earlier one is discarded, and
@@ -251,8 +242,7 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
     ShowCopyError(os, run, os.LastError());
   }
   std::uint32_t commit_error = 0;
-  if (run.bCopyOk && !installed &&
-      !CommitStagingFolder(os, run, &commit_error)) {
+  if (run.bCopyOk && !exists && !CommitStagingFolder(os, run, &commit_error)) {
     run.bCopyOk = false;
     ShowCopyError(os, run, commit_error);
   }

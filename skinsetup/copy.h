@@ -14,13 +14,6 @@ namespace skinsetup {
 // no box), or the rollback when a copy failed.
 int CopyPackage(platform::Platform& os, SkinSetupRun& run);
 
-// For a skin folder (run.szValue) that exists: refuses a name that Windows
-// takes for another (a short alias) and a log inside it, as a bad skin
-// name, "Impossibile installare la skin" code 0; then holds the folder as
-// run.tmp2, and finishes what an interrupted run left there. Sets
-// run.dwSkinDirError when it cannot be held.
-void TakeInstalledSkinFolder(platform::Platform& os, SkinSetupRun& run);
-
 // Takes the installers' lock on the Skins folder (run.szSkinsDir) as
 // run.lock, waiting for another installer (an unattended run gives up
 // after a while with kExitBusy), then deletes what stopped first

@@ -13,17 +13,20 @@ std::string SlotName(const char* base, int slot) {
 }
 
 // Calls `action` with the name of every entry of `folder`, a working folder
-// the caller has found to be one, but "." and "..".
+// the caller has found to be one, but "." and "..". Returns false, with
+// LastError() telling why, when the folder could not be listed to its end.
 template <typename Action>
-void ForEachEntry(platform::Platform& os, const std::string& folder,
+bool ForEachEntry(platform::Platform& os, const std::string& folder,
                   Action action) {
   std::string name;
   platform::Listing listing = os.OpenListing(InFolder(os, folder, "*"), &name);
-  if (listing == nullptr) return;
+  if (listing == nullptr) return false;
   do {
     if (name != "." && name != "..") action(name);
   } while (os.NextEntry(listing, &name));
+  const bool whole = os.LastError() == 0;
   os.CloseListing(listing);
+  return whole;
 }
 
 // True when neither the skin folder nor the package has an entry named as
@@ -32,7 +35,7 @@ bool SlotIsFree(platform::Platform& os, const SkinSetupRun& run, int slot) {
   for (const std::string& name :
        {KeptFolderName(slot), DiscardFolderName(slot), NewFolderName(slot)}) {
     if (!IsFreeName(os, InFolder(os, run.tmp2, name)) ||
-        os.QueryEntry(run.szCurDir + name) != platform::EntryType::kNone) {
+        !IsFreeName(os, InFolder(os, run.szCurDir, name))) {
       return false;
     }
   }
@@ -49,11 +52,15 @@ void PutBack(platform::Platform& os, SkinSetupRun& run, const std::string& kept,
              const std::string& aside, const std::string& name) {
   const std::string target = InFolder(os, run.tmp2, name);
   const std::string set_aside = InFolder(os, aside, name);
-  const bool taken = os.QueryEntry(target) != platform::EntryType::kNone;
-  if (taken &&
-      ((os.QueryEntry(aside) == platform::EntryType::kNone &&
-        os.MakeDir(aside) != 0) ||
-       !Retrying(os, run, [&] { return os.RenameFile(target, set_aside); }))) {
+  // A name that cannot be looked at may hold anything: the earlier file
+  // waits where it is.
+  const Look at_target = LookAt(os, target);
+  const bool taken = at_target == Look::kPresent;
+  if (at_target == Look::kFailed ||
+      (taken &&
+       ((LookAt(os, aside) == Look::kAbsent && os.MakeDir(aside) != 0) ||
+        !Retrying(os, run,
+                  [&] { return os.RenameFile(target, set_aside); })))) {
     return;
   }
   const bool back = Retrying(
@@ -79,14 +86,27 @@ std::string InFolder(const platform::Platform& os, const std::string& folder,
   return folder + os.Separator() + name;
 }
 
+Look LookAt(platform::Platform& os, const std::string& path,
+            platform::EntryType* type) {
+  const platform::EntryType found = os.QueryEntry(path);
+  if (type != nullptr) *type = found;
+  if (found != platform::EntryType::kNone) return Look::kPresent;
+  return os.IsNotFound(os.LastError()) ? Look::kAbsent : Look::kFailed;
+}
+
 bool IsFreeName(platform::Platform& os, const std::string& path) {
-  return os.QueryEntry(path) == platform::EntryType::kNone &&
-         !os.IsAccessDenied(os.LastError());
+  // Windows answers access denied, not "not found", for a name whose file
+  // is deleted while another process holds it.
+  return LookAt(os, path) == Look::kAbsent;
 }
 
 bool IsWorkingFolder(platform::Platform& os, const SkinSetupRun& run,
-                     const std::string& folder) {
-  if (os.QueryEntry(folder) != platform::EntryType::kFolder) return false;
+                     const std::string& folder, bool* failed) {
+  platform::EntryType type;
+  if (LookAt(os, folder, &type) == Look::kFailed && failed != nullptr) {
+    *failed = true;
+  }
+  if (type != platform::EntryType::kFolder) return false;
   // A package folder that someone named like a working folder, inside the
   // folder being recovered, is what the run copies from.
   platform::FileId id;
@@ -94,25 +114,49 @@ bool IsWorkingFolder(platform::Platform& os, const SkinSetupRun& run,
            IsSameKnownFile(id, run.curDirId));
 }
 
+bool IsEmptyFolder(platform::Platform& os, const std::string& folder) {
+  std::string name;
+  platform::Listing listing = os.OpenListing(InFolder(os, folder, "*"), &name);
+  if (listing == nullptr) return false;
+  bool empty = true;
+  do {
+    empty = empty && (name == "." || name == "..");
+  } while (empty && os.NextEntry(listing, &name));
+  // Not known to be empty: a listing cut short.
+  empty = empty && os.LastError() == 0;
+  os.CloseListing(listing);
+  return empty;
+}
+
 bool DeleteFolder(platform::Platform& os, SkinSetupRun& run,
                   const std::string& folder) {
   if (!IsWorkingFolder(os, run, folder)) return true;
-  ForEachEntry(os, folder, [&](const std::string& name) {
-    Retrying(os, run,
-             [&] { return os.RemoveFile(InFolder(os, folder, name)); });
-  });
-  return RemoveFolder(os, run, folder);
+  return ForEachEntry(os, folder,
+                      [&](const std::string& name) {
+                        Retrying(os, run, [&] {
+                          return os.RemoveFile(InFolder(os, folder, name));
+                        });
+                      }) &&
+         RemoveFolder(os, run, folder);
 }
 
-void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run) {
-  // A discard folder says that its run's new installation was complete:
-  // the files of that slot's working folder are earlier ones too, no longer
-  // needed. It goes last, so that it says so until they are gone.
+bool RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run,
+                           std::uint32_t* error) {
+  // A discard folder says that its run's new installation (or removal) was
+  // complete: the files of that slot's working folder are earlier ones too,
+  // no longer needed. It goes last, so that it says so until they are
+  // gone. A name that cannot be looked at may be a run's working folder,
+  // and nothing is decided without it.
   bool discarded[kWorkingSlots] = {};
+  bool any_discarded = false;
+  bool failed = false;
   for (int slot = 0; slot < kWorkingSlots; ++slot) {
     const std::string discard = InFolder(os, run.tmp2, DiscardFolderName(slot));
-    if (!IsWorkingFolder(os, run, discard)) continue;
-    discarded[slot] = true;
+    if (!IsWorkingFolder(os, run, discard, &failed)) {
+      if (failed) return *error = os.LastError(), false;
+      continue;
+    }
+    discarded[slot] = any_discarded = true;
     if (DeleteFolder(os, run, InFolder(os, run.tmp2, KeptFolderName(slot)))) {
       DeleteFolder(os, run, discard);
     }
@@ -123,14 +167,25 @@ void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run) {
   for (int slot = kWorkingSlots - 1; slot >= 0; --slot) {
     const std::string kept = InFolder(os, run.tmp2, KeptFolderName(slot));
     const std::string aside = InFolder(os, run.tmp2, NewFolderName(slot));
-    if (!discarded[slot] && IsWorkingFolder(os, run, kept)) {
-      ForEachEntry(os, kept, [&](const std::string& name) {
-        PutBack(os, run, kept, aside, name);
-      });
+    if (!discarded[slot] && IsWorkingFolder(os, run, kept, &failed)) {
+      // Files that no walk found cannot be put back; what stays in the
+      // folder is unknown, and the run goes no further.
+      if (!ForEachEntry(os, kept, [&](const std::string& name) {
+            PutBack(os, run, kept, aside, name);
+          })) {
+        return *error = os.LastError(), false;
+      }
       RemoveFolder(os, run, kept);
     }
+    if (failed) return *error = os.LastError(), false;
     DeleteFolder(os, run, aside);
   }
+  // A removal stopped after its moment of no return leaves the skin folder
+  // it emptied: it is finished here. A reinstall's leaves the new files.
+  if (any_discarded && IsEmptyFolder(os, run.tmp2)) {
+    RemoveFolder(os, run, run.tmp2);
+  }
+  return true;
 }
 
 bool KeepFile(platform::Platform& os, SkinSetupRun& run,
@@ -145,9 +200,11 @@ bool KeepFile(platform::Platform& os, SkinSetupRun& run,
     // that holds them all), the first slot is tried, and its making or the
     // copy of the package file of that name fails: the run is then rolled
     // back.
-    if (os.QueryEntry(path) == platform::EntryType::kNone) {
-      *absent = true;
-      return true;
+    const Look look = LookAt(os, path);
+    if (look != Look::kPresent) {
+      *absent = look == Look::kAbsent;
+      *error = os.LastError();
+      return *absent;
     }
     int slot = 0;
     while (slot < kWorkingSlots && !SlotIsFree(os, run, slot)) ++slot;

@@ -45,15 +45,30 @@ std::string NewFolderName(int slot);
 std::string InFolder(const platform::Platform& os, const std::string& folder,
                      const std::string& name);
 
+// What a look at a name found. Only the system's "not found" means that
+// nothing is there: any other failure to look (an I/O error, access
+// denied, a name too long) tells nothing, and stops whatever asked.
+enum class Look { kAbsent, kPresent, kFailed };
+
+// Looks at `path`, a final link not followed, and puts what is there in
+// `*type` when it finds something. On kFailed, LastError() tells why.
+Look LookAt(platform::Platform& os, const std::string& path,
+            platform::EntryType* type = nullptr);
+
 // True when nothing has the name `path`: not even a folder deleted while
 // another process holds it, whose name Windows keeps, answering access
 // denied, until it lets go.
 bool IsFreeName(platform::Platform& os, const std::string& path);
 
 // True when `folder` is a real folder that the run may empty as a working
-// folder: never the package folder the run copies from.
+// folder: never the package folder the run copies from. Sets `*failed`,
+// where given, when no look could tell what is there.
 bool IsWorkingFolder(platform::Platform& os, const SkinSetupRun& run,
-                     const std::string& folder);
+                     const std::string& folder, bool* failed = nullptr);
+
+// True when nothing but "." and ".." is left in `folder`; false also when
+// it cannot be listed.
+bool IsEmptyFolder(platform::Platform& os, const std::string& folder);
 
 // Deletes the files of the working folder `folder`, then the folder.
 // Returns true when it is gone.
@@ -64,14 +79,19 @@ bool DeleteFolder(platform::Platform& os, SkinSetupRun& run,
 // deletes the files of their discard folders and of the working folders
 // beside them, puts back those of the other working folders, each of which
 // it then removes, and deletes the new files set aside. A file that cannot
-// be put back stays there.
-void RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run);
+// be put back stays there. A removal finished so takes the skin folder too
+// when nothing is left in it. Returns false, with the system's error in
+// `*error`, when a look at the folder's entries failed: what it holds is
+// then unknown, and the run goes no further.
+bool RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run,
+                           std::uint32_t* error);
 
 // Moves the skin folder's entry `name` into this run's working folder,
-// which the first entry kept makes. Sets `*absent` when nothing has that
-// name, and returns false, with the system's error in `*error`, when the
-// entry cannot be kept: a folder, a short alias of a longer name, a file
-// someone holds.
+// which the first entry kept makes. Sets `*absent` when the system says
+// that nothing has that name, and returns false, with the system's error in
+// `*error`, when the entry cannot be kept (a folder, a short alias of a
+// longer name, a file someone holds, a working folder another process took
+// away) or no look can tell whether it is there.
 bool KeepFile(platform::Platform& os, SkinSetupRun& run,
               const std::string& name, bool* absent, std::uint32_t* error);
 

@@ -5,6 +5,7 @@
 
 #include "skinsetup/client_location.h"
 #include "skinsetup/copy.h"
+#include "skinsetup/installed_skin.h"
 #include "skinsetup/kept_files.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/retry.h"
@@ -34,17 +35,20 @@ constexpr int kBadSkinName = 0;
   FailAndExit(os, run, kCannotRemove, kNotRemoved);
 }
 
-// True when nothing but "." and ".." is left in `folder`.
-bool IsEmptyFolder(platform::Platform& os, const std::string& folder) {
-  std::string name;
-  platform::Listing listing = os.OpenListing(InFolder(os, folder, "*"), &name);
-  if (listing == nullptr) return false;
-  bool empty = true;
-  do {
-    empty = empty && (name == "." || name == "..");
-  } while (empty && os.NextEntry(listing, &name));
-  os.CloseListing(listing);
-  return empty;
+// True when the skin folder (run.tmp2) holds a file of one of `names`. A
+// name that cannot be looked at ends the removal: only "not found" says
+// that a file is not there.
+bool HoldsAnyOf(platform::Platform& os, SkinSetupRun& run,
+                const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    platform::EntryType type;
+    const Look look = LookAt(os, InFolder(os, run.tmp2, name), &type);
+    if (look == Look::kFailed) FailRemoval(os, run, os.LastError());
+    if (look == Look::kPresent && type != platform::EntryType::kFolder) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -67,7 +71,18 @@ int RemoveSkin(platform::Platform& os, SkinSetupRun& run) {
   if (os.Stat(run.szSkinsDir) != 0) NotInstalled(os, run);
   TakeSkinsFolder(os, run);
   if (os.Stat(run.szValue) != 0) NotInstalled(os, run);
-  TakeInstalledSkinFolder(os, run);
+  SkinFolder found;
+  std::uint32_t error = 0;
+  if (!TakeInstalledSkinFolder(os, run, &found, &error)) {
+    FailRemoval(os, run, error);
+  }
+  // A skin folder that holds none of the package's files (what a removal
+  // that kept the user's own files left, or one finished just now) has no
+  // skin to remove.
+  if (found == SkinFolder::kNone ||
+      (run.dwSkinDirError == 0 && !HoldsAnyOf(os, run, names))) {
+    NotInstalled(os, run);
+  }
   if (ShowBox(os, run, kRemoveQuestion, kProgramTitle, platform::kBoxYesNo) ==
       platform::kIdNo) {
     ExitDeclined(os, run);
@@ -76,16 +91,18 @@ int RemoveSkin(platform::Platform& os, SkinSetupRun& run) {
   if (run.dwSkinDirError != 0) FailRemoval(os, run, run.dwSkinDirError);
 
   // Each file into the working folder; anything the system cannot move
-  // stops the removal. A folder of a package file's name, and a file that
-  // Windows finds under a short alias of its longer name, are another
-  // thing than the package's file, and stay.
+  // stops the removal, and so does a name that cannot be looked at. A
+  // folder of a package file's name, and a file that Windows finds under a
+  // short alias of its longer name, are another thing than the package's
+  // file, and stay.
   for (const std::string& name : names) {
     bool absent = false;
-    std::uint32_t error = 0;
     if (!KeepFile(os, run, name, &absent, &error)) {
       const std::string path = InFolder(os, run.tmp2, name);
-      if (os.QueryEntry(path) == platform::EntryType::kFolder ||
-          !os.IsListedName(path)) {
+      platform::EntryType type;
+      if (LookAt(os, path, &type) == Look::kPresent &&
+          (type == platform::EntryType::kFolder ||
+           (!os.IsListedName(path) && os.IsShortAlias(os.LastError())))) {
         continue;
       }
       FailRemoval(os, run, error);

@@ -64,7 +64,8 @@ inline bool RemoveFolder(platform::Platform& os, SkinSetupRun& run,
       os, run,
       [&] {
         return os.RemoveDir(path) == 0 ||
-               os.QueryEntry(path) == platform::EntryType::kNone;
+               (os.QueryEntry(path) == platform::EntryType::kNone &&
+                os.IsNotFound(os.LastError()));
       },
       RetryOn::kAnyError);
 }

@@ -28,17 +28,16 @@ int DeleteFiles(platform::Platform& os, SkinSetupRun& run,
   ShowSystemText(os, run, run.szValue + sep + "*", kDeleteDirCaption,
                  platform::kBoxOk);
   if (listing == nullptr) return 1;
-  // Only ever the folder this run copied into, inside the Skins folder.
-  if (folder == run.tmp2 && IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
-    do {
-      // Files this run did not create stay as they are (so do "." and
-      // "..", which it never creates); the earlier files it kept aside come
-      // back in place of those it replaced.
-      if (run.created.count(name) == 0) continue;
-      Retrying(os, run, [&] { return os.RemoveFile(folder + sep + name); });
-    } while (os.NextEntry(listing, &name));
-  }
   os.CloseListing(listing);
+  // Only ever the folder this run copied into, inside the Skins folder, and
+  // only the files this run created there, each by its name, so that no
+  // listing cut short leaves one: the earlier files it kept aside come back
+  // in place of those it replaced, and the rest stay as they are.
+  if (folder == run.tmp2 && IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
+    for (const std::string& created : run.created) {
+      Retrying(os, run, [&] { return os.RemoveFile(folder + sep + created); });
+    }
+  }
   return 0;
 }
 

@@ -54,11 +54,21 @@ bool IsInstallerOrDots(const std::string& rel_name, const std::string& exe_name,
   return rel_name == exe_name || name == "." || name == "..";
 }
 
+platform::Listing OpenPackageListing(platform::Platform& os,
+                                     const std::string& pattern,
+                                     std::string* name) {
+  // A current folder that could not be read (deleted meanwhile, say) is no
+  // folder at all: its pattern would list the root.
+  if (pattern.size() <= 2) return nullptr;
+  return os.OpenListing(pattern, name);
+}
+
 bool ListPackage(platform::Platform& os, SkinSetupRun& run,
                  std::vector<std::string>* names) {
   const char sep = os.Separator();
   std::string name;
-  platform::Listing listing = os.OpenListing(run.szCurDir + sep + "*", &name);
+  platform::Listing listing =
+      OpenPackageListing(os, run.szCurDir + sep + "*", &name);
   if (listing == nullptr) return false;
   do {
     const std::string rel_name = std::string(".") + sep + name;
@@ -67,8 +77,10 @@ bool ListPackage(platform::Platform& os, SkinSetupRun& run,
       names->push_back(name);
     }
   } while (os.NextEntry(listing, &name));
+  // A walk cut short by a failure is no whole package.
+  const bool whole = os.LastError() == 0;
   os.CloseListing(listing);
-  return true;
+  return whole;
 }
 
 void ScanPackage(platform::Platform& os, SkinSetupRun& run,
@@ -79,7 +91,7 @@ void ScanPackage(platform::Platform& os, SkinSetupRun& run,
 
   run.szFindPattern = run.szCurDir + sep + "*";
   std::string name;
-  platform::Listing listing = os.OpenListing(run.szFindPattern, &name);
+  platform::Listing listing = OpenPackageListing(os, run.szFindPattern, &name);
   if (listing == nullptr) {
     // Nothing was listed, so the package counts as empty and has no map.
     ShowBox(os, run, kInvalid, kInvalidCaption, platform::kBoxOk);
@@ -101,7 +113,14 @@ void ScanPackage(platform::Platform& os, SkinSetupRun& run,
         CountFile(os, run, os.ListedType(listing));
       }
     } while (os.NextEntry(listing, &name));
+    // A walk cut short by a failure has not read the whole package: it ends
+    // as a listing that cannot be opened, whatever it met.
+    const bool whole = os.LastError() == 0;
     os.CloseListing(listing);
+    if (!whole) {
+      ShowBox(os, run, kInvalid, kInvalidCaption, platform::kBoxOk);
+      FailAndExit(os, run, kCannotInstall, kNoMap);
+    }
   }
   if (!run.bMapFound) FailAndExit(os, run, kCannotInstall, kNoMap);
   char bytes[64];

@@ -115,7 +115,11 @@ bool OpenRunLog(platform::Platform& os, SkinSetupRun& run) {
   path = ExpandVariables(os, path);
   if (!os.IsAbsolutePath(path) && path.find_first_of(Separators(os)) != 0 &&
       path.find(':') == std::string::npos) {
-    path = os.CurrentDirectory() + os.Separator() + path;
+    // A current folder that cannot be read leaves no folder to be relative
+    // to: never the root.
+    const std::string folder = os.CurrentDirectory();
+    if (folder.empty()) return false;
+    path = folder + os.Separator() + path;
   }
   run.bLogCreated =
       os.QueryEntry(run.switches.szLogPath) == platform::EntryType::kNone;

@@ -15,12 +15,13 @@ std::string Capitals(std::string text) {
 
 // The names Windows keeps for its devices, in any case: a file or folder
 // of such a name, with any extension, is the device itself. A superscript
-// one, two or three counts as the digit (in UTF-8, as names arrive).
+// one, two or three counts as the digit (in UTF-8, as names arrive). The
+// console's own two count too.
 bool IsDeviceName(const std::string& name) {
   std::string base = Capitals(name.substr(0, name.find('.')));
   base.erase(base.find_last_not_of(' ') + 1);
-  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") {
-    return true;
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+    if (base == device) return true;
   }
   if (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0) {
     return false;

@@ -159,11 +159,12 @@ class Sandbox:
                 failure("kCannotCopy", 1)]
 
     def install_earlier(self):
-        """An earlier installation of Blue: older package files and a file
-        of the user's own, from long ago."""
+        """An earlier installation of Blue: older package files, its map,
+        and a file of the user's own, from long ago."""
         self.old = {name: b"old " + content[:len(content) // 2]
                     for name, content in self.new.items()}
-        write(self.skin(), dict(self.old, **{"user.cfg": b"mine"}), 10 ** 18)
+        write(self.skin(), dict(self.old, **{"cliver.map": MAP,
+                                             "user.cfg": b"mine"}), 10 ** 18)
 
     def snapshot(self, folder=None):
         return snapshot(folder or self.root, self.TICK_NS)

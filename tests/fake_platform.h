@@ -195,6 +195,7 @@ class FakePlatform : public Platform {
   }
   bool IsSharingError(u32 code) const override { return code == kSharing; }
   bool IsNotFound(u32 code) const override { return code == kNotFound; }
+  bool IsShortAlias(u32 code) const override { return code == kFileExists; }
   bool IsAccessDenied(u32 code) const override { return code == kDenied; }
   bool EnvironmentValue(S name, std::string* value) override {
     if (Call("EnvironmentValue", name)) return false;
@@ -325,7 +326,8 @@ class FakePlatform : public Platform {
   }
   bool NextEntry(Listing listing, std::string* name) override {
     auto& state = At(listing);
-    if (Call("NextEntry") || state.size() < 3) return false;
+    if (Call("NextEntry")) return false;
+    if (state.size() < 3) return Fail(0);
     *name = state[2];
     return state.erase(state.begin() + 1), true;
   }

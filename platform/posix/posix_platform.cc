@@ -51,8 +51,9 @@ struct PosixLock {
   std::string path;  // Deleted on the way out.
 };
 
-// Reads the next entry; false at the end or on an error.
+// Reads the next entry; false at the end, with errno 0, or on an error.
 bool ReadEntry(PosixListing* listing) {
+  errno = 0;
   const dirent* entry = readdir(listing->dir);
   if (entry == nullptr) return false;
   listing->name = entry->d_name;
@@ -343,6 +344,10 @@ bool SystemPlatform::IsNotFound(std::uint32_t code) const {
   return code == ENOENT;
 }
 
+bool SystemPlatform::IsShortAlias(std::uint32_t /*code*/) const {
+  return false;
+}
+
 bool SystemPlatform::IsAccessDenied(std::uint32_t /*code*/) const {
   // And a permission once refused is refused for good.
   return false;
@@ -589,7 +594,7 @@ Listing SystemPlatform::OpenListing(const std::string& pattern,
 
 bool SystemPlatform::NextEntry(Listing listing, std::string* name) {
   auto* posix = reinterpret_cast<PosixListing*>(listing);
-  if (!ReadEntry(posix)) return false;
+  if (!ReadEntry(posix)) return Failed(false);
   *name = posix->name;
   return true;
 }

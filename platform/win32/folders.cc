@@ -134,7 +134,11 @@ Listing SystemPlatform::OpenListing(const std::string& pattern,
 bool SystemPlatform::NextEntry(Listing listing, std::string* name) {
   Win32Listing* win32 = reinterpret_cast<Win32Listing*>(listing);
   WIN32_FIND_DATAW data;
-  if (FindNextFileW(win32->handle, &data) == 0) return false;
+  if (FindNextFileW(win32->handle, &data) == 0) {
+    // The end of the listing is no failure.
+    if (GetLastError() == ERROR_NO_MORE_FILES) SetLastError(ERROR_SUCCESS);
+    return Failed(false);
+  }
   *name = Narrow(data.cFileName, std::wcslen(data.cFileName));
   win32->type = TypeOf(data);
   return true;

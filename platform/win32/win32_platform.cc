@@ -123,6 +123,11 @@ bool SystemPlatform::IsNotFound(std::uint32_t code) const {
   return code == ERROR_FILE_NOT_FOUND;
 }
 
+bool SystemPlatform::IsShortAlias(std::uint32_t code) const {
+  // What IsListedName sets for a name that lists as another.
+  return code == ERROR_FILE_EXISTS;
+}
+
 bool SystemPlatform::IsAccessDenied(std::uint32_t code) const {
   return code == ERROR_ACCESS_DENIED;
 }
