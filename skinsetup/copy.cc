@@ -161,6 +161,7 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   if (!IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
     FailAndExit(os, run, kCannotInstall, kBadSkinName);
   }
+  RefuseLogInTheWay(os, run);
   TakeSkinsFolder(os, run);
   SkinFolder found = SkinFolder::kNone;
   if (os.Stat(run.szValue) == 0) {

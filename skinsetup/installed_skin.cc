@@ -10,10 +10,17 @@ namespace skinsetup {
 namespace {
 
 // The code of "Impossibile installare la skin" for a skin name that reaches
-// another skin, and for a log inside the skin folder.
+// another skin, and for a log inside the skin folder or in its way.
 constexpr int kBadSkinName = 0;
 
 }  // namespace
+
+void RefuseLogInTheWay(platform::Platform& os, SkinSetupRun& run) {
+  if (IsLogInTheWay(os, run)) {
+    RefuseLog(os, run);
+    FailAndExit(os, run, kCannotInstall, kBadSkinName);
+  }
+}
 
 bool TakeInstalledSkinFolder(platform::Platform& os, SkinSetupRun& run,
                              SkinFolder* found, std::uint32_t* error) {

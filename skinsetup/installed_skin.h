@@ -23,6 +23,12 @@ enum class SkinFolder {
   kInstalled,  // A folder that holds the map.
 };
 
+// Refuses, as a bad skin name ("Impossibile installare la skin" code 0,
+// nothing written to it), a log that is the Skins folder (run.szSkinsDir)
+// or lies in it under the skin's name or one of the installer's own: the
+// run would take it for the skin, lock it or delete it.
+void RefuseLogInTheWay(platform::Platform& os, SkinSetupRun& run);
+
 // For a skin folder (run.szValue) that exists: refuses a name that Windows
 // takes for another (a short alias) and a log inside it, as a bad skin
 // name, "Impossibile installare la skin" code 0; then holds the folder as

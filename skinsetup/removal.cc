@@ -60,6 +60,7 @@ int RemoveSkin(platform::Platform& os, SkinSetupRun& run) {
   if (!IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
     FailAndExit(os, run, kCannotInstall, kBadSkinName);
   }
+  RefuseLogInTheWay(os, run);
   // The package names the files to remove: no other file of the skin
   // folder (the user's own, the client's) is ever touched.
   run.szCurDir = os.CurrentDirectory();

@@ -4,6 +4,7 @@
 
 #include "skinsetup/copy.h"
 #include "skinsetup/messages.h"
+#include "skinsetup/skin_name.h"
 
 namespace skinsetup {
 namespace {
@@ -83,6 +84,24 @@ void WriteOutcome(platform::Platform& os, SkinSetupRun& run,
   std::abort();
 }
 
+// True when `visit(folder, entry)` is, for one folder on the log's way up to
+// its root, known by its identity `folder`, and the name `entry` in it that
+// leads to the log. Identities, since names may differ in case, in short
+// aliases or through links.
+template <typename Visit>
+bool OnLogsWay(platform::Platform& os, const SkinSetupRun& run, Visit visit) {
+  std::string path = run.switches.szLogPath;
+  for (std::size_t at;
+       (at = path.find_last_of(Separators(os))) != std::string::npos &&
+       at > 0;) {
+    const std::string entry = path.substr(at + 1);
+    path.resize(at);
+    platform::FileId id;
+    if (os.QueryFileId(path, true, &id) && visit(id, entry)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string ExpandVariables(platform::Platform& os, const std::string& text) {
@@ -140,22 +159,27 @@ bool IsRunLog(platform::Platform& os, const SkinSetupRun& run,
 bool IsLogInside(platform::Platform& os, const SkinSetupRun& run,
                  const std::string& folder) {
   platform::FileId inside;
-  if (run.log == nullptr || !os.QueryFileId(folder, true, &inside)) {
+  return run.log != nullptr && os.QueryFileId(folder, true, &inside) &&
+         OnLogsWay(os, run,
+                   [&](const platform::FileId& id, const std::string&) {
+                     return IsSameKnownFile(id, inside);
+                   });
+}
+
+bool IsLogInTheWay(platform::Platform& os, const SkinSetupRun& run) {
+  platform::FileId skins;
+  if (run.log == nullptr || !os.QueryFileId(run.szSkinsDir, true, &skins)) {
     return false;
   }
-  // Each folder on the log's way, up to its root, by identity: names may
-  // differ in case, in short aliases or through links.
-  std::string path = run.switches.szLogPath;
-  for (std::size_t at;
-       (at = path.find_last_of(Separators(os))) != std::string::npos &&
-       at > 0;) {
-    path.resize(at);
-    platform::FileId id;
-    if (os.QueryFileId(path, true, &id) && IsSameKnownFile(id, inside)) {
-      return true;
-    }
-  }
-  return false;
+  // The log made where the Skins folder should be, or in it under a name
+  // that the run makes, locks, holds or deletes as its own.
+  return (run.bLogIdKnown && IsSameKnownFile(skins, run.logId)) ||
+         OnLogsWay(os, run,
+                   [&](const platform::FileId& id, const std::string& entry) {
+                     return IsSameKnownFile(id, skins) &&
+                            (IsSameSkinName(entry, run.szSkinName) ||
+                             !IsAcceptableSkinName(entry));
+                   });
 }
 
 void ReleaseLog(platform::Platform& os, SkinSetupRun& run) {

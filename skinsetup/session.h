@@ -38,6 +38,12 @@ bool OpenRunLog(platform::Platform& os, SkinSetupRun& run);
 bool IsLogInside(platform::Platform& os, const SkinSetupRun& run,
                  const std::string& folder);
 
+// True when the run's log is the Skins folder (run.szSkinsDir), or lies in
+// it, at any depth, under the skin's name or one of the names the
+// installer keeps for itself (its lock, its working folders): the run would
+// take it for the skin, lock it, or delete it.
+bool IsLogInTheWay(platform::Platform& os, const SkinSetupRun& run);
+
 // The log's lines wait from its opening until the run knows that it is no
 // file of the skin folder: then they are written, and the log is written
 // as each step comes; or the log is refused, closed unwritten, and deleted

@@ -56,6 +56,10 @@ bool IsAcceptableSkinName(const std::string& name) {
          Capitals(kWorkingPrefix);
 }
 
+bool IsSameSkinName(const std::string& name, const std::string& skin) {
+  return Capitals(name) == Capitals(skin);
+}
+
 bool IsSkinFolderPath(const platform::Platform& os,
                       const std::string& skins_folder,
                       const std::string& folder) {

@@ -15,7 +15,8 @@ inline constexpr char kWorkingPrefix[] = ".skinsetup-";
 // True when Windows stores a file or folder of this `name` under that very
 // name, on every file system: false for "", a trailing dot or blank, the
 // characters < > : " / \ | ? * and codes 1 to 31, and the device names
-// (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9) with any extension.
+// (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1 to COM9, LPT1 to LPT9) with
+// any extension.
 bool IsStorableName(const std::string& name);
 
 // True when `name` names exactly one folder directly inside the Skins
@@ -26,6 +27,10 @@ bool IsStorableName(const std::string& name);
 // or not at all, is refused on every build alike, before anything is read
 // or written.
 bool IsAcceptableSkinName(const std::string& name);
+
+// True when Windows takes the entry `name` for the skin `skin`'s folder: the
+// same name in any case (of the letters A to Z).
+bool IsSameSkinName(const std::string& name, const std::string& skin);
 
 // True when `folder` is `skins_folder`, a separator and an acceptable skin
 // name: the only kind of folder the copy and a rollback act on.

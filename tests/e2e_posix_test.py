@@ -305,6 +305,46 @@ class PosixTest(unittest.TestCase):
                 os.chmod(box.skins, 0o700)
                 self.assertEqual(os.listdir(box.skins), ["Blue"])
 
+    def test_folders_taken_away_meanwhile_stop_the_run(self):
+        # Another process moves the working folder away once the run has
+        # put files into it: the run takes nothing more, puts back every
+        # file from where the folder went, and fails; a removal too. A
+        # removal whose package folder is gone fails before it starts.
+        midway = 0
+        for trial, args in enumerate([("/S", "/OVERWRITE", "Blue"),
+                                      ("/S", "/UNINSTALL", "Blue")] * 3):
+            with self.subTest(trial=trial):
+                box = Sandbox(self, count=3000, size=64, earlier=True)
+                before = box.snapshot(box.skins)
+                kept = os.path.join(box.skin(), ".skinsetup-kept")
+                away = os.path.join(box.root, "away")
+                process = box.start(*args, answer=None,
+                                    stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+                while process.poll() is None and not os.path.isdir(kept):
+                    pass
+                try:
+                    os.rename(kept, away)
+                except OSError:
+                    pass  # Too late: the run had no more files to move.
+                taken = os.path.isdir(away) and len(os.listdir(away))
+                status = process.wait(timeout=120)
+                if taken and taken < len(box.new) - 1:
+                    midway += 1
+                    self.assertEqual(status, box.exit_status(1603))
+                    self.assertEqual(box.snapshot(box.skins), before)
+                    self.assertEqual(os.listdir(away), [])
+        self.assertGreater(midway, 0)
+        box = Sandbox(self, earlier=True)
+        before = box.snapshot(box.skins)
+        setup = shutil.copy(SETUP, box.root)
+        process = subprocess.run(
+            ["sh", "-c", 'cd "$1" && rm -r "$1" && exec "$2" /S /UNINSTALL Blue',
+             "sh", box.pkg, setup],
+            env=dict(os.environ, SKINSETUP_REGISTRY=box.registry))
+        self.assertEqual(process.returncode, box.exit_status(1603))
+        self.assertEqual(box.snapshot(box.skins), before)
+
     def test_names_swapped_during_runs_reach_nothing_outside(self):
         # Another process, in a tight loop: during reinstalls, swaps each
         # working folder for a link to a folder of the user's; during first

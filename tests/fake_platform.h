@@ -119,8 +119,8 @@ class FakePlatform : public Platform {
   // caller nothing (see the interface).
   static bool CanFail(S op) {
     static const std::set<std::string> never = {
-        "SuppressSystemBoxes", "Pause",       "Unlock",     "CloseKey",
-        "CloseListing",        "CloseFile",   "CloseStream", "CloseLog"};
+        "SuppressSystemBoxes", "Pause",     "Unlock",      "CloseKey",
+        "CloseListing",        "CloseFile", "CloseStream", "CloseLog"};
     return never.count(op) == 0;
   }
   // Another process lets go of every file it holds.
@@ -315,8 +315,10 @@ class FakePlatform : public Platform {
   void UnlockFolder(Lock) override { Call("Unlock"); }
 
   Listing OpenListing(S pattern, std::string* name) override {
-    const std::string folder = pattern.substr(0, pattern.size() - 2);
-    if (Call("OpenListing", pattern) || folder + "\\*" != pattern ||
+    // "\*" lists the root of the current folder's drive, as on Windows.
+    const std::string named = pattern.substr(0, pattern.size() - 2);
+    const std::string folder = named.empty() ? current_dir.substr(0, 2) : named;
+    if (Call("OpenListing", pattern) || named + "\\*" != pattern ||
         !HasDir(folder))
       return Fail(kNotFound), nullptr;
     std::vector<std::string> names = Children(folder);

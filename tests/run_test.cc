@@ -421,13 +421,39 @@ const Row kRows[] = {
      Text("kProgramTitle"), kBoxOk}},
    nullptr, "/CHECK"},
   // A deployment tool leaves %TEMP% to the installer to expand; what names
-  // no variable stays as typed.
+  // no variable stays as typed, and its closing sign may open the next
+  // name; %% is no escape.
   {SET(os.environment["TEMP"] = "C:"), 0, {}, nullptr,
    "/S /LOG=%TEMP%\\log.txt Blue",
    "{kLogOutcome} {kSuccess} ({kLogStatus} 0)"},
-  {SET(os.dirs.insert("C:\\%NONE%")), 0, {},
-   THEN(os.HasFile("C:\\%NONE%\\log.txt")),
-   "/S /LOG=C:\\%NONE%\\log.txt Blue"},
+  {SET(os.environment["T"] = "X"; os.dirs.insert("C:\\%X%NONEX")), 0, {},
+   THEN(os.HasFile("C:\\%X%NONEX\\log.txt")),
+   "/S /LOG=C:\\%%T%%NONE%T%\\log.txt Blue"},
+  // A skin folder is installed when it holds the map: an unattended run
+  // that may not overwrite installs into one without it, keeping the
+  // user's files, and a removal finds nothing of the package there. A
+  // removal stopped after its commit is finished first, by either command,
+  // and so is the folder it emptied.
+  {SET(Earlier(os)), 0, {},
+   THEN(os.files[InSkin("a.bmp")].content == "aaaa" &&
+        os.HasFile(InSkin("notes.txt"))), "/S Blue"},
+  {SET(os.dirs.insert(kSkin); os.AddFile(InSkin("notes.txt"), "mine")), 1605,
+   {}, Same, "/S /UNINSTALL Blue"},
+  {SET(os.dirs.insert({kSkin, Discard()}); os.AddFile(Discard("a.bmp"), "a")),
+   1, {kS}, THEN(os.TreeOf(kSkin) == Installed())},
+  {SET(os.dirs.insert({kSkin, Discard()}); os.AddFile(Discard("a.bmp"), "a")),
+   1605, {}, THEN(!os.HasDir(kSkin)), "/S /UNINSTALL Blue"},
+  // A current folder that cannot be read is no package: nothing is listed.
+  {SET(os.FailCall("CurrentDirectory")), 0, {kI, F("kCannotInstall", 10)}},
+  {SET(Earlier(os); os.FailCall("CurrentDirectory")), 1603, {}, Same,
+   "/S /UNINSTALL Blue"},
+  // A log where the run would make the skin, its lock or its working
+  // folders is refused, and goes.
+  {SET(), 1603, {}, Same, "/S /LOG=D:\\Apps\\Client\\Skins\\Blue Blue"},
+  {SET(), 1603, {}, Same,
+   "/S /LOG=D:\\Apps\\Client\\Skins\\.SkinSetup-Lock Blue"},
+  {SET(os.dirs.insert(InSkins(NewFolderName(0)))), 1603, {}, Same,
+   "/S /UNINSTALL /LOG=D:\\Apps\\Client\\Skins\\.skinsetup-new\\l Blue"},
 };
 // clang-format on
 
@@ -617,6 +643,7 @@ TEST(RunTest, SkinNamesWindowsWouldNotStoreAsTypedAreRefusedFirst) {
        {"", "..", ".", "a\\b", "..\\x", "a/b", "/", "C:Blue", "Blue.",
         "My Skin ", "\"My Skin\"", "a<b", "a>b", "a|b", "a?b", "a*b", "a\tb",
         "\x1f", "CON", "con.txt", "Nul", "AUX .bmp", "lpt9.x", "com1",
+        "conin$", "CONOUT$.txt",
         "COM\xC2\xB9", ".skinsetup-lock", ".SkinSetup-Kept"}) {
     FakePlatform os = Installation();
     EXPECT_EQ(RunSetup(os, name), 0) << name;

@@ -144,9 +144,10 @@ struct SystemPlatform::State {
   // A working folder right below the held one is opened once. What the run
   // put in one it still reaches there, to put back or delete, wherever
   // another process moves the folder; but nothing more goes into it
-  // (`use` kAdd) once it is no longer the folder of that name: the name is
-  // then followed anew. Returns false with errno set when a folder on the
-  // way is not a real one.
+  // (`use` kAdd) once it is no longer the folder of that name: that fails
+  // with ESTALE, never with "not found", so that the run stops and puts
+  // back. Returns false with errno set when a folder on the way is not a
+  // real one.
   bool Locate(const std::string& path, Where* where, Use use = Use::kLook) {
     const std::string prefix = held + '/';
     if (held_fd < 0 || path.compare(0, prefix.size(), prefix) != 0) {
@@ -185,14 +186,14 @@ struct SystemPlatform::State {
     auto known = folders.find(name);
     if (known != folders.end()) {
       const Folder& folder = known->second;
-      if (use == Use::kLook ||
-          (fstatat(held_fd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-           status.st_dev == folder.dev && status.st_ino == folder.ino)) {
-        *fd = folder.fd;
-        return true;
+      if (use == Use::kAdd &&
+          (fstatat(held_fd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+           status.st_dev != folder.dev || status.st_ino != folder.ino)) {
+        errno = ESTALE;
+        return false;
       }
-      close(folder.fd);
-      folders.erase(known);
+      *fd = folder.fd;
+      return true;
     }
     const int opened = openat(held_fd, name.c_str(),
                               O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -273,15 +274,22 @@ bool SystemPlatform::State::MoveEntry(const std::string& from,
     errno = folder ? ENOTDIR : EISDIR;
     return false;
   }
-  const bool moved = RenameWithoutReplacing(source, target);
-  // A folder moved, or not where the run thought it was: the working
-  // folders are looked for by name again.
-  if (folder) {
-    const int error = errno;
+  if (!RenameWithoutReplacing(source, target)) return false;
+  // A working folder the run has reached keeps its descriptor under its new
+  // name, right below the held folder; after any other folder's move, the
+  // working folders are looked for by name again.
+  auto known = folders.find(source.name);
+  if (folder && source.dir == held_fd && target.dir == held_fd &&
+      known != folders.end()) {
+    const Folder moved = known->second;
+    folders.erase(known);
+    auto stale = folders.find(target.name);
+    if (stale != folders.end()) close(stale->second.fd);
+    folders[target.name] = moved;
+  } else if (folder) {
     Forget();
-    errno = error;
   }
-  return moved;
+  return true;
 }
 
 SystemPlatform::SystemPlatform(std::string invocation_name)
