@@ -5,14 +5,17 @@
 // Paths look like Windows paths. It knows the system only through
 // platform/platform.h.
 //
-// It can also act out what real Windows does and Wine does not: short 8.3
-// aliases, file ids of zero, reparse points that are not links (a synced
+// It can also act out what real Windows does and Wine does not: names that
+// differ only in case are one name (NTFS's default); a new entry whose name
+// is no 8.3 name receives a short alias, as NTFS makes them on a system
+// volume (and a test may add its own); file ids of zero, reparse points that are not links (a synced
 // folder's placeholder), folders that Controlled Folder Access protects
 // (every write into them is denied, for good), and other processes that
 // hold files open (a scanner that opens every file written or moved into
 // place, for a moment), whose files cannot be renamed or opened
 // exclusively, nor replaced, whose folders cannot be renamed, and whose
-// deleted files keep their names until they let go. Time passes only in
+// deleted files keep their names until they let go; and other processes
+// whose current folder cannot be renamed or removed. Time passes only in
 // Pause.
 
 #ifndef SKINSETUP_TESTS_FAKE_PLATFORM_H_
@@ -154,6 +157,8 @@ class FakePlatform : public Platform {
 
   // --- Strict Windows ---
   std::map<std::string, std::string> short_names;  // Alias: long path.
+  bool make_short_names = true;  // For each new entry with a long name.
+  std::set<std::string> current_dirs;  // Other processes' current folders.
   bool zero_volume = false, zero_ids = false;      // Identities unknown.
   std::map<std::string, Hold> held;  // Files others hold, by path.
   // A folder's reparse tag; only a name-surrogate one (a symbolic link, a
@@ -214,10 +219,11 @@ class FakePlatform : public Platform {
   }
 
   // A log is a file of `files`, appended to.
-  Log OpenLog(S path) override {
-    if (Call("OpenLog", path) || !HasDir(Parent(path)) || HasDir(path))
+  Log OpenLog(S path_asked) override {
+    const std::string path = Long(path_asked);
+    if (Call("OpenLog", path_asked) || !HasDir(Parent(path)) || HasDir(path))
       return Fail(kNoPath), nullptr;
-    if (!HasFile(path)) AddFile(path, "");
+    if (!HasFile(path)) AddFile(path, ""), MakeShortName(path);
     return Open<Log>({path});
   }
   bool AppendLog(Log log, S text) override {
@@ -278,19 +284,22 @@ class FakePlatform : public Platform {
   int Stat(S path) override {
     return Call("Stat", path) || !Exists(Long(path)) ? -1 : 0;
   }
-  int MakeDir(S path) override {
-    if (Call("MakeDir", path)) return -1;
+  int MakeDir(S path_asked) override {
+    if (Call("MakeDir", path_asked)) return -1;
+    const std::string path = Long(path_asked);
     if (!HasDir(Parent(path))) return Fail(kNoPath), -1;
     if (Protected(path)) return Fail(kDenied), -1;
     if (Exists(path)) return Fail(kExists), -1;
-    return dirs.insert(path), 0;
+    return dirs.insert(path), MakeShortName(path), 0;
   }
-  int RemoveDir(S path) override {
-    if (Call("RemoveDir", path)) return -1;
+  int RemoveDir(S path_asked) override {
+    if (Call("RemoveDir", path_asked)) return -1;
+    const std::string path = Long(path_asked);
     if (!HasDir(path)) return Fail(kNotFound), -1;
     if (Protected(path)) return Fail(kDenied), -1;
+    if (current_dirs.count(path)) return Fail(kSharing), -1;
     if (Children(path).size() > 2) return Fail(kNotEmpty), -1;
-    return dirs.erase(path), 0;
+    return dirs.erase(path), ForgetShortNames(path), 0;
   }
   EntryType QueryEntry(S path) override {
     if (Call("QueryEntry", path)) return EntryType::kNone;
@@ -301,12 +310,14 @@ class FakePlatform : public Platform {
     return type;
   }
   bool HoldFolder(S folder) override {
-    return !Call("HoldFolder", folder) && (HasDir(folder) || Fail(kNotFound)) &&
-           (!IsLink(folder) || Fail(kNotFound));
+    return !Call("HoldFolder", folder) &&
+           (HasDir(Long(folder)) || Fail(kNotFound)) &&
+           (!IsLink(Long(folder)) || Fail(kNotFound));
   }
-  Lock LockFolder(S folder, bool* busy) override {
+  Lock LockFolder(S folder_asked, bool* busy) override {
     *busy = false;
-    if (Call("Lock", folder)) return nullptr;
+    if (Call("Lock", folder_asked)) return nullptr;
+    const std::string folder = Long(folder_asked);
     if (!HasDir(folder)) return Fail(kNoPath), nullptr;
     if (Protected(folder + "\\.skinsetup-lock")) return Fail(kDenied), nullptr;
     *busy = locked_until == kForever || now < locked_until;
@@ -317,7 +328,8 @@ class FakePlatform : public Platform {
   Listing OpenListing(S pattern, std::string* name) override {
     // "\*" lists the root of the current folder's drive, as on Windows.
     const std::string named = pattern.substr(0, pattern.size() - 2);
-    const std::string folder = named.empty() ? current_dir.substr(0, 2) : named;
+    const std::string folder =
+        Long(named.empty() ? current_dir.substr(0, 2) : named);
     if (Call("OpenListing", pattern) || named + "\\*" != pattern ||
         !HasDir(folder))
       return Fail(kNotFound), nullptr;
@@ -339,8 +351,9 @@ class FakePlatform : public Platform {
   }
   void CloseListing(Listing) override { Close("CloseListing"); }
 
-  platform::File OpenExclusive(S path, EntryType) override {
-    if (Call("OpenExclusive", path) || !HasFile(path)) return nullptr;
+  platform::File OpenExclusive(S path_asked, EntryType) override {
+    const std::string path = Long(path_asked);
+    if (Call("OpenExclusive", path_asked) || !HasFile(path)) return nullptr;
     if (Held(path)) return Fail(kSharing), nullptr;
     return Open<platform::File>({path});
   }
@@ -349,9 +362,9 @@ class FakePlatform : public Platform {
   }
   void CloseFile(platform::File) override { Close("CloseFile"); }
   Stream OpenStream(S path) override {
-    return Call("OpenStream", path) || !HasFile(path)
+    return Call("OpenStream", path) || !HasFile(Long(path))
                ? nullptr
-               : Open<Stream>({files[path].content});
+               : Open<Stream>({files[Long(path)].content});
   }
   long ReadStream(Stream stream, char* buffer, long size) override {
     if (Call("ReadStream")) return -1;
@@ -362,9 +375,9 @@ class FakePlatform : public Platform {
   }
   void CloseStream(Stream) override { Close("CloseStream"); }
 
-  bool CopyFileTo(S from, S to, EntryType) override {
-    if (Call("Copy", from + " -> " + to)) return false;
-    const std::string dest = Long(to);
+  bool CopyFileTo(S from_asked, S to, EntryType) override {
+    if (Call("Copy", from_asked + " -> " + to)) return false;
+    const std::string from = Long(from_asked), dest = Long(to);
     if (!HasDir(Parent(dest))) return Fail(kNoPath);
     if (Protected(dest)) return Fail(kDenied);
     if (!HasFile(from) || HasDir(dest) || pending.count(dest))
@@ -373,7 +386,7 @@ class FakePlatform : public Platform {
     if (Held(dest) && !held[dest].shares_delete) return Fail(kSharing);
     files[dest] = files[from];
     files[dest].id = ++next_id_;
-    return Watch(dest), true;
+    return MakeShortName(dest), Watch(dest), true;
   }
   u32 LastError() override { return last_error_; }
   bool ErrorText(u32 code, std::string* text) override {
@@ -385,7 +398,7 @@ class FakePlatform : public Platform {
     const std::string p = Long(path);
     if (!HasFile(p)) return Fail(kNotFound);
     if (pending.count(p) || Protected(p)) return Fail(kDenied);
-    if (!Held(p)) return files.erase(p), true;
+    if (!Held(p)) return files.erase(p), ForgetShortNames(p), true;
     if (!held[p].shares_delete) return Fail(kSharing);
     return pending.insert(p), true;
   }
@@ -396,7 +409,7 @@ class FakePlatform : public Platform {
     const std::string from = Long(from_path), to = Long(to_path);
     // The source is looked at first: its name as listed, then what it is.
     if (!Exists(from)) return Fail(kNotFound);
-    if (short_names.count(from_path)) return Fail(kFileExists);
+    if (IsShortName(from_path)) return Fail(kFileExists);
     if (!HasFile(from)) return Fail(kDenied);
     if (!HasDir(Parent(to))) return Fail(kNoPath);
     if (Exists(to)) return Fail(kExists);
@@ -406,26 +419,35 @@ class FakePlatform : public Platform {
     if (Held(from) && !held[from].shares_delete) return Fail(kSharing);
     files[to] = files[from];
     files.erase(from);
+    ForgetShortNames(from);
+    MakeShortName(to);
     if (held.count(from)) held[to] = held[from], held.erase(from);
     return Watch(to), true;
   }
   // The working folders hold files only.
-  bool RenameFolder(S from, S to) override {
-    if (Call("RenameFolder", from + " -> " + to)) return false;
+  bool RenameFolder(S from_asked, S to_asked) override {
+    if (Call("RenameFolder", from_asked + " -> " + to_asked)) return false;
+    const std::string from = Long(from_asked), to = Long(to_asked);
     if (!HasDir(from) || !HasDir(Parent(to))) return Fail(kNotFound);
     if (Exists(to)) return Fail(kExists);
     if (Protected(from) || Protected(to)) return Fail(kDenied);
+    for (S dir : current_dirs)
+      if ((dir + '\\').rfind(from + '\\', 0) == 0) return Fail(kSharing);
     for (auto& [path, hold] : held)
       if (path.rfind(from + '\\', 0) == 0) return Fail(kDenied);
     for (auto it = files.lower_bound(from + '\\');
          it != files.end() && it->first.rfind(from + '\\', 0) == 0;) {
+      ForgetShortNames(it->first);
       files[to + it->first.substr(from.size())] = it->second;
+      MakeShortName(to + it->first.substr(from.size()));
       it = files.erase(it);
     }
-    return dirs.erase(from), dirs.insert(to), true;
+    ForgetShortNames(from);
+    dirs.erase(from), dirs.insert(to);
+    return MakeShortName(to), true;
   }
   bool SyncFolder(S folder) override {
-    return !Call("SyncFolder", folder) && HasDir(folder);
+    return !Call("SyncFolder", folder) && HasDir(Long(folder));
   }
   bool QueryFileId(S path, bool, FileId* id) override {
     if (Call("QueryFileId", path)) return false;
@@ -442,8 +464,8 @@ class FakePlatform : public Platform {
   }
   bool IsListedName(S path) override {
     if (Call("IsListedName", path)) return false;
-    if (short_names.count(path)) return Fail(kFileExists);
-    return Exists(path) || Fail(kNotFound);
+    if (IsShortName(path)) return Fail(kFileExists);
+    return Exists(Long(path)) || Fail(kNotFound);
   }
 
  private:
@@ -458,9 +480,63 @@ class FakePlatform : public Platform {
     return false;
   }
   bool Fail(u32 error) { return last_error_ = error, false; }
+  // The entry that `path` names, as stored: through a short alias, and in
+  // any case; for a name that nothing has, its folder as stored and the
+  // name as asked.
   std::string Long(S path) const {
-    auto alias = short_names.find(path);
-    return alias == short_names.end() ? path : alias->second;
+    if (Exists(path)) return path;
+    const std::string folded = Fold(path);
+    for (auto& [alias, long_path] : short_names)
+      if (Fold(alias) == folded) return long_path;
+    for (auto& [stored, file] : files)
+      if (Fold(stored) == folded) return stored;
+    for (S stored : dirs)
+      if (Fold(stored) == folded) return stored;
+    const std::size_t at = path.rfind('\\');
+    return at == std::string::npos ? path
+                                   : Long(path.substr(0, at)) + path.substr(at);
+  }
+  bool IsShortName(S path) const {
+    for (auto& [alias, long_path] : short_names)
+      if (Fold(alias) == Fold(path)) return true;
+    return false;
+  }
+  // NTFS gives an entry whose name is no 8.3 name (longer, with blanks,
+  // leading or several dots, or other signs than 8.3 allows) an alias:
+  // up to six of its letters in capitals, leading dots skipped, "~" and the
+  // first free number, and up to three of its extension's.
+  void MakeShortName(S path) {
+    if (!make_short_names) return;
+    const std::string name = path.substr(path.rfind('\\') + 1);
+    const std::size_t dot = name.rfind('.');
+    const std::string base = name.substr(0, dot), ext =
+        dot == std::string::npos ? "" : name.substr(dot + 1);
+    auto fits = [](S part, std::size_t most) {
+      return !part.empty() && part.size() <= most &&
+             part.find_first_of(" .+,;=[]") == std::string::npos;
+    };
+    if (fits(base, 8) && (dot == std::string::npos || fits(ext, 3))) return;
+    auto capitals = [](S part, std::size_t most) {
+      std::string kept;
+      for (char c : part) {
+        if (kept.size() == most) break;
+        if (std::strchr(" .+,;=[]", c) == nullptr)
+          kept += (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
+      }
+      return kept;
+    };
+    const std::string stem = capitals(base, 6), suffix =
+        ext.empty() ? "" : "." + capitals(ext, 3);
+    for (int n = 1;; ++n) {
+      const std::string alias =
+          Parent(path) + '\\' + stem + '~' + std::to_string(n) + suffix;
+      if (!Exists(alias) && !IsShortName(alias))
+        return void(short_names[alias] = path);
+    }
+  }
+  void ForgetShortNames(S path) {
+    for (auto it = short_names.begin(); it != short_names.end();)
+      it = it->second == path ? short_names.erase(it) : std::next(it);
   }
   bool Held(S path) const { return held.count(path); }
   bool IsLink(S path) const {

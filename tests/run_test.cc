@@ -239,6 +239,22 @@ const Row kRows[] = {
        os.AddFile(InSkin("Background image.bmp"), "long", 9);
        os.short_names[InSkin("BACKGR~1.BMP")] = InSkin("Background image.bmp")),
    0, {kQ, CopyError("Il file esiste.\r\n"), kD, F("kCannotCopy", 1)}, Same},
+  // Names that differ only in case are one: the package's file replaces
+  // the earlier one, under the package's name. A first installation gives
+  // a long name a short alias, which another package file's name then
+  // cannot take. A folder that is another process's current folder stays
+  // after the removal that emptied it.
+  {SET(os.dirs.insert(kSkin); os.AddFile(InSkin("A.BMP"), "old a");
+       os.answers = {kIdYes}), 1, {kQ, kS},
+   THEN(os.TreeOf(kSkin) == Installed())},
+  {SET(os.AddFile(InPkg("Background image.bmp"), "long");
+       os.AddFile(InPkg("BACKGR~1.BMP"), "short");
+       os.listing_order["C:\\Pkg"] = {".", "..", "Background image.bmp",
+                                       "BACKGR~1.BMP", "cliver.map"}),
+   0, {CopyError("Il file esiste.\r\n"), kD, F("kCannotCopy", 1)}, Same},
+  {SET(os.dirs.insert(kSkin); os.AddFile(InSkin("a.bmp"), "a");
+       os.current_dirs.insert(kSkin)), 0, {},
+   THEN(os.TreeOf(kSkin) == Tree{{kSkin, "<dir>"}}), "/S /UNINSTALL Blue"},
   // File ids, or volume serials (here of two volumes whose ids meet), of
   // zero tell nothing: the earlier file is replaced.
   {SET(Earlier(os); os.zero_ids = true), 1, {kQ, kS},
