@@ -52,9 +52,6 @@ constexpr int kIdNo = 7;
 // The C library's error number for a path that does not exist.
 constexpr int kErrNoEnt = 2;
 
-// The size the failing file size query returns.
-constexpr std::uint32_t kInvalidFileSize = 0xFFFFFFFFu;
-
 // What a path names, judged without following a link.
 enum class EntryType {
   kNone,    // Nothing, or nothing the system lets the caller see.
@@ -246,8 +243,9 @@ class Platform {
   /// straight away, and anything else only once a look has found a regular
   /// file there (a link to one is followed).
   virtual File OpenExclusive(const std::string& path, EntryType listed) = 0;
-  /// The low 32 bits of the file's size; kInvalidFileSize on failure.
-  virtual std::uint32_t FileSize(File file) = 0;
+  /// Sets `*size` to the file's whole size in bytes and returns true.
+  /// Returns false, leaving `*size` alone, when the size cannot be read.
+  virtual bool FileSize(File file, std::uint64_t* size) = 0;
   /// Closes a file opened by OpenExclusive.
   virtual void CloseFile(File file) = 0;
 

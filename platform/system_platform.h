@@ -76,7 +76,7 @@ class SystemPlatform : public Platform {
   void CloseListing(Listing listing) override;
 
   File OpenExclusive(const std::string& path, EntryType listed) override;
-  std::uint32_t FileSize(File file) override;
+  bool FileSize(File file, std::uint64_t* size) override;
   void CloseFile(File file) override;
 
   Stream OpenStream(const std::string& path) override;

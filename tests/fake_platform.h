@@ -340,8 +340,8 @@ class FakePlatform : public Platform {
     if (Held(path)) return Fail(kSharing), nullptr;
     return Open<platform::File>({path});
   }
-  u32 FileSize(platform::File file) override {
-    return Call("FileSize") ? kInvalidFileSize : u32(files[At(file)[0]].size);
+  bool FileSize(platform::File file, u64* size) override {
+    return !Call("FileSize") && (*size = files[At(file)[0]].size, true);
   }
   void CloseFile(platform::File) override { Close("CloseFile"); }
   Stream OpenStream(S path) override {

@@ -642,11 +642,10 @@ Stream SystemPlatform::OpenStream(const std::string& path) {
   return reinterpret_cast<Stream>(file);
 }
 
-std::uint32_t SystemPlatform::FileSize(File file) {
+bool SystemPlatform::FileSize(File file, std::uint64_t* size) {
   // The open has just read the size; a second query would tell the same.
-  const auto size =
-      static_cast<std::uint64_t>(reinterpret_cast<PosixFile*>(file)->size);
-  return static_cast<std::uint32_t>(size & 0xFFFFFFFFu);
+  *size = static_cast<std::uint64_t>(reinterpret_cast<PosixFile*>(file)->size);
+  return true;
 }
 
 void SystemPlatform::CloseFile(File file) {
