@@ -60,11 +60,14 @@ bool ReadEntry(PosixListing* listing) {
   return true;
 }
 
-// The nearest folder of `path` that exists, for the free-space query of a
-// folder that is still to be made.
+// `path`, a link followed, or while nothing is there, the nearest folder
+// above it that exists: the free space of a Skins folder still to be made is
+// that of the folder it will be made in. A path that cannot be looked at
+// for another reason stays, and its query fails, as on Windows.
 std::string NearestExisting(std::string path) {
   struct stat status;
-  while (!path.empty() && stat(path.c_str(), &status) != 0) {
+  while (!path.empty() && stat(path.c_str(), &status) != 0 &&
+         (errno == ENOENT || errno == ENOTDIR)) {
     const std::size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
     path.resize(slash == 0 ? 1 : slash);
@@ -299,12 +302,6 @@ T SystemPlatform::Failed(T result) {
   return result;
 }
 
-std::string SystemPlatform::RootOf(const std::string& skins_folder) const {
-  // There are no drive roots: the free space is that of the file system
-  // that holds the Skins folder itself.
-  return skins_folder;
-}
-
 bool SystemPlatform::IsAbsolutePath(const std::string& path) const {
   return !path.empty() && path[0] == '/';
 }
@@ -425,12 +422,12 @@ Proc SystemPlatform::FindLibraryEntry(Library /*library*/,
   return reinterpret_cast<Proc>(&entry);
 }
 
-bool SystemPlatform::CallFreeSpaceEx(Proc /*entry*/, const std::string& root,
+bool SystemPlatform::CallFreeSpaceEx(Proc /*entry*/, const std::string& folder,
                                      std::uint64_t* free_to_caller,
                                      std::uint64_t* total_bytes,
                                      std::uint64_t* total_free) {
   struct statvfs volume;
-  if (statvfs(NearestExisting(root).c_str(), &volume) != 0) {
+  if (statvfs(NearestExisting(folder).c_str(), &volume) != 0) {
     return Failed(false);
   }
   *free_to_caller =
@@ -440,13 +437,13 @@ bool SystemPlatform::CallFreeSpaceEx(Proc /*entry*/, const std::string& root,
   return true;
 }
 
-bool SystemPlatform::QueryFreeSpace(const std::string& root,
+bool SystemPlatform::QueryFreeSpace(const std::string& folder,
                                     std::uint32_t* sectors_per_cluster,
                                     std::uint32_t* bytes_per_sector,
                                     std::uint32_t* free_clusters,
                                     std::uint32_t* total_clusters) {
   struct statvfs volume;
-  if (statvfs(NearestExisting(root).c_str(), &volume) != 0) {
+  if (statvfs(NearestExisting(folder).c_str(), &volume) != 0) {
     return Failed(false);
   }
   // Clusters of the fragment size in sectors of 512 bytes, the counts
