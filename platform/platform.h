@@ -52,9 +52,6 @@ constexpr int kIdNo = 7;
 // The C library's error number for a path that does not exist.
 constexpr int kErrNoEnt = 2;
 
-// The size the failing file size query returns.
-constexpr std::uint32_t kInvalidFileSize = 0xFFFFFFFFu;
-
 // What a path names, judged without following a link.
 enum class EntryType {
   kNone,    // Nothing, or nothing the system lets the caller see.
@@ -90,9 +87,6 @@ class Platform {
   virtual char Separator() const = 0;
   /// The suffix of executable files (".exe"), or "" where there is none.
   virtual const char* ExeSuffix() const = 0;
-  /// The root on which the free space of `skins_folder` is queried: the
-  /// first three characters on Windows (a drive root).
-  virtual std::string RootOf(const std::string& skins_folder) const = 0;
 
   /// True when `path` names one place whatever the current directory:
   /// false for "" and for a relative path (on Windows, one with neither a
@@ -171,6 +165,11 @@ class Platform {
   virtual void CloseKey(RegKey key) = 0;
 
   // --- Free space ---
+  //
+  // Both queries measure the volume that holds `folder` itself, a link or
+  // junction to another volume followed, or, while `folder` does not exist
+  // (a Skins folder still to be made), the nearest folder above it that
+  // does.
 
   /// Fills the version record, whose size field the caller presets to 148.
   /// Returns false on failure.
@@ -179,15 +178,17 @@ class Platform {
   virtual Library LoadLibraryByName(const char* name) = 0;
   /// Looks up an entry of a loaded library. Returns nullptr on failure.
   virtual Proc FindLibraryEntry(Library library, const char* name) = 0;
-  /// Calls the looked-up "GetDiskFreeSpaceExA" entry on `root`. Returns
+  /// Calls the looked-up "GetDiskFreeSpaceExA" entry on `folder`. Returns
   /// false on failure; on success the caller's quota, the total bytes and
   /// the total free bytes.
-  virtual bool CallFreeSpaceEx(Proc entry, const std::string& root,
+  virtual bool CallFreeSpaceEx(Proc entry, const std::string& folder,
                                std::uint64_t* free_to_caller,
                                std::uint64_t* total_bytes,
                                std::uint64_t* total_free) = 0;
-  /// The classic query in 32-bit counts. Returns false on failure.
-  virtual bool QueryFreeSpace(const std::string& root,
+  /// The classic query in 32-bit counts, which Windows answers for a
+  /// volume's root only: the root of the volume that holds `folder`.
+  /// Returns false on failure.
+  virtual bool QueryFreeSpace(const std::string& folder,
                               std::uint32_t* sectors_per_cluster,
                               std::uint32_t* bytes_per_sector,
                               std::uint32_t* free_clusters,
@@ -250,8 +251,9 @@ class Platform {
   /// straight away, and anything else only once a look has found a regular
   /// file there (a link to one is followed).
   virtual File OpenExclusive(const std::string& path, EntryType listed) = 0;
-  /// The low 32 bits of the file's size; kInvalidFileSize on failure.
-  virtual std::uint32_t FileSize(File file) = 0;
+  /// Sets `*size` to the file's whole size in bytes and returns true.
+  /// Returns false, leaving `*size` alone, when the size cannot be read.
+  virtual bool FileSize(File file, std::uint64_t* size) = 0;
   /// Closes a file opened by OpenExclusive.
   virtual void CloseFile(File file) = 0;
 

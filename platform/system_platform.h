@@ -21,7 +21,6 @@ class SystemPlatform : public Platform {
 
   char Separator() const override;
   const char* ExeSuffix() const override;
-  std::string RootOf(const std::string& skins_folder) const override;
   bool IsAbsolutePath(const std::string& path) const override;
 
   std::string InvocationName() override { return invocation_name_; }
@@ -52,11 +51,11 @@ class SystemPlatform : public Platform {
   bool QueryVersion(OsVersionInfo* info) override;
   Library LoadLibraryByName(const char* name) override;
   Proc FindLibraryEntry(Library library, const char* name) override;
-  bool CallFreeSpaceEx(Proc entry, const std::string& root,
+  bool CallFreeSpaceEx(Proc entry, const std::string& folder,
                        std::uint64_t* free_to_caller,
                        std::uint64_t* total_bytes,
                        std::uint64_t* total_free) override;
-  bool QueryFreeSpace(const std::string& root,
+  bool QueryFreeSpace(const std::string& folder,
                       std::uint32_t* sectors_per_cluster,
                       std::uint32_t* bytes_per_sector,
                       std::uint32_t* free_clusters,
@@ -77,7 +76,7 @@ class SystemPlatform : public Platform {
   void CloseListing(Listing listing) override;
 
   File OpenExclusive(const std::string& path, EntryType listed) override;
-  std::uint32_t FileSize(File file) override;
+  bool FileSize(File file, std::uint64_t* size) override;
   void CloseFile(File file) override;
 
   Stream OpenStream(const std::string& path) override;

@@ -50,7 +50,6 @@ void LocateClient(platform::Platform& os, SkinSetupRun& run) {
   ShowTrace(os, run, skins, kTraceDir);
   run.szValue += skins;
   ShowTrace(os, run, run.szValue, kTraceValue);
-  run.szRoot = os.RootOf(run.szValue);
   LogStep(os, run, kLogClient, run.szValue);
 }
 

@@ -1,6 +1,6 @@
 // Finding the client: its install directory in the current user's
-// registry, the Skins folder and the root of its drive; later, whether the
-// Skins folder exists yet.
+// registry and the Skins folder; later, whether the Skins folder exists
+// yet.
 
 #ifndef SKINSETUP_SKINSETUP_CLIENT_LOCATION_H_
 #define SKINSETUP_SKINSETUP_CLIENT_LOCATION_H_
@@ -10,10 +10,10 @@
 
 namespace skinsetup {
 
-// Fills run.szValue with the Skins folder path and run.szRoot, or ends the
-// run: "Quintavo non \xE8 installato" (Quintavo non è installato) with code
-// 2 when the client's key is missing, 1 when its install directory cannot be
-// read or names no one place.
+// Fills run.szValue with the Skins folder path, or ends the run: "Quintavo non
+// \xE8 installato" (Quintavo non è installato) with code 2 when the client's
+// key is missing, 1 when its install directory cannot be read or names no one
+// place.
 void LocateClient(platform::Platform& os, SkinSetupRun& run);
 
 // Sets run.bCreateSkins when the Skins folder is missing.

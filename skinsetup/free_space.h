@@ -1,4 +1,5 @@
-// The free-space probe: how many bytes are free on the client's drive.
+// The free-space probe: how many bytes are free on the volume that holds
+// the client's Skins folder.
 
 #ifndef SKINSETUP_SKINSETUP_FREE_SPACE_H_
 #define SKINSETUP_SKINSETUP_FREE_SPACE_H_
@@ -8,8 +9,11 @@
 
 namespace skinsetup {
 
-// Fills run.FreeSpace for run.szRoot with the extended query or the classic
-// one, as the system's version decides, or ends the run: "Impossibile
+// Fills run.FreeSpace with the free bytes of the volume that holds the
+// Skins folder, run.szValue, which the copy writes into: not always the
+// install directory's, since the Skins folder may be a mounted volume or a
+// link to another drive. The extended query or the classic one, as the
+// system's version decides; either failing ends the run: "Impossibile
 // installare la skin" with code 1 to 4.
 void ProbeFreeSpace(platform::Platform& os, SkinSetupRun& run);
 

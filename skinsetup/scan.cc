@@ -33,13 +33,15 @@ void CountFile(platform::Platform& os, SkinSetupRun& run,
     ShowTrace(os, run, run.szRelName, kTraceBadFile);
     ExitFailed(os, run);
   }
-  const std::uint32_t size = os.FileSize(file);
-  if (size == platform::kInvalidFileSize) {
+  std::uint64_t size = 0;
+  if (!os.FileSize(file, &size)) {
     ShowFailure(os, run, kCannotInstall, kSizeNotRead);
     ShowTrace(os, run, kTraceSizeFailedText, kTraceSizeFailed);
     ExitFailed(os, run);
   }
-  // The size joins the total unrounded, and only the sum is rounded to
+  // The whole size counts: a file of 4 GiB or more, taken by its low 32
+  // bits, would pass the check and then fill the volume midway through the
+  // copy. The size joins the total unrounded, and only the sum is rounded to
   // single precision: the total is exact up to 2^24 bytes.
   run.mem_nec = static_cast<float>(static_cast<double>(run.mem_nec) +
                                    static_cast<double>(size));

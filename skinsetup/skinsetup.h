@@ -35,12 +35,11 @@ struct SkinSetupRun {
   std::string szSkinName;     // The command tail after the switches.
   std::string szExeName;      // The invocation name, with the suffix rule.
   std::string szValue;   // Install directory, then Skins, then skin folder.
-  std::string szRoot;    // Where the free space is asked for.
   std::string szCurDir;  // The package folder.
   std::string szFindPattern;  // Listing pattern of the scan.
   std::string lpFileName;     // Full path of the entry being scanned.
   std::string szRelName;      // ".\" + entry name, compared with szExeName.
-  float FreeSpace = 0.0f;     // Free bytes on the client's drive.
+  float FreeSpace = 0.0f;     // Free bytes where the Skins folder is.
   float mem_nec = 0.0f;       // Bytes the package needs.
   std::int32_t nCompatMin = -1;
   std::int32_t nCompatMax = -1;

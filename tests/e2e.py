@@ -8,6 +8,7 @@ import collections
 import os
 import re
 import shutil
+import subprocess
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -98,6 +99,14 @@ def write_registry(path, client):
                 '"Install Directory"="%s"\n[HKEY_CURRENT_USER\\SOFTWARE'
                 '\\QV CLIENT\\NEWREVISION]\n"SKIN-COMPATIBILITY"=dword:5\n'
                 % client)
+
+
+def mount_small_volume(test, folder):
+    """Mounts a tmpfs of 1 MiB on `folder` for the test, or skips it."""
+    if subprocess.call(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs",
+                        folder]):
+        test.skipTest("a tmpfs cannot be mounted here (mount needs root)")
+    test.addCleanup(subprocess.call, ["umount", folder])
 
 
 def package_files(count, size, tag):

@@ -117,6 +117,15 @@ class PosixTest(unittest.TestCase):
                 self.assertEqual(box.snapshot(), box.installed(before)
                                  if limit is None else before)
 
+    def test_free_space_is_that_of_the_skins_folders_volume(self):
+        # The Skins folder on a small volume, the install directory on a
+        # large one: a package that fits is installed, one too large refused.
+        box = Sandbox(self, count=2)
+        e2e.mount_small_volume(self, box.skins)
+        self.assertEqual(box.run(), (1, [e2e.SUCCESS]))
+        write(box.pkg, {"big.dat": b"x" * (2 << 20)})
+        self.assertEqual(box.run(), (0, [e2e.failure("kNoSpace", 1)]))
+
     def kill_at_random_moments(self, box, args, prepare, check, seed):
         """Runs the installer with `args` (unattended with /S) once `prepare`
         has made its folders, kills it at a random moment, then calls

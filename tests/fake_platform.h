@@ -177,7 +177,6 @@ class FakePlatform : public Platform {
   // --- The interface ---
   char Separator() const override { return '\\'; }
   const char* ExeSuffix() const override { return ".exe"; }
-  std::string RootOf(S skins) const override { return skins.substr(0, 3); }
   bool IsAbsolutePath(S p) const override {
     return (p.size() > 1 && p[1] == ':') || p.rfind("\\\\", 0) == 0;
   }
@@ -264,15 +263,15 @@ class FakePlatform : public Platform {
                ? nullptr
                : reinterpret_cast<Proc>(1);
   }
-  bool CallFreeSpaceEx(Proc, S root, u64* caller, u64* total,
+  bool CallFreeSpaceEx(Proc, S folder, u64* caller, u64* total,
                        u64* free) override {
-    if (Call("FreeSpaceEx", root)) return false;
+    if (Call("FreeSpaceEx", folder)) return false;
     *caller = free_to_caller, *total = 1ull << 40, *free = total_free;
     return true;
   }
-  bool QueryFreeSpace(S root, u32* spc, u32* bps, u32* free,
+  bool QueryFreeSpace(S folder, u32* spc, u32* bps, u32* free,
                       u32* total) override {
-    if (Call("FreeSpace", root)) return false;
+    if (Call("FreeSpace", folder)) return false;
     *spc = 8, *bps = 512;  // And 2^18 clusters: 1 GiB.
     return *free = *total = 1 << 18, true;
   }
@@ -357,8 +356,8 @@ class FakePlatform : public Platform {
     if (Held(path)) return Fail(kSharing), nullptr;
     return Open<platform::File>({path});
   }
-  u32 FileSize(platform::File file) override {
-    return Call("FileSize") ? kInvalidFileSize : u32(files[At(file)[0]].size);
+  bool FileSize(platform::File file, u64* size) override {
+    return !Call("FileSize") && (*size = files[At(file)[0]].size, true);
   }
   void CloseFile(platform::File) override { Close("CloseFile"); }
   Stream OpenStream(S path) override {

@@ -138,19 +138,19 @@ const Row kRows[] = {
    {F("kIncompatible", 3)}},
   {SET(Map(os, "SKIN-COMPATIBILITY-MIN=3\nSKIN-COMPATIBILITY-MAX=4\n")), 0,
    {F("kIncompatible", 3)}},
-  // The free space: the query the version chooses, compared with the 56
-  // bytes needed; all free bytes count, not the caller's quota.
+  // The Skins folder's free space, by the query the version chooses, for
+  // the 56 bytes needed: all free bytes, not the caller's quota; whole sizes.
   {SET(os.FailCall("FreeSpaceEx")), 0, {F("kCannotInstall", 3)}},
   {SET(Version(os, 1, 950); os.FailCall("FreeSpace")), 0,
    {F("kCannotInstall", 4)}},
-  {SET(Version(os, 2, 0)), 1, {kS}, THEN(os.Happened("FreeSpaceEx D:\\"))},
+  {SET(Version(os, 2, 0)), 1, {kS},
+   THEN(os.Happened("FreeSpaceEx " + std::string(kSkins)))},
   {SET(Version(os, 1, 1001)), 1, {kS}, THEN(os.Happened("FreeSpaceEx"))},
-  {SET(Version(os, 1, 1000)), 1, {kS}, THEN(os.Happened("FreeSpace D:\\"))},
+  {SET(Version(os, 1, 1000)), 1, {kS},
+   THEN(os.Happened("FreeSpace " + std::string(kSkins)))},
   {SET(os.total_free = 56; os.free_to_caller = 0), 1, {kS}},
-  {SET(os.total_free = 55), 0, {F("kNoSpace", 1)}},
+  {SET(os.files[InPkg("a.bmp")].size += 1ull << 32), 0, {F("kNoSpace", 1)}},
   // The scan, in listing order, and the map.
-  {SET(os.FailCall("OpenExclusive")), 0, {F("kCannotInstall", 8)}},
-  {SET(os.FailCall("FileSize")), 0, {F("kCannotInstall", 9)}},
   {SET(os.files.erase(InPkg("cliver.map"))), 0, {F("kCannotInstall", 10)}},
   {SET(os.FailCall("OpenListing")), 0, {kI, F("kCannotInstall", 10)}},
   // A read error ends the map with what was read: here, nothing, though

@@ -35,7 +35,7 @@ TEST(TraceTest, EveryTracePointOfAnInstallFiresInOrder) {
 {kTraceCreateSkins}|D:\Apps\Client\Skins
 {kTraceMemNec}|50.000000
 {kTraceFileName}|C:\Pkg\setup.exe
-{kTraceDisk}|D:\
+{kTraceDisk}|D:\Apps\Client\Skins
 {kTraceSkinDir}|D:\Apps\Client\Skins\Blue
 {kTraceMakeSkinDir}|D:\Apps\Client\Skins\Blue
 {kTraceValue}|D:\Apps\Client\Skins\Blue

@@ -31,20 +31,20 @@ TEST(Win32NamesTest, AbsolutePaths) {
   }
 }
 
-// Where the free space is asked for: the install directory, then the
-// folders above it up to the volume's root; and the form of a path too
-// long for the plain one.
+// Where the free space of a missing Skins folder is asked for: the folders
+// above it up to the root of its drive or share; and the form of a path
+// too long for the plain one.
 TEST(Win32NamesTest, FreeSpaceFoldersAndLongForms) {
   const std::vector<std::vector<const char*>> walks = {
       {"D:\\Apps\\Client\\Skins", "D:\\Apps\\Client\\", "D:\\Apps\\", "D:\\"},
       {"E:\\\\Skins", "E:\\\\", "E:\\"},
       {"\\\\srv\\share\\Q\\Skins", "\\\\srv\\share\\Q\\", "\\\\srv\\share\\"},
-      {"//srv/share/Skins", "//srv/share/", "//srv/share\\"},
+      {"//srv/share/Skins", "//srv/share\\"},
       {"\\\\?\\D:\\Q\\Skins", "\\\\?\\D:\\Q\\", "\\\\?\\D:\\"},
       {"\\\\?\\UNC\\srv\\share\\Skins", "\\\\?\\UNC\\srv\\share\\"},
   };
   for (const auto& walk : walks) {
-    std::string folder = Win32FreeSpaceFolder(walk[0]);
+    std::string folder = Win32ParentFolder(walk[0]);
     for (std::size_t step = 1; step < walk.size(); ++step) {
       EXPECT_EQ(folder, walk[step]) << walk[0];
       folder = Win32ParentFolder(folder);

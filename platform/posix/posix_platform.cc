@@ -61,11 +61,14 @@ bool ReadEntry(PosixListing* listing) {
   return true;
 }
 
-// The nearest folder of `path` that exists, for the free-space query of a
-// folder that is still to be made.
+// `path`, a link followed, or while nothing is there, the nearest folder
+// above it that exists: the free space of a Skins folder still to be made is
+// that of the folder it will be made in. A path that cannot be looked at
+// for another reason stays, and its query fails, as on Windows.
 std::string NearestExisting(std::string path) {
   struct stat status;
-  while (!path.empty() && stat(path.c_str(), &status) != 0) {
+  while (!path.empty() && stat(path.c_str(), &status) != 0 &&
+         (errno == ENOENT || errno == ENOTDIR)) {
     const std::size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
     path.resize(slash == 0 ? 1 : slash);
@@ -308,12 +311,6 @@ T SystemPlatform::Failed(T result) {
   return result;
 }
 
-std::string SystemPlatform::RootOf(const std::string& skins_folder) const {
-  // There are no drive roots: the free space is that of the file system
-  // that holds the Skins folder itself.
-  return skins_folder;
-}
-
 bool SystemPlatform::IsAbsolutePath(const std::string& path) const {
   return !path.empty() && path[0] == '/';
 }
@@ -438,12 +435,12 @@ Proc SystemPlatform::FindLibraryEntry(Library /*library*/,
   return reinterpret_cast<Proc>(&entry);
 }
 
-bool SystemPlatform::CallFreeSpaceEx(Proc /*entry*/, const std::string& root,
+bool SystemPlatform::CallFreeSpaceEx(Proc /*entry*/, const std::string& folder,
                                      std::uint64_t* free_to_caller,
                                      std::uint64_t* total_bytes,
                                      std::uint64_t* total_free) {
   struct statvfs volume;
-  if (statvfs(NearestExisting(root).c_str(), &volume) != 0) {
+  if (statvfs(NearestExisting(folder).c_str(), &volume) != 0) {
     return Failed(false);
   }
   *free_to_caller =
@@ -453,13 +450,13 @@ bool SystemPlatform::CallFreeSpaceEx(Proc /*entry*/, const std::string& root,
   return true;
 }
 
-bool SystemPlatform::QueryFreeSpace(const std::string& root,
+bool SystemPlatform::QueryFreeSpace(const std::string& folder,
                                     std::uint32_t* sectors_per_cluster,
                                     std::uint32_t* bytes_per_sector,
                                     std::uint32_t* free_clusters,
                                     std::uint32_t* total_clusters) {
   struct statvfs volume;
-  if (statvfs(NearestExisting(root).c_str(), &volume) != 0) {
+  if (statvfs(NearestExisting(folder).c_str(), &volume) != 0) {
     return Failed(false);
   }
   // Clusters of the fragment size in sectors of 512 bytes, the counts
@@ -655,11 +652,10 @@ Stream SystemPlatform::OpenStream(const std::string& path) {
   return reinterpret_cast<Stream>(file);
 }
 
-std::uint32_t SystemPlatform::FileSize(File file) {
+bool SystemPlatform::FileSize(File file, std::uint64_t* size) {
   // The open has just read the size; a second query would tell the same.
-  const auto size =
-      static_cast<std::uint64_t>(reinterpret_cast<PosixFile*>(file)->size);
-  return static_cast<std::uint32_t>(size & 0xFFFFFFFFu);
+  *size = static_cast<std::uint64_t>(reinterpret_cast<PosixFile*>(file)->size);
+  return true;
 }
 
 void SystemPlatform::CloseFile(File file) {

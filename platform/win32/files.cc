@@ -99,8 +99,13 @@ File SystemPlatform::OpenExclusive(const std::string& path,
   return reinterpret_cast<File>(handle);
 }
 
-std::uint32_t SystemPlatform::FileSize(File file) {
-  return ::GetFileSize(reinterpret_cast<HANDLE>(file), nullptr);
+bool SystemPlatform::FileSize(File file, std::uint64_t* size) {
+  LARGE_INTEGER whole;
+  if (GetFileSizeEx(reinterpret_cast<HANDLE>(file), &whole) == 0) {
+    return Failed(false);
+  }
+  *size = static_cast<std::uint64_t>(whole.QuadPart);
+  return true;
 }
 
 void SystemPlatform::CloseFile(File file) {

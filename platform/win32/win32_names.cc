@@ -1,3 +1,6 @@
+// Windows' rules for paths and their last element, as win32_names.h
+// gives them.
+
 #include "platform/win32/win32_names.h"
 
 #include <vector>
@@ -24,19 +27,8 @@ std::size_t EndOfShare(const std::string& path, std::size_t at) {
   return at;
 }
 
-}  // namespace
-
-bool IsAbsoluteWin32Path(const std::string& path) {
-  auto separator = [&](std::size_t at) {
-    return at < path.size() && (path[at] == '\\' || path[at] == '/');
-  };
-  if (separator(0) && separator(1)) return true;
-  const char drive = path.empty() ? '\0' : path[0];
-  // "C:Apps" and "C:" name a place in the current folder of drive C.
-  return ((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) &&
-         path.size() >= 2 && path[1] == ':' && separator(2);
-}
-
+// The root of `path`'s drive ("D:\\") or share ("\\\\server\\share\\"), in
+// the long form too.
 std::string Win32RootOf(const std::string& path) {
   std::size_t at = 0;  // Where the drive letter or the server begins.
   bool network =
@@ -53,11 +45,17 @@ std::string Win32RootOf(const std::string& path) {
   return path.substr(0, end) + '\\';
 }
 
-std::string Win32FreeSpaceFolder(const std::string& skins_folder) {
-  std::size_t end = skins_folder.size();
-  while (end > 0 && !IsSeparator(skins_folder[end - 1])) --end;
-  return Win32RootOf(skins_folder).size() > end ? Win32RootOf(skins_folder)
-                                                : skins_folder.substr(0, end);
+}  // namespace
+
+bool IsAbsoluteWin32Path(const std::string& path) {
+  auto separator = [&](std::size_t at) {
+    return at < path.size() && (path[at] == '\\' || path[at] == '/');
+  };
+  if (separator(0) && separator(1)) return true;
+  const char drive = path.empty() ? '\0' : path[0];
+  // "C:Apps" and "C:" name a place in the current folder of drive C.
+  return ((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) &&
+         path.size() >= 2 && path[1] == ':' && separator(2);
 }
 
 std::string Win32ParentFolder(const std::string& folder) {

@@ -13,19 +13,9 @@ namespace platform {
 // current directory or drive ("C:Apps" does).
 bool IsAbsoluteWin32Path(const std::string& path);
 
-// The root of the volume that holds `path`, as the free-space queries take
-// it: the drive root ("D:\\") of a drive-letter path, the share
-// ("\\\\server\\share\\") of a network path, in the long form too.
-std::string Win32RootOf(const std::string& path);
-
-// The folder whose free space the installer asks for, for the Skins folder
-// `skins_folder`: the folder that holds it, the client's install directory,
-// with a final separator. Windows answers for any folder, for the volume
-// that holds it, also one mounted there or a network link's target.
-std::string Win32FreeSpaceFolder(const std::string& skins_folder);
-
-// The folder above `folder` (which ends in a separator), with a final
-// separator; the volume's root stays the root.
+// The folder above `folder` (with or without a final separator), with a
+// final separator; the root of its drive ("D:\\") or share
+// ("\\\\server\\share\\"), in the long form too, stays the root.
 std::string Win32ParentFolder(const std::string& folder);
 
 // True for a reparse tag that stands for another name (IsReparseTagName-

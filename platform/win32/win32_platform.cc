@@ -79,10 +79,6 @@ T SystemPlatform::Failed(T result) {
   return result;
 }
 
-std::string SystemPlatform::RootOf(const std::string& skins_folder) const {
-  return Win32FreeSpaceFolder(skins_folder);
-}
-
 bool SystemPlatform::IsAbsolutePath(const std::string& path) const {
   return IsAbsoluteWin32Path(path);
 }

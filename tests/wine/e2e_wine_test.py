@@ -199,6 +199,17 @@ class WineTest(unittest.TestCase):
         self.assertEqual(e2e.read_outcome(log),
                          e2e.outcome(e2e.TEXTS["kSuccess"], 0))
 
+    def test_free_space_is_that_of_the_skins_folders_volume(self):
+        # A Skins folder linked, on the Linux side, to a small volume, the
+        # install directory on a large one: a package too large is refused.
+        box = Sandbox(self)
+        small = os.path.join(box.root, "small")
+        os.rename(box.skins, small)
+        e2e.mount_small_volume(self, small)
+        os.symlink(small, box.skins)
+        write(box.pkg, {"big.dat": b"x" * (2 << 20)})
+        self.assertEqual(box.run(), (0, [failure("kNoSpace", 1)]))
+
     def test_names_differing_in_case_never_replace_a_kept_file(self):
         box = Sandbox(self)
         write(box.pkg, {"F0001.DAT": b"capital"})
