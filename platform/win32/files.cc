@@ -112,10 +112,7 @@ bool SystemPlatform::RemoveFile(const std::string& path) {
   // attribute); this run's copies and the earlier files it discards go
   // all the same.
   if (state_->ThroughLink(path)) return Failed(false);
-  const std::wstring wide = SystemPath(path);
-  return EvenIfReadOnly(wide, [&] { return DeleteFileW(wide.c_str()) != 0; })
-             ? true
-             : Failed(false);
+  return DeleteEntry(SystemPath(path)) || Failed(false);
 }
 
 bool FindEntry(const std::string& path, DWORD* attributes, bool* link,

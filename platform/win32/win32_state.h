@@ -50,27 +50,10 @@ bool FileIdentity(HANDLE handle, FileId* identity);
 // system tells apart only by case.
 std::wstring Capitals(std::wstring text);
 
-// Runs `action` on `path`; when it is refused because the file is
-// read-only, clears that attribute and runs it again, then puts the
-// attribute back if it still fails. For files the installer owns alone.
-template <typename Action>
-bool EvenIfReadOnly(const std::wstring& path, Action action) {
-  if (action()) return true;
-  const DWORD error = GetLastError();
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
-      (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
-      SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) ==
-          0) {
-    SetLastError(error);
-    return false;
-  }
-  if (action()) return true;
-  const DWORD again = GetLastError();
-  SetFileAttributesW(path.c_str(), attributes);
-  SetLastError(again);
-  return false;
-}
+// Deletes the file, or the link itself, at `path`, a read-only one too:
+// its other hard links, which share its attributes, stay read-only. Returns
+// false with the system's error set.
+bool DeleteEntry(const std::wstring& path);
 
 // True, with the error set, when the way to `path` below the folder `held`
 // passes through a link or a junction, which another process may have put
