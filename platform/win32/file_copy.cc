@@ -73,7 +73,7 @@ bool SetBasics(HANDLE out, const FILETIME& written, DWORD attributes) {
 bool SystemPlatform::CopyFileTo(const std::string& source,
                                 const std::string& destination,
                                 EntryType listed) {
-  if (state_->ThroughLink(destination)) return Failed(false);
+  if (!state_->Reach(destination)) return Failed(false);
   const HANDLE in =
       CreateFileW(SystemPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ,
                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);

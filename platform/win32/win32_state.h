@@ -1,5 +1,6 @@
-// What the Windows backend's files share: the folder the run holds, and the
-// helpers that judge entries and identities. Internal to platform/win32/.
+// What the Windows backend's files share: the folder the run holds and its
+// working folders, and the helpers that judge entries and identities.
+// Internal to platform/win32/.
 
 #ifndef SKINSETUP_PLATFORM_WIN32_WIN32_STATE_H_
 #define SKINSETUP_PLATFORM_WIN32_WIN32_STATE_H_
@@ -10,6 +11,7 @@
 
 #include "platform/system_platform.h"
 #include "platform/win32/win32_names.h"
+#include "platform/win32/working_folders.h"
 
 namespace platform {
 
@@ -63,16 +65,22 @@ bool DeleteEntry(const std::wstring& path);
 bool ThroughLink(const std::string& held, const std::string& path);
 
 // Renames the file (or link) `from`, or with `folder` the real folder, to
-// `to`, which must not exist, never through a link below `held`. Returns
-// false with the system's error set.
-bool MoveEntry(const std::string& held, const std::string& from,
-               const std::string& to, bool folder);
+// `to`, which must not exist. Returns false with the system's error set.
+bool MoveEntry(const std::string& from, const std::string& to, bool folder);
 
 struct SystemPlatform::State {
-  std::string held;  // The folder the run holds.
+  std::string held;        // The folder the run holds.
+  WorkingFolders working;  // Those right below it that the run reached.
 
-  bool ThroughLink(const std::string& path) const {
-    return platform::ThroughLink(held, path);
+  // True when `path` may be used now: nothing on the way below the held
+  // folder is a link or junction, and the working folder on the way is
+  // held, from the first use of a path inside it on, so that whatever the
+  // run puts there stays there. False, with the error set, otherwise.
+  bool Reach(const std::string& path) {
+    if (platform::ThroughLink(held, path)) return false;
+    const std::string folder = WorkingFolderOn(held, path);
+    return folder.empty() || (folder == path && !working.Knows(path)) ||
+           working.Hold(folder);
   }
 };
 

@@ -221,6 +221,20 @@ class WineTest(unittest.TestCase):
         self.assertEqual(box.run(), (1, [QUESTION, SUCCESS]))
         self.assertEqual(box.snapshot(), box.installed(before))
 
+    def test_kept_files_stay_while_another_process_moves_them(self):
+        # Another process tries to move the folder of the earlier files
+        # away at each box: refused, and the rollback puts them all back.
+        box = Sandbox(self)
+        e2e.failing_copy(box)
+        before = box.snapshot()
+        WINE.env["SKINSETUP_MOVE_AT_BOX"] = "*".join(map(windows_path, (
+            os.path.join(box.skin(), ".skinsetup-kept"),
+            os.path.join(box.root, "away"))))
+        self.addCleanup(WINE.env.pop, "SKINSETUP_MOVE_AT_BOX")
+        status, boxes = box.run()
+        self.assertEqual((status, boxes[-2:]), (0, box.rollback()))
+        self.assertEqual(box.snapshot(), before)
+
     def test_boxes_read_right_on_any_code_page(self):
         # Russian Windows reads narrow texts in code page 1251, where the
         # catalogue's accented letters are Cyrillic ones.
