@@ -50,11 +50,20 @@ bool CopyBytes(HANDLE in, HANDLE out, ULONGLONG size) {
 }
 
 // Sets the time of last write and the attributes through the open handle.
+// The time is kept where the file system can store it: FAT32 and exFAT
+// (USB sticks) store none before 1980 or after 2107, and refuse the whole
+// call for one, as for the time 0 of many a package that a script made.
+// The attributes are then set alone (a zero time leaves the file's own):
+// a time is worth no failed installation.
 bool SetBasics(HANDLE out, const FILETIME& written, DWORD attributes) {
   FILE_BASIC_INFO basic = {};
   basic.LastWriteTime.LowPart = written.dwLowDateTime;
   basic.LastWriteTime.HighPart = static_cast<LONG>(written.dwHighDateTime);
   basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+  if (SetFileInformationByHandle(out, FileBasicInfo, &basic, sizeof basic)) {
+    return true;
+  }
+  basic.LastWriteTime.QuadPart = 0;
   return SetFileInformationByHandle(out, FileBasicInfo, &basic, sizeof basic) !=
          0;
 }
@@ -64,7 +73,7 @@ bool SetBasics(HANDLE out, const FILETIME& written, DWORD attributes) {
 bool SystemPlatform::CopyFileTo(const std::string& source,
                                 const std::string& destination,
                                 EntryType listed) {
-  if (state_->ThroughLink(destination)) return Failed(false);
+  if (!state_->Reach(destination)) return Failed(false);
   const HANDLE in =
       CreateFileW(SystemPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ,
                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);

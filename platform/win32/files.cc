@@ -116,11 +116,8 @@ bool SystemPlatform::RemoveFile(const std::string& path) {
   // A read-only package file is installed read-only (the copy keeps the
   // attribute); this run's copies and the earlier files it discards go
   // all the same.
-  if (state_->ThroughLink(path)) return Failed(false);
-  const std::wstring wide = SystemPath(path);
-  return EvenIfReadOnly(wide, [&] { return DeleteFileW(wide.c_str()) != 0; })
-             ? true
-             : Failed(false);
+  if (!state_->Reach(path)) return Failed(false);
+  return DeleteEntry(SystemPath(path)) || Failed(false);
 }
 
 bool FindEntry(const std::string& path, DWORD* attributes, bool* link,
@@ -143,9 +140,7 @@ bool FindEntry(const std::string& path, DWORD* attributes, bool* link,
   return true;
 }
 
-bool MoveEntry(const std::string& held, const std::string& from,
-               const std::string& to, bool folder) {
-  if (ThroughLink(held, from) || ThroughLink(held, to)) return false;
+bool MoveEntry(const std::string& from, const std::string& to, bool folder) {
   DWORD attributes;
   bool link;
   if (folder) {
@@ -175,7 +170,9 @@ bool MoveEntry(const std::string& held, const std::string& from,
 
 bool SystemPlatform::RenameFile(const std::string& from,
                                 const std::string& to) {
-  return MoveEntry(state_->held, from, to, false) || Failed(false);
+  return (state_->Reach(from) && state_->Reach(to) &&
+          MoveEntry(from, to, false)) ||
+         Failed(false);
 }
 
 bool SystemPlatform::QueryFileId(const std::string& path, bool follow_link,

@@ -65,14 +65,29 @@ int SystemPlatform::Stat(const std::string& path) {
 }
 
 int SystemPlatform::MakeDir(const std::string& path) {
-  if (state_->ThroughLink(path)) return Failed(-1);
-  return CreateDirectoryW(SystemPath(path).c_str(), nullptr) != 0 ? 0
-                                                                  : Failed(-1);
+  if (!state_->Reach(path) ||
+      CreateDirectoryW(SystemPath(path).c_str(), nullptr) == 0) {
+    return Failed(-1);
+  }
+  // A working folder is held from its making on.
+  if (WorkingFolderOn(state_->held, path) != path) return 0;
+  state_->working.Forget(path);
+  return state_->working.Hold(path) ? 0 : Failed(-1);
 }
 
 int SystemPlatform::RemoveDir(const std::string& path) {
-  if (state_->ThroughLink(path)) return Failed(-1);
-  return RemoveDirectoryW(SystemPath(path).c_str()) != 0 ? 0 : Failed(-1);
+  // Windows refuses to remove a folder that anyone holds without sharing
+  // delete, the run too: it lets go of its own for that moment.
+  if (!state_->Reach(path)) return Failed(-1);
+  const bool held = state_->working.LetGo(path);
+  if (RemoveDirectoryW(SystemPath(path).c_str()) != 0) {
+    state_->working.Forget(path);
+    return 0;
+  }
+  const DWORD error = GetLastError();
+  if (held) state_->working.Hold(path);
+  SetLastError(error);
+  return Failed(-1);
 }
 
 bool SystemPlatform::HoldFolder(const std::string& folder) {
@@ -123,7 +138,7 @@ void SystemPlatform::UnlockFolder(Lock lock) {
 
 Listing SystemPlatform::OpenListing(const std::string& pattern,
                                     std::string* name) {
-  if (state_->ThroughLink(pattern)) return Failed<Listing>(nullptr);
+  if (!state_->Reach(pattern)) return Failed<Listing>(nullptr);
   WIN32_FIND_DATAW data;
   const HANDLE handle = FindFirstFileW(SystemPath(pattern).c_str(), &data);
   if (handle == INVALID_HANDLE_VALUE) return Failed<Listing>(nullptr);
@@ -156,7 +171,21 @@ void SystemPlatform::CloseListing(Listing listing) {
 
 bool SystemPlatform::RenameFolder(const std::string& from,
                                   const std::string& to) {
-  return MoveEntry(state_->held, from, to, true) || Failed(false);
+  // As for RemoveDir, the run lets go of its own working folder for the
+  // rename, and holds it again under the name it has then.
+  if (!state_->Reach(from) || !state_->Reach(to)) return Failed(false);
+  const bool held = state_->working.LetGo(from);
+  if (!MoveEntry(from, to, true)) {
+    const DWORD error = GetLastError();
+    if (held) state_->working.Hold(from);
+    SetLastError(error);
+    return Failed(false);
+  }
+  if (held) {
+    state_->working.Renamed(from, to);
+    state_->working.Hold(to);
+  }
+  return true;
 }
 
 bool SystemPlatform::SyncFolder(const std::string& folder) {
@@ -164,7 +193,7 @@ bool SystemPlatform::SyncFolder(const std::string& folder) {
   // here the folder's entries follow, through the folder's own handle. A
   // file system that cannot flush a folder (FAT and exFAT, which keep no
   // journal, may refuse) leaves nothing more to do.
-  if (state_->ThroughLink(folder)) return Failed(false);
+  if (!state_->Reach(folder)) return Failed(false);
   const HANDLE self =
       CreateFileW(SystemPath(folder).c_str(), GENERIC_WRITE,
                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

@@ -1,5 +1,6 @@
-// What the Windows backend's files share: the folder the run holds, and the
-// helpers that judge entries and identities. Internal to platform/win32/.
+// What the Windows backend's files share: the folder the run holds and its
+// working folders, and the helpers that judge entries and identities.
+// Internal to platform/win32/.
 
 #ifndef SKINSETUP_PLATFORM_WIN32_WIN32_STATE_H_
 #define SKINSETUP_PLATFORM_WIN32_WIN32_STATE_H_
@@ -10,6 +11,7 @@
 
 #include "platform/system_platform.h"
 #include "platform/win32/win32_names.h"
+#include "platform/win32/working_folders.h"
 
 namespace platform {
 
@@ -50,27 +52,10 @@ bool FileIdentity(HANDLE handle, FileId* identity);
 // system tells apart only by case.
 std::wstring Capitals(std::wstring text);
 
-// Runs `action` on `path`; when it is refused because the file is
-// read-only, clears that attribute and runs it again, then puts the
-// attribute back if it still fails. For files the installer owns alone.
-template <typename Action>
-bool EvenIfReadOnly(const std::wstring& path, Action action) {
-  if (action()) return true;
-  const DWORD error = GetLastError();
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
-      (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
-      SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) ==
-          0) {
-    SetLastError(error);
-    return false;
-  }
-  if (action()) return true;
-  const DWORD again = GetLastError();
-  SetFileAttributesW(path.c_str(), attributes);
-  SetLastError(again);
-  return false;
-}
+// Deletes the file, or the link itself, at `path`, a read-only one too:
+// its other hard links, which share its attributes, stay read-only. Returns
+// false with the system's error set.
+bool DeleteEntry(const std::wstring& path);
 
 // True, with the error set, when the way to `path` below the folder `held`
 // passes through a link or a junction, which another process may have put
@@ -80,16 +65,22 @@ bool EvenIfReadOnly(const std::wstring& path, Action action) {
 bool ThroughLink(const std::string& held, const std::string& path);
 
 // Renames the file (or link) `from`, or with `folder` the real folder, to
-// `to`, which must not exist, never through a link below `held`. Returns
-// false with the system's error set.
-bool MoveEntry(const std::string& held, const std::string& from,
-               const std::string& to, bool folder);
+// `to`, which must not exist. Returns false with the system's error set.
+bool MoveEntry(const std::string& from, const std::string& to, bool folder);
 
 struct SystemPlatform::State {
-  std::string held;  // The folder the run holds.
+  std::string held;        // The folder the run holds.
+  WorkingFolders working;  // Those right below it that the run reached.
 
-  bool ThroughLink(const std::string& path) const {
-    return platform::ThroughLink(held, path);
+  // True when `path` may be used now: nothing on the way below the held
+  // folder is a link or junction, and the working folder on the way is
+  // held, from the first use of a path inside it on, so that whatever the
+  // run puts there stays there. False, with the error set, otherwise.
+  bool Reach(const std::string& path) {
+    if (platform::ThroughLink(held, path)) return false;
+    const std::string folder = WorkingFolderOn(held, path);
+    return folder.empty() || (folder == path && !working.Knows(path)) ||
+           working.Hold(folder);
   }
 };
 

@@ -220,6 +220,32 @@ class WineTest(unittest.TestCase):
         self.assertEqual((status, boxes[-2:]), (0, box.rollback()))
         self.assertEqual(e2e.snapshot(box.skins, 100, fold=True), before)
 
+    def test_hard_link_outside_keeps_read_only(self):
+        # Read-only is the file's: another name of a discarded file keeps
+        # it (Wine keeps it in the write bits that hard links share).
+        box = Sandbox(self)
+        e2e.read_only(box)
+        os.mkdir(os.path.join(box.root, "outside"))
+        os.link(os.path.join(box.skin(), "f0001.dat"),
+                os.path.join(box.root, "outside", "f0001.dat"))
+        before = box.snapshot()
+        self.assertEqual(box.run(), (1, [QUESTION, SUCCESS]))
+        self.assertEqual(box.snapshot(), box.installed(before))
+
+    def test_kept_files_stay_while_another_process_moves_them(self):
+        # Another process tries to move the folder of the earlier files
+        # away at each box: refused, and the rollback puts them all back.
+        box = Sandbox(self)
+        e2e.failing_copy(box)
+        before = box.snapshot()
+        WINE.env["SKINSETUP_MOVE_AT_BOX"] = "*".join(map(windows_path, (
+            os.path.join(box.skin(), ".skinsetup-kept"),
+            os.path.join(box.root, "away"))))
+        self.addCleanup(WINE.env.pop, "SKINSETUP_MOVE_AT_BOX")
+        status, boxes = box.run()
+        self.assertEqual((status, boxes[-2:]), (0, box.rollback()))
+        self.assertEqual(box.snapshot(), before)
+
     def test_boxes_read_right_on_any_code_page(self):
         # Russian Windows reads narrow texts in code page 1251, where the
         # catalogue's accented letters are Cyrillic ones.

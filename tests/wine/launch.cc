@@ -8,7 +8,8 @@
 // letters of any script to reach the installer as typed, so the line comes
 // whole, in UTF-16, from the environment variable SKINSETUP_COMMAND_LINE.
 // SKINSETUP_ANSWER is "y" or "n", the answer to a Yes/No box; an OK box is
-// answered OK.
+// answered OK. With SKINSETUP_MOVE_AT_BOX, "FROM*TO", another process (this
+// one) tries to move FROM to TO while each box is shown.
 //
 // Output, in UTF-8, a line each: "box", the caption, the text (the box's
 // static text control) and the ids of its buttons, separated by tabs, with
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -113,6 +115,10 @@ int main() {
   }
   wchar_t answer[4] = L"y";
   GetEnvironmentVariableW(L"SKINSETUP_ANSWER", answer, 4);
+  wchar_t move[2048] = L"";
+  GetEnvironmentVariableW(L"SKINSETUP_MOVE_AT_BOX", move, 2048);
+  wchar_t* to = wcschr(move, L'*');
+  if (to != nullptr) *to++ = L'\0';
   // CreateProcessW may write to the command line it is given.
   std::vector<wchar_t> command(size + 1);
   GetEnvironmentVariableW(kName, command.data(), size + 1);
@@ -147,6 +153,7 @@ int main() {
     std::printf("box\t%s\t%s\t%s\n", Utf8(TextOf(window)).c_str(),
                 Utf8(box.text).c_str(), ids.c_str());
     std::fflush(stdout);
+    if (to != nullptr) MoveFileExW(move, to, 0);
     const bool question = box.buttons.size() == 2;
     const int press = !question ? IDOK : answer[0] == L'n' ? IDNO : IDYES;
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(press, BN_CLICKED),
