@@ -290,11 +290,15 @@ class Platform {
   /// Renames the file (or link, or special file) `from` to `to` on the same
   /// volume; times, attributes and contents go with it. Never replaces
   /// anything: fails where `to` exists, also where it differs from an
-  /// existing name only in case on a system that ignores case. Returns
-  /// false on failure, with LastError() telling why: one that IsNotFound
-  /// takes when nothing is at `from`; another when `from` is a folder, or
-  /// a short 8.3 alias of an entry with a longer name (as for
-  /// IsListedName).
+  /// existing name only in case on a system that ignores case. A working
+  /// folder right below the held folder, once the run has reached it, is
+  /// reached there for good: a file moved out of it comes from it wherever
+  /// it went, and nothing moves into it once another folder (or a link)
+  /// has its name. Returns false on failure, with LastError() telling why:
+  /// one that IsNotFound takes when nothing is at `from`; another when
+  /// `from` is a folder, or a short 8.3 alias of an entry with a longer
+  /// name (as for IsListedName), and when `to`'s working folder is no
+  /// longer the one the run reached.
   virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
   /// Renames the folder `from` to `to`, which must not exist, on the same
   /// volume. SyncFolder on the folder that holds `to` puts the rename on the

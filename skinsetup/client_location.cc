@@ -50,6 +50,10 @@ void LocateClient(platform::Platform& os, SkinSetupRun& run) {
   ShowTrace(os, run, skins, kTraceDir);
   run.szValue += skins;
   ShowTrace(os, run, run.szValue, kTraceValue);
+  // The copy writes into the Skins folder, which may be a volume of its own
+  // (mounted there, or reached through a junction): its free space counts,
+  // not that of the client's drive.
+  run.szRoot = run.szValue;
   LogStep(os, run, kLogClient, run.szValue);
 }
 

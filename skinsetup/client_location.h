@@ -10,7 +10,8 @@
 
 namespace skinsetup {
 
-// Fills run.szValue with the Skins folder path, or ends the run: "Quintavo non
+// Fills run.szValue with the Skins folder path, and run.szRoot, where the
+// free space is asked for, with the same; or ends the run: "Quintavo non
 // \xE8 installato" (Quintavo non è installato) with code 2 when the client's
 // key is missing, 1 when its install directory cannot be read or names no one
 // place.

@@ -149,7 +149,7 @@ bool IsSameKnownFile(const platform::FileId& first,
 
 int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   const char sep = os.Separator();
-  ShowTrace(os, run, run.szValue, kTraceDisk);
+  ShowTrace(os, run, run.szRoot, kTraceDisk);
   if (run.FreeSpace < run.mem_nec)
     FailAndExit(os, run, kNoSpace, kNotEnoughSpace);
 

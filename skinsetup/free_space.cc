@@ -46,7 +46,7 @@ void ProbeFreeSpace(platform::Platform& os, SkinSetupRun& run) {
     std::uint64_t free_to_caller = 0;
     std::uint64_t total_bytes = 0;
     std::uint64_t total_free = 0;
-    if (!os.CallFreeSpaceEx(entry, run.szValue, &free_to_caller, &total_bytes,
+    if (!os.CallFreeSpaceEx(entry, run.szRoot, &free_to_caller, &total_bytes,
                             &total_free)) {
       FailAndExit(os, run, kCannotInstall, kExtendedQueryFailed);
     }
@@ -57,7 +57,7 @@ void ProbeFreeSpace(platform::Platform& os, SkinSetupRun& run) {
     std::uint32_t bytes_per_sector = 0;
     std::uint32_t free_clusters = 0;
     std::uint32_t total_clusters = 0;
-    if (!os.QueryFreeSpace(run.szValue, &sectors_per_cluster, &bytes_per_sector,
+    if (!os.QueryFreeSpace(run.szRoot, &sectors_per_cluster, &bytes_per_sector,
                            &free_clusters, &total_clusters)) {
       FailAndExit(os, run, kCannotInstall, kClassicQueryFailed);
     }

@@ -35,6 +35,7 @@ struct SkinSetupRun {
   std::string szSkinName;     // The command tail after the switches.
   std::string szExeName;      // The invocation name, with the suffix rule.
   std::string szValue;   // Install directory, then Skins, then skin folder.
+  std::string szRoot;    // Whose volume's free space counts: the Skins folder.
   std::string szCurDir;  // The package folder.
   std::string szFindPattern;  // Listing pattern of the scan.
   std::string lpFileName;     // Full path of the entry being scanned.

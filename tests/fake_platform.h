@@ -158,7 +158,9 @@ class FakePlatform : public Platform {
   // --- Strict Windows ---
   std::map<std::string, std::string> short_names;  // Alias: long path.
   bool make_short_names = true;  // For each new entry with a long name.
-  std::set<std::string> current_dirs;  // Other processes' current folders.
+  // Other processes' current folders, which Windows locks against being
+  // deleted, moved or renamed while they run (SetCurrentDirectory).
+  std::set<std::string> current_dirs;
   bool zero_volume = false, zero_ids = false;      // Identities unknown.
   std::map<std::string, Hold> held;  // Files others hold, by path.
   // A folder's reparse tag; only a name-surrogate one (a symbolic link, a
@@ -502,8 +504,10 @@ class FakePlatform : public Platform {
   }
   // NTFS gives an entry whose name is no 8.3 name (longer, with blanks,
   // leading or several dots, or other signs than 8.3 allows) an alias:
-  // up to six of its letters in capitals, leading dots skipped, "~" and the
-  // first free number, and up to three of its extension's.
+  // up to six of its letters in capitals, leading dots skipped
+  // (RtlGenerate8dot3Name), "~" and the first free number, and up to three
+  // of its extension's: so NTFS names the first four of a kind, and a
+  // hash of the name replaces the number after that, which no test needs.
   void MakeShortName(S path) {
     if (!make_short_names) return;
     const std::string name = path.substr(path.rfind('\\') + 1);
