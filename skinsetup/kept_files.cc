@@ -29,13 +29,23 @@ bool ForEachEntry(platform::Platform& os, const std::string& folder,
   return whole;
 }
 
+// The package folder's entry `name`: its path ends in a separator once the
+// copy has begun, and not before (nor in a removal).
+std::string InPackage(const platform::Platform& os, const SkinSetupRun& run,
+                      const std::string& name) {
+  const std::string& folder = run.szCurDir;
+  return !folder.empty() && folder.back() == os.Separator()
+             ? folder + name
+             : InFolder(os, folder, name);
+}
+
 // True when neither the skin folder nor the package has an entry named as
 // one of slot `slot`'s working folders.
 bool SlotIsFree(platform::Platform& os, const SkinSetupRun& run, int slot) {
   for (const std::string& name :
        {KeptFolderName(slot), DiscardFolderName(slot), NewFolderName(slot)}) {
     if (!IsFreeName(os, InFolder(os, run.tmp2, name)) ||
-        !IsFreeName(os, InFolder(os, run.szCurDir, name))) {
+        !IsFreeName(os, InPackage(os, run, name))) {
       return false;
     }
   }

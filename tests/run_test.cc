@@ -319,8 +319,13 @@ const Row kRows[] = {
          os.AddFile(InSkin("f" + std::to_string(i)), "old");
        }),
    1, {kQ, kS}, THEN(os.now <= 10000)},
-  // With every working name taken (one past the last, too), the first is
-  // tried, its making fails and the run is rolled back.
+  // The package's own entries take a slot's names, not its folder's
+  // neighbours'; with every working name taken (one past the last, too),
+  // the first is tried, its making fails and the run is rolled back.
+  {SET(Earlier(os); os.AddFile(InSkin("b.bmp"), "old b");
+       os.dirs.insert("C:\\Pkg" + KeptFolderName(0))),
+   1, {kRQ, kR}, THEN(os.Happened("Rename " + InSkin("a.bmp") + " -> " +
+                                  Kept(0, "a.bmp"))), "/UNINSTALL Blue"},
   {SET(Earlier(os); for (int slot = 0; slot <= kWorkingSlots; ++slot) {
          os.AddFile(InPkg(KeptFolderName(slot)), "pkg");
        }),
