@@ -365,8 +365,11 @@ const Row kRows[] = {
   {SET(os.locked_until = 5000), 0, {}, THEN(os.TreeOf(kSkin) == Installed()),
    "/S Blue"},
   {SET(os.locked_until = 300000), 1, {kS}},
-  // A lock that cannot be taken at all is a copy that failed.
-  {SET(os.FailCall("Lock")), 0, {CopyError(), F("kCannotCopy", 1)}, Same},
+  // A lock that cannot be taken at all is a copy that failed: nothing was
+  // copied, so nothing is rolled back (here, a file where the Skins folder
+  // should be).
+  {SET(os.dirs.erase(kSkins); os.AddFile(kSkins, "x")), 0,
+   {CopyError(3), F("kCannotCopy", 1)}, Same},
   // Refused like a bad skin name, with nothing written anywhere; /S still
   // keeps every box away.
   {SET(), 0, {F("kCannotInstall", 0)}, Same, LOG "/X Blue"},
