@@ -317,6 +317,10 @@ class Platform {
   /// know.
   virtual bool QueryFileId(const std::string& path, bool follow_link,
                            FileId* id) = 0;
+  /// Fills `*id` with the identity of the running program's own file (the
+  /// module's file on Windows, /proc/self/exe on POSIX), however it was
+  /// started. Returns false when the system cannot tell.
+  virtual bool ProgramFileId(FileId* id) = 0;
   /// True when the last element of `path` is the name under which its
   /// folder lists the entry there (in any case, where the system ignores
   /// case). False, with LastError() telling why, for a short 8.3 alias of

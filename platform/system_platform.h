@@ -94,6 +94,7 @@ class SystemPlatform : public Platform {
   bool QueryFileId(const std::string& path, bool follow_link,
                    FileId* id) override;
   bool IsListedName(const std::string& path) override;
+  bool ProgramFileId(FileId* id) override;
 
  private:
   // What the backend keeps between calls.

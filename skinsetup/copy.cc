@@ -138,15 +138,6 @@ void TakeSkinsFolder(platform::Platform& os, SkinSetupRun& run) {
   RecoverSkinsFolder(os, run);
 }
 
-bool IsSameKnownFile(const platform::FileId& first,
-                     const platform::FileId& second) {
-  static const unsigned char kUnknown[sizeof first.id] = {};
-  return first.volume != 0 &&
-         std::memcmp(first.id, kUnknown, sizeof first.id) != 0 &&
-         first.volume == second.volume &&
-         std::memcmp(first.id, second.id, sizeof first.id) == 0;
-}
-
 int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   const char sep = os.Separator();
   ShowTrace(os, run, run.szRoot, kTraceDisk);
@@ -212,7 +203,8 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
       run.tmp4 = run.szCurDir + name;
       run.szDestFile = run.tmp2 + sep + name;
       run.szRelName = std::string(".") + sep + name;
-      if (IsInstallerOrDots(run.szRelName, run.szExeName, name) ||
+      // What the scan counted is copied: not the installer, nor the log.
+      if (name == "." || name == ".." || run.programEntries.count(name) != 0 ||
           run.logEntries.count(name) != 0) {
         continue;
       }

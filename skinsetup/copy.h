@@ -26,11 +26,6 @@ void TakeSkinsFolder(platform::Platform& os, SkinSetupRun& run);
 void ShowCopyError(platform::Platform& os, SkinSetupRun& run,
                    std::uint32_t error);
 
-// True when two identities are known to name one file. A volume or file id
-// of zero is what a redirector reports when it does not know: such files
-// are taken to differ.
-bool IsSameKnownFile(const platform::FileId& first,
-                     const platform::FileId& second);
 
 }  // namespace skinsetup
 

@@ -44,17 +44,22 @@ int WinMain(platform::Platform& os, void* /*hInstance*/,
   LogStep(os, run, kLogStart, tail);
   if (run.switches.bHelp) return ShowHelp(os, run);
 
-  // The installer recognises its own file only through the name it was
-  // started under, so a name typed without the suffix gets it here.
+  // The name the installer was started under, with the suffix where it
+  // was typed without, is what it shows; where the system cannot tell
+  // files apart, it is also how it knows its own file in the package.
   run.szExeName = os.InvocationName();
   if (run.szExeName.find(os.ExeSuffix()) == std::string::npos) {
     run.szExeName += os.ExeSuffix();
   }
   // A check needs no skin's name, and reports one it cannot take.
-  if (run.switches.bCheck) return CheckPackage(os, run);
-  if (!IsAcceptableSkinName(run.szSkinName)) {
+  if (!run.switches.bCheck && !IsAcceptableSkinName(run.szSkinName)) {
     FailAndExit(os, run, kCannotInstall, kBadSkinName);
   }
+  // Elsewhere it knows its own file by what it is, however it was started:
+  // by a full path, in another case, without ".\" (RoleOf).
+  run.bProgramIdKnown = os.ProgramFileId(&run.programId) &&
+                        IsSameKnownFile(run.programId, run.programId);
+  if (run.switches.bCheck) return CheckPackage(os, run);
   ShowTrace(os, run, run.szExeName, kTraceExeName);
   ShowTrace(os, run, run.szSkinName, kTraceSkinName);
   if (run.switches.bUninstall) return RemoveSkin(os, run);

@@ -51,9 +51,23 @@ void CountFile(platform::Platform& os, SkinSetupRun& run,
 
 }  // namespace
 
-bool IsInstallerOrDots(const std::string& rel_name, const std::string& exe_name,
-                       const std::string& name) {
-  return rel_name == exe_name || name == "." || name == "..";
+EntryRole RoleOf(platform::Platform& os, const SkinSetupRun& run,
+                 const std::string& path, const std::string& name) {
+  if (name == "." || name == "..") return EntryRole::kDots;
+  platform::FileId id;
+  const bool known = (run.bProgramIdKnown || run.bLogIdKnown) &&
+                     os.QueryFileId(path, true, &id) &&
+                     IsSameKnownFile(id, id);
+  if (known && run.bLogIdKnown && IsSameKnownFile(id, run.logId)) {
+    return EntryRole::kLog;
+  }
+  if (known && run.bProgramIdKnown) {
+    return IsSameKnownFile(id, run.programId) ? EntryRole::kInstaller
+                                              : EntryRole::kPackage;
+  }
+  return std::string(".") + os.Separator() + name == run.szExeName
+             ? EntryRole::kInstaller
+             : EntryRole::kPackage;
 }
 
 platform::Listing OpenPackageListing(platform::Platform& os,
@@ -73,9 +87,8 @@ bool ListPackage(platform::Platform& os, SkinSetupRun& run,
       OpenPackageListing(os, run.szCurDir + sep + "*", &name);
   if (listing == nullptr) return false;
   do {
-    const std::string rel_name = std::string(".") + sep + name;
-    if (!IsInstallerOrDots(rel_name, run.szExeName, name) &&
-        !IsRunLog(os, run, run.szCurDir + sep + name)) {
+    if (RoleOf(os, run, run.szCurDir + sep + name, name) ==
+        EntryRole::kPackage) {
       names->push_back(name);
     }
   } while (os.NextEntry(listing, &name));
@@ -102,16 +115,19 @@ void ScanPackage(platform::Platform& os, SkinSetupRun& run,
       run.lpFileName = run.szCurDir + sep + name;
       ShowTrace(os, run, run.lpFileName, kTraceFileName);
       run.szRelName = std::string(".") + sep + name;
-      // The log may be there under more than one name: a link, a hard link.
-      if (IsRunLog(os, run, run.lpFileName)) {
+      // The log and the installer may be there under more than one name: a
+      // link, a hard link. The copy leaves out every one of them.
+      const EntryRole role = RoleOf(os, run, run.lpFileName, name);
+      if (role == EntryRole::kLog) {
         run.logEntries.insert(name);
         continue;
       }
+      if (role == EntryRole::kInstaller) run.programEntries.insert(name);
       if (name == kMapName) {
         run.bMapFound = true;
         ProcessMap(os, run, run.lpFileName, pfCfg);
       }
-      if (!IsInstallerOrDots(run.szRelName, run.szExeName, name)) {
+      if (role == EntryRole::kPackage) {
         CountFile(os, run, os.ListedType(listing));
       }
     } while (os.NextEntry(listing, &name));

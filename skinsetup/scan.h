@@ -25,17 +25,29 @@ platform::Listing OpenPackageListing(platform::Platform& os,
                                      const std::string& pattern,
                                      std::string* name);
 
+// What an entry of the package folder is to a run: one rule for the scan,
+// the copy, the removal and the check.
+enum class EntryRole {
+  kDots,       // "." or "..".
+  kInstaller,  // The running program's own file, however it was started.
+  kLog,        // The run's log, under any of its names.
+  kPackage,    // A package file: counted, copied, removed, checked.
+};
+
+// The role of the package folder's entry `name`, at `path`. The installer
+// knows its own file, and the log, by identity, a link to either too: one
+// look at the entry tells both. Where the system cannot tell identities (a
+// redirector that reports none), the installer's file is the one that
+// "." and the separator and `name` name as run.szExeName does, the name
+// it was started under.
+EntryRole RoleOf(platform::Platform& os, const SkinSetupRun& run,
+                 const std::string& path, const std::string& name);
+
 // The names of the package folder's (run.szCurDir's) entries that an
-// installation counts: neither "." nor "..", the installer itself or the
-// run's log. Returns false when the folder cannot be listed.
+// installation counts, the package files. Returns false when the folder
+// cannot be listed.
 bool ListPackage(platform::Platform& os, SkinSetupRun& run,
                  std::vector<std::string>* names);
-
-// True for the entries that are never counted nor copied: the installer's
-// own file (`rel_name`, "." and the separator and the entry's `name`,
-// equals `exe_name`, the name it was started under) and "." and "..".
-bool IsInstallerOrDots(const std::string& rel_name, const std::string& exe_name,
-                       const std::string& name);
 
 }  // namespace skinsetup
 

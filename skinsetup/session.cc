@@ -149,13 +149,6 @@ bool OpenRunLog(platform::Platform& os, SkinSetupRun& run) {
   return run.log != nullptr;
 }
 
-bool IsRunLog(platform::Platform& os, const SkinSetupRun& run,
-              const std::string& path) {
-  platform::FileId id;
-  return run.bLogIdKnown && os.QueryFileId(path, true, &id) &&
-         IsSameKnownFile(id, run.logId);
-}
-
 bool IsLogInside(platform::Platform& os, const SkinSetupRun& run,
                  const std::string& folder) {
   platform::FileId inside;

@@ -51,11 +51,6 @@ bool IsLogInTheWay(platform::Platform& os, const SkinSetupRun& run);
 void ReleaseLog(platform::Platform& os, SkinSetupRun& run);
 void RefuseLog(platform::Platform& os, SkinSetupRun& run);
 
-// True when `path` names the run's log: a log kept in the package folder is
-// no part of the package. The scan asks, and notes its name for the copy.
-bool IsRunLog(platform::Platform& os, const SkinSetupRun& run,
-              const std::string& path);
-
 // Appends a step's line to the log, if there is one: `step`, a catalogue
 // text, then `detail`, a text the system gave (a path, a name).
 void LogStep(platform::Platform& os, SkinSetupRun& run, const char* step,

@@ -135,6 +135,7 @@ class FakePlatform : public Platform {
 
   // --- State ---
   std::string invocation_name = ".\\setup.exe", current_dir = "C:\\Pkg";
+  std::string program_file = "C:\\Pkg\\setup.exe";  // The running one.
   std::map<std::string, File> files;
   std::set<std::string> dirs = {"C:", "D:"};
   // A folder's listing in this order, instead of ".", ".." and the names.
@@ -451,8 +452,12 @@ class FakePlatform : public Platform {
     return !Call("SyncFolder", folder) && HasDir(Long(folder));
   }
   bool QueryFileId(S path, bool, FileId* id) override {
-    if (Call("QueryFileId", path)) return false;
-    const std::string p = Long(path);
+    return !Call("QueryFileId", path) && IdOf(Long(path), id);
+  }
+  bool ProgramFileId(FileId* id) override {
+    return !Call("ProgramFileId") && IdOf(Long(program_file), id);
+  }
+  bool IdOf(S p, FileId* id) {
     if (!Exists(p)) return Fail(kNotFound);
     // A folder's id is its name's, here where folders never move but
     // whole: a renamed one is another (which no test asks about).

@@ -160,9 +160,16 @@ const Row kRows[] = {
   {SET(Map(os, "SKIN-COMPATIBILITY-MIN=6\n"); os.FailCall("OpenExclusive");
        os.listing_order["C:\\Pkg"] = {".", "..", "a.bmp", "cliver.map"}),
    0, {F("kCannotInstall", 8)}, THEN(!os.Happened("OpenStream"))},
-  // The installer takes a package file for itself only by the name it was
-  // started under, with ".exe" added where that name has none.
-  {SET(os.invocation_name = ".\\setup"), 1, {kS},
+  // The installer knows its own file by identity, however it was started
+  // (by a full path, in capitals); a file of its name that is not the
+  // running program is a package file. Where the system tells no
+  // identities, the name it was started under decides, with ".exe" added
+  // where that name has none.
+  {SET(os.invocation_name = "C:\\PKG\\SETUP.EXE"), 1, {kS},
+   THEN(!os.HasFile(InSkin("setup.exe")))},
+  {SET(os.AddFile(os.program_file = "C:\\setup.exe", "MZ")), 1, {kS},
+   THEN(os.HasFile(InSkin("setup.exe")))},
+  {SET(os.zero_ids = true; os.invocation_name = ".\\setup"), 1, {kS},
    THEN(!os.HasFile(InSkin("setup.exe")))},
   // The Skins folder: made only for an accepted skin; made meanwhile by
   // another installer (missing when the run looks, there when it comes to

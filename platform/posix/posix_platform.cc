@@ -730,6 +730,12 @@ bool SystemPlatform::QueryFileId(const std::string& path, bool follow_link,
   return true;
 }
 
+bool SystemPlatform::ProgramFileId(FileId* id) {
+  // The kernel's own link to the program's file, whatever path, link or
+  // name started it.
+  return QueryFileId("/proc/self/exe", true, id);
+}
+
 bool SystemPlatform::IsListedName(const std::string& path) {
   // A name is the only way to an entry here: there are no aliases.
   Where where;

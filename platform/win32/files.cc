@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "platform/system_platform.h"
 #include "platform/win32/wide_text.h"
@@ -191,6 +192,20 @@ bool SystemPlatform::QueryFileId(const std::string& path, bool follow_link,
   if (!ok) Failed(false);
   CloseHandle(handle);
   return ok;
+}
+
+bool SystemPlatform::ProgramFileId(FileId* id) {
+  // The module's own file, whatever path, case or short name started it.
+  std::vector<wchar_t> path(MAX_PATH);
+  for (;;) {
+    const DWORD size = GetModuleFileNameW(nullptr, path.data(),
+                                          static_cast<DWORD>(path.size()));
+    if (size == 0) return Failed(false);
+    if (size < path.size()) {
+      return QueryFileId(Narrow(path.data(), size), true, id);
+    }
+    path.resize(path.size() * 2);
+  }
 }
 
 bool SystemPlatform::IsListedName(const std::string& path) {

@@ -159,6 +159,17 @@ class WineTest(unittest.TestCase):
     def test_scenarios_both_builds_share(self):
         e2e.check_scenarios(self, lambda client: Sandbox(self, client=client))
 
+    def test_the_installer_knows_its_own_file_however_started(self):
+        # As deployment tools start it: by a full path, in any case. (Started
+        # as a bare "setup.exe", Windows would look in the launcher's own
+        # folder first, and start the build's copy there, another file.)
+        box = Sandbox(self)
+        for program in (windows_path(os.path.join(box.pkg, "SETUP.EXE")),
+                        ".\\Setup.exe"):
+            shutil.rmtree(box.skin(), True)
+            self.assertEqual(box.run(" /S Blue", program=program), (0, []))
+            self.assertNotIn("setup.exe", os.listdir(box.skin()))
+
     def test_command_lines_reach_the_installer_as_typed(self):
         # No name at all; and names that reach the installer with the quotes
         # or the trailing blank or dot that Windows would not store, which
