@@ -51,6 +51,7 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
   // the reason is the making's or the holding's.
   if (run.dwSkinDirError != 0) {
     *error = run.dwSkinDirError;
+    LogFailure(os, run, kLogNotCopied, run.szDestFile, *error);
     return false;
   }
   // A folder this run created held nothing before: nothing to compare or
@@ -73,7 +74,10 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
     // short 8.3 alias of a longer name, which is another file than this
     // one, nor a folder in the file's place.
     bool absent = false;
-    if (!KeepFile(os, run, name, &absent, error)) return false;
+    if (!KeepFile(os, run, name, &absent, error)) {
+      LogFailure(os, run, kLogNotKept, run.szDestFile, *error);
+      return false;
+    }
     replaces = !absent;
   }
   // The destination's name is free now, and the copy never writes through
@@ -86,6 +90,7 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
     return true;
   }
   *error = os.LastError();
+  LogFailure(os, run, kLogNotCopied, run.szDestFile, *error);
   return false;
 }
 
@@ -93,14 +98,8 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
 
 void ShowCopyError(platform::Platform& os, SkinSetupRun& run,
                    std::uint32_t error) {
-  std::string text;
-  if (!os.ErrorText(error, &text)) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%s %lu", kSystemError,
-                  static_cast<unsigned long>(error));
-    text = buffer;
-  }
-  ShowSystemText(os, run, text, kCopyErrorCaption, platform::kBoxOkInformation);
+  ShowSystemText(os, run, SystemReason(os, error), kCopyErrorCaption,
+                 platform::kBoxOkInformation);
 }
 
 // One installer at a time changes the Skins folder: a second one started
@@ -125,7 +124,9 @@ void TakeSkinsFolder(platform::Platform& os, SkinSetupRun& run) {
     run.lock = lock;
     if (lock != nullptr) break;
     if (!busy) {
-      ShowCopyError(os, run, os.LastError());
+      const std::uint32_t error = os.LastError();
+      LogFailure(os, run, kLogNotLocked, run.szSkinsDir, error);
+      ShowCopyError(os, run, error);
       FailAndExit(os, run, kCannotCopy, kCopyFailed);
     }
     if (run.switches.bSilent && waited >= kUnattendedLockWaitMs) {

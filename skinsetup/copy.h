@@ -26,7 +26,6 @@ void TakeSkinsFolder(platform::Platform& os, SkinSetupRun& run);
 void ShowCopyError(platform::Platform& os, SkinSetupRun& run,
                    std::uint32_t error);
 
-
 }  // namespace skinsetup
 
 #endif  // SKINSETUP_SKINSETUP_COPY_H_

@@ -1,7 +1,9 @@
 #include "skinsetup/kept_files.h"
 
 #include "skinsetup/copy.h"
+#include "skinsetup/messages.h"
 #include "skinsetup/retry.h"
+#include "skinsetup/session.h"
 #include "skinsetup/skin_name.h"
 
 namespace skinsetup {
@@ -66,20 +68,26 @@ void PutBack(platform::Platform& os, SkinSetupRun& run, const std::string& kept,
   // waits where it is.
   const Look at_target = LookAt(os, target);
   const bool taken = at_target == Look::kPresent;
+  const std::string earlier = InFolder(os, kept, name);
   if (at_target == Look::kFailed ||
       (taken &&
        ((LookAt(os, aside) == Look::kAbsent && os.MakeDir(aside) != 0) ||
         !Retrying(os, run,
                   [&] { return os.RenameFile(target, set_aside); })))) {
+    LogFailure(os, run, kLogNotPutBack, earlier, os.LastError());
     return;
   }
-  const bool back = Retrying(
-      os, run, [&] { return os.RenameFile(InFolder(os, kept, name), target); });
-  if (taken) {
-    // Gone once the earlier file is back; otherwise back in its place.
-    Retrying(os, run, [&] {
-      return back ? os.RemoveFile(set_aside) : os.RenameFile(set_aside, target);
-    });
+  const bool back =
+      Retrying(os, run, [&] { return os.RenameFile(earlier, target); });
+  if (!back) LogFailure(os, run, kLogNotPutBack, earlier, os.LastError());
+  // The new file goes once the earlier one is back; otherwise it takes its
+  // place again.
+  if (taken && !Retrying(os, run, [&] {
+        return back ? os.RemoveFile(set_aside)
+                    : os.RenameFile(set_aside, target);
+      })) {
+    LogFailure(os, run, back ? kLogNotDeleted : kLogNotPutBack, set_aside,
+               os.LastError());
   }
 }
 
@@ -108,6 +116,13 @@ bool IsFreeName(platform::Platform& os, const std::string& path) {
   // Windows answers access denied, not "not found", for a name whose file
   // is deleted while another process holds it.
   return LookAt(os, path) == Look::kAbsent;
+}
+
+void DiscardFile(platform::Platform& os, SkinSetupRun& run,
+                 const std::string& path) {
+  if (!Retrying(os, run, [&] { return os.RemoveFile(path); })) {
+    LogFailure(os, run, kLogNotDeleted, path, os.LastError());
+  }
 }
 
 bool IsWorkingFolder(platform::Platform& os, const SkinSetupRun& run,
@@ -143,9 +158,7 @@ bool DeleteFolder(platform::Platform& os, SkinSetupRun& run,
   if (!IsWorkingFolder(os, run, folder)) return true;
   return ForEachEntry(os, folder,
                       [&](const std::string& name) {
-                        Retrying(os, run, [&] {
-                          return os.RemoveFile(InFolder(os, folder, name));
-                        });
+                        DiscardFile(os, run, InFolder(os, folder, name));
                       }) &&
          RemoveFolder(os, run, folder);
 }
@@ -272,8 +285,7 @@ bool DiscardKeptFiles(platform::Platform& os, SkinSetupRun& run) {
   }
   if (!Retrying(os, run, [&] { return os.SyncFolder(run.tmp2); })) return true;
   for (const std::string& name : run.kept) {
-    Retrying(os, run,
-             [&] { return os.RemoveFile(InFolder(os, folder, name)); });
+    DiscardFile(os, run, InFolder(os, folder, name));
   }
   // The discard folder goes only once nothing is left to discard.
   if (RemoveFolder(os, run, folder)) RemoveFolder(os, run, run.szDiscardDir);

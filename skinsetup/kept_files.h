@@ -60,6 +60,11 @@ Look LookAt(platform::Platform& os, const std::string& path,
 // denied, until it lets go.
 bool IsFreeName(platform::Platform& os, const std::string& path);
 
+// Deletes the file at `path`, one the run set aside to discard or made
+// itself, waiting for what others hold; one that stays is logged.
+void DiscardFile(platform::Platform& os, SkinSetupRun& run,
+                 const std::string& path);
+
 // True when `folder` is a real folder that the run may empty as a working
 // folder: never the package folder the run copies from. Sets `*failed`,
 // where given, when no look could tell what is there.

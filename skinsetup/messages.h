@@ -112,6 +112,17 @@ inline constexpr char kLogRollback[] = "ripristino:";
 inline constexpr char kLogRemoving[] = "rimozione da:";
 inline constexpr char kLogRemovedFile[] = "rimosso:";
 inline constexpr char kLogProblem[] = "problema:";
+// What failed, before the file or folder it concerns and the system's
+// reason.
+inline constexpr char kLogRefused[] = "riga di comando rifiutata:";
+inline constexpr char kLogNotOpened[] = "impossibile aprire";
+inline constexpr char kLogNotSized[] = "impossibile leggere la dimensione di";
+inline constexpr char kLogNotCopied[] = "impossibile copiare";
+inline constexpr char kLogNotKept[] = "impossibile mettere da parte";
+// "impossibile rimettere al suo posto".
+inline constexpr char kLogNotPutBack[] = "impossibile rimettere al suo posto";
+inline constexpr char kLogNotDeleted[] = "impossibile cancellare";
+inline constexpr char kLogNotLocked[] = "impossibile bloccare";
 // "la skin non è stata rimossa".
 inline constexpr char kLogNotRemoved[] = "la skin non \xE8 stata rimossa";
 inline constexpr char kLogHelp[] = "aiuto mostrato";

@@ -106,6 +106,7 @@ int RemoveSkin(platform::Platform& os, SkinSetupRun& run) {
            (!os.IsListedName(path) && os.IsShortAlias(os.LastError())))) {
         continue;
       }
+      LogFailure(os, run, kLogNotKept, path, error);
       FailRemoval(os, run, error);
     }
     if (!absent) LogStep(os, run, kLogRemovedFile, name);

@@ -35,7 +35,7 @@ int DeleteFiles(platform::Platform& os, SkinSetupRun& run,
   // in place of those it replaced, and the rest stay as they are.
   if (folder == run.tmp2 && IsSkinFolderPath(os, run.szSkinsDir, run.szValue)) {
     for (const std::string& created : run.created) {
-      Retrying(os, run, [&] { return os.RemoveFile(folder + sep + created); });
+      DiscardFile(os, run, folder + sep + created);
     }
   }
   return 0;

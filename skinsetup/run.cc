@@ -31,17 +31,18 @@ int WinMain(platform::Platform& os, void* /*hInstance*/,
   SkinSetupRun run;
   const std::string tail = lpCmdLine != nullptr ? lpCmdLine : "";
   // A tail with a switch the installer does not know is refused as a bad
-  // skin name is, before a log is written: the switch may have been meant
-  // to say where, or whether, to write one. A log that cannot be opened
-  // refuses the run too, so that no unattended run goes unrecorded.
+  // skin name is; a valid /LOG among its switches says so, with the whole
+  // command line, for whoever reads why a deployment failed. A log that
+  // cannot be opened refuses the run too, so that no unattended run goes
+  // unrecorded.
   const bool known = SplitCommandTail(tail, &run.switches, &run.szSkinName);
   // Nor may the system's own boxes (a drive without its disk) wait for
   // someone who is not there.
   if (run.switches.bSilent) os.SuppressSystemBoxes();
-  if (!known || (run.switches.bLog && !OpenRunLog(os, run))) {
-    FailAndExit(os, run, kCannotInstall, kBadSkinName);
-  }
+  const bool logged = !run.switches.bLog || OpenRunLog(os, run);
   LogStep(os, run, kLogStart, tail);
+  if (!known) LogStep(os, run, kLogRefused, os.InvocationName() + ' ' + tail);
+  if (!known || !logged) FailAndExit(os, run, kCannotInstall, kBadSkinName);
   if (run.switches.bHelp) return ShowHelp(os, run);
 
   // The name the installer was started under, with the suffix where it

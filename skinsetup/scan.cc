@@ -29,12 +29,14 @@ void CountFile(platform::Platform& os, SkinSetupRun& run,
   if (!Retrying(os, run, [&] {
         return (file = os.OpenExclusive(run.lpFileName, listed)) != nullptr;
       })) {
+    LogFailure(os, run, kLogNotOpened, run.lpFileName, os.LastError());
     ShowFailure(os, run, kCannotInstall, kFileNotOpened);
     ShowTrace(os, run, run.szRelName, kTraceBadFile);
     ExitFailed(os, run);
   }
   std::uint64_t size = 0;
   if (!os.FileSize(file, &size)) {
+    LogFailure(os, run, kLogNotSized, run.lpFileName, os.LastError());
     ShowFailure(os, run, kCannotInstall, kSizeNotRead);
     ShowTrace(os, run, kTraceSizeFailedText, kTraceSizeFailed);
     ExitFailed(os, run);
@@ -56,8 +58,7 @@ EntryRole RoleOf(platform::Platform& os, const SkinSetupRun& run,
   if (name == "." || name == "..") return EntryRole::kDots;
   platform::FileId id;
   const bool known = (run.bProgramIdKnown || run.bLogIdKnown) &&
-                     os.QueryFileId(path, true, &id) &&
-                     IsSameKnownFile(id, id);
+                     os.QueryFileId(path, true, &id) && IsSameKnownFile(id, id);
   if (known && run.bLogIdKnown && IsSameKnownFile(id, run.logId)) {
     return EntryRole::kLog;
   }

@@ -199,6 +199,21 @@ void LogStep(platform::Platform& os, SkinSetupRun& run, const char* step,
   Append(os, run, Utf8FromCatalogue(step) + ' ' + OneLine(detail));
 }
 
+std::string SystemReason(platform::Platform& os, std::uint32_t error) {
+  std::string text;
+  if (!os.ErrorText(error, &text)) {
+    text = Utf8FromCatalogue(kSystemError) + ' ' + std::to_string(error);
+  }
+  return text;
+}
+
+void LogFailure(platform::Platform& os, SkinSetupRun& run, const char* step,
+                const std::string& path, std::uint32_t error) {
+  // Without a log, the system is not asked for a text no one reads.
+  if (run.log == nullptr) return;
+  LogStep(os, run, step, path + ": " + SystemReason(os, error));
+}
+
 int Converse(platform::Platform& os, SkinSetupRun& run, const std::string& text,
              const std::string& caption, unsigned type) {
   // A removal's question is answered Yes by /S, which asked for it.

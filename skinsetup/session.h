@@ -56,6 +56,16 @@ void RefuseLog(platform::Platform& os, SkinSetupRun& run);
 void LogStep(platform::Platform& os, SkinSetupRun& run, const char* step,
              const std::string& detail);
 
+// The system's own text for `error`, else its number after "Errore di
+// sistema".
+std::string SystemReason(platform::Platform& os, std::uint32_t error);
+
+// Appends a failure's line to the log, if there is one: `step`, a catalogue
+// text that says what failed, the file or folder at `path`, and the
+// system's reason for `error`.
+void LogFailure(platform::Platform& os, SkinSetupRun& run, const char* step,
+                const std::string& path, std::uint32_t error);
+
 // Lets go of the Skins folder's lock, if the run holds it, on any way out:
 // the lock leaves nothing behind there.
 void ReleaseSkinsLock(platform::Platform& os, SkinSetupRun& run);

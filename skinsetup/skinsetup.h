@@ -31,12 +31,12 @@ struct SkinSetupRun {
   std::set<std::string> logEntries;  // and its names in the package.
   bool bLogCreated = false;          // Whether the run made it,
   bool bLogHeldBack = false;         // and whether its lines wait, in
-  std::string szLogHeldBack;  // here, until it is known to be no skin file.
-  std::string szOutcome;      // The failure shown last, for the log.
-  std::string szSkinName;     // The command tail after the switches.
-  std::string szExeName;      // The invocation name, with the suffix rule.
-  platform::FileId programId{};          // The running program's own file,
-  bool bProgramIdKnown = false;          // where the system can tell,
+  std::string szLogHeldBack;     // here, until it is known to be no skin file.
+  std::string szOutcome;         // The failure shown last, for the log.
+  std::string szSkinName;        // The command tail after the switches.
+  std::string szExeName;         // The invocation name, with the suffix rule.
+  platform::FileId programId{};  // The running program's own file,
+  bool bProgramIdKnown = false;  // where the system can tell,
   std::set<std::string> programEntries;  // and its names in the package.
   std::string szValue;   // Install directory, then Skins, then skin folder.
   std::string szRoot;    // Whose volume's free space counts: the Skins folder.

@@ -362,7 +362,12 @@ const Row kRows[] = {
    THEN(os.files[InSkin("a.bmp")].content == "aaaa"), "/OVERWRITE Blue"},
   {SET(Revision(os, {9})), 1603, {}, nullptr, "/S " LOG "Blue",
    "{kLogOutcome} {kIncompatible}{kCodeLabel}3 ({kLogStatus} 1603)"},
-  {SET(os.FailCall("OpenExclusive")), 1603, {}, nullptr, "/S " LOG "My Skin",
+  // The log names what failed and why.
+  {SET(os.FailCall("OpenExclusive")), 1603, {},
+   THEN(os.files["C:\\log.txt"].content.find(Expand(
+            "{kLogNotOpened} C:\\Pkg\\a.bmp: Errore di I/O.")) !=
+        std::string::npos),
+   "/S " LOG "My Skin",
    "{kLogOutcome} {kCannotInstall}{kCodeLabel}8 ({kLogStatus} 1603)"},
   // Another installer holds the Skins folder: an unattended run gives up
   // after a minute, one with a user waits for as long as it takes.
@@ -376,11 +381,21 @@ const Row kRows[] = {
   // copied, so nothing is rolled back (here, a file where the Skins folder
   // should be).
   {SET(os.dirs.erase(kSkins); os.AddFile(kSkins, "x")), 0,
-   {CopyError(3), F("kCannotCopy", 1)}, Same},
-  // Refused like a bad skin name, with nothing written anywhere; /S still
-  // keeps every box away.
-  {SET(), 0, {F("kCannotInstall", 0)}, Same, LOG "/X Blue"},
-  {SET(), 1603, {}, Same, "/S /X " LOG "Blue"},
+   {CopyError(3), F("kCannotCopy", 1)},
+   THEN(Same(os, before) &&
+        os.files["C:\\log.txt"].content.find(
+            Expand("{kLogNotLocked} D:\\Apps\\Client\\Skins: {kSystemError} 3")) !=
+            std::string::npos),
+   LOG "Blue", "{kLogOutcome} {kCannotCopy}{kCodeLabel}1 ({kLogStatus} 0)"},
+  // Refused like a bad skin name, with nothing written but the log, which
+  // says why; /S still keeps every box away.
+  {SET(), 0, {F("kCannotInstall", 0)},
+   THEN(Same(os, before) &&
+        os.files["C:\\log.txt"].content.find(Expand(
+            "{kLogRefused} .\\setup.exe " LOG "/X Blue\n")) != std::string::npos),
+   LOG "/X Blue", "{kLogOutcome} {kCannotInstall}{kCodeLabel}0 ({kLogStatus} 0)"},
+  {SET(), 1603, {}, Same, "/S /X " LOG "Blue",
+   "{kLogOutcome} {kCannotInstall}{kCodeLabel}0 ({kLogStatus} 1603)"},
   {SET(), 0, {F("kCannotInstall", 0)}, Same, "/LOG=\"C:\\No\\log.txt\" Blue"},
   {SET(), 1603, {}, Same, "/S " LOG "..",
    "{kLogOutcome} {kCannotInstall}{kCodeLabel}0 ({kLogStatus} 1603)"},
@@ -415,7 +430,13 @@ const Row kRows[] = {
    Same, "/UNINSTALL Blue"},
   {SET(Earlier(os); os.AddFile(InSkin("b.bmp"), "old b");
        os.FailCall("Rename", 2)),
-   0, {kRQ, CopyError(), F("kCannotRemove", 1)}, Same, "/UNINSTALL Blue"},
+   0, {kRQ, CopyError(), F("kCannotRemove", 1)},
+   THEN(Same(os, before) &&
+        os.files["C:\\log.txt"].content.find(Expand(
+            "{kLogNotKept} " + InSkin("b.bmp") + ": Errore di I/O.")) !=
+            std::string::npos),
+   LOG "/UNINSTALL Blue",
+   "{kLogOutcome} {kCannotRemove}{kCodeLabel}1 ({kLogStatus} 0)"},
   {SET(Earlier(os); os.FailCall("SyncFolder")), 0,
    {kRQ, CopyError(), F("kCannotRemove", 1)}, Same, "/UNINSTALL Blue"},
   // Unattended: removed, or not installed (as deployment tools read it).
@@ -513,7 +534,8 @@ TEST(RunTest, EveryRowEndsWithItsStatusAndBoxes) {
                             [](auto& e) { return e.rfind("Box ", 0) == 0; });
     EXPECT_TRUE(std::all_of(os.events.rbegin() + 1, box,
                             [](auto& e) {
-                              return e == "CloseKey" || e == "Unlock";
+                              return e == "CloseKey" || e == "Unlock" ||
+                                     e == "AppendLog" || e == "CloseLog";
                             }));
   }
 }
@@ -653,6 +675,7 @@ TEST(RunTest, LogHoldsEveryStepAndBoxInOrder) {
        R"({kLogClient} D:\Apps\Client\Skins)", "{kLogPackage} 56",
        "[{kProgramTitle}] {kAlreadyPresent} -> {kLogAnswerYes}",
        R"({kLogSkinFolder} D:\Apps\Client\Skins\Blue)", "{kLogCopied} a.bmp",
+       R"({kLogNotCopied} D:\Apps\Client\Skins\Blue\b.bmp: Errore di I/O.)",
        "[{kCopyErrorCaption}] Errore di I/O. -> {kLogAnswerOk}",
        "{kLogCopied} cliver.map", R"({kLogRollback} D:\Apps\Client\Skins\Blue)",
        R"([{kDeleteDirCaption}] D:\Apps\Client\Skins\Blue\* -> {kLogAnswerOk})",
