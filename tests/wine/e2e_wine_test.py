@@ -25,7 +25,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), ".."))
 import e2e  # noqa: E402
-from e2e import QUESTION, SUCCESS, failure, write  # noqa: E402
+from e2e import QUESTION, SUCCESS, failure, read, write  # noqa: E402
 
 BUILD_DIR = WINE = None
 SIGN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
@@ -169,6 +169,42 @@ class WineTest(unittest.TestCase):
             shutil.rmtree(box.skin(), True)
             self.assertEqual(box.run(" /S Blue", program=program), (0, []))
             self.assertNotIn("setup.exe", os.listdir(box.skin()))
+
+    def test_the_readme_recipes_as_deployment_tools_run_them(self):
+        # Each recipe as a batch file outside the package folder (which the
+        # installer copies whole), started without a shell from another
+        # folder; its status is the installer's %ERRORLEVEL%.
+        box = Sandbox(self)
+        recipes = {}
+        for name, switches in (("install", "/OVERWRITE"),
+                               ("uninstall", "/UNINSTALL")):
+            recipes[name] = os.path.join(box.root, name + ".cmd")
+            with open(recipes[name], "w", newline="\r\n") as script:
+                script.write('@echo off\ncd /d "%s"\nsetup.exe /S %s '
+                             '/LOG="%%TEMP%%\\skinsetup-Blue.log" Blue\n'
+                             'exit /b %%ERRORLEVEL%%\n' % (
+                                 windows_path(box.pkg), switches))
+
+        def run(command):
+            return WINE.run(command, box.root, "n")
+
+        installed = lambda: {name: read(os.path.join(box.skin(), name))
+                             for name in os.listdir(box.skin())}
+        cmd = lambda recipe: "cmd /c " + windows_path(recipes[recipe])
+        self.assertEqual(run(cmd("install")), (0, []))
+        self.assertEqual(installed(), dict(box.new, **{"cliver.map": e2e.MAP}))
+        # An update: a new version of a file replaces the installed one.
+        write(box.pkg, {"f0000.dat": b"version 2"})
+        self.assertEqual(run(cmd("install")), (0, []))
+        self.assertEqual(installed()["f0000.dat"], b"version 2")
+        self.assertEqual(run(cmd("uninstall")), (0, []))
+        self.assertEqual(run(cmd("uninstall")), (1605, []))
+        # Shared PCs: the command that Active Setup's StubPath, or a task at
+        # logon, starts for each user, with no working folder of its own.
+        self.assertEqual(run('cmd /c "cd /d %s && setup.exe /S /OVERWRITE '
+                             '/LOG="%%TEMP%%\\skinsetup-Blue.log" Blue"'
+                             % windows_path(box.pkg)), (0, []))
+        self.assertNotIn("setup.exe", os.listdir(box.skin()))
 
     def test_command_lines_reach_the_installer_as_typed(self):
         # No name at all; and names that reach the installer with the quotes
