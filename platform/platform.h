@@ -29,6 +29,7 @@ struct FileTag;
 struct StreamTag;
 struct LockTag;
 struct LogTag;
+struct DigestTag;
 using RegKey = RegKeyTag*;
 using Library = LibraryTag*;
 using Proc = ProcTag*;
@@ -37,6 +38,7 @@ using File = FileTag*;
 using Stream = StreamTag*;
 using Lock = LockTag*;
 using Log = LogTag*;
+using Digest = DigestTag*;
 
 // Access mask for reading a registry key (KEY_READ).
 constexpr std::uint32_t kKeyRead = 0x20019;
@@ -266,6 +268,22 @@ class Platform {
   virtual long ReadStream(Stream stream, char* buffer, long size) = 0;
   /// Closes a stream.
   virtual void CloseStream(Stream stream) = 0;
+
+  // --- Digests ---
+  //
+  // SHA-256, from the system's own library: the package's fingerprint is
+  // one, which a deployment tool's script recomputes with its own.
+
+  /// Starts a SHA-256 digest of no bytes yet. Returns nullptr when the
+  /// system cannot compute one.
+  virtual Digest OpenDigest() = 0;
+  /// Adds `size` bytes, from `bytes`, to the digest. Returns false when the
+  /// system fails; FinishDigest still closes the digest then.
+  virtual bool AddToDigest(Digest digest, const char* bytes, long size) = 0;
+  /// Finishes and closes the digest, whatever went before: the SHA-256 of
+  /// the bytes added, 64 lower-case hexadecimal digits, or "" when the
+  /// system fails.
+  virtual std::string FinishDigest(Digest digest) = 0;
 
   /// Copies the regular file `source`, which a listing said is `listed` (as
   /// for OpenExclusive), to `destination`, a new file made there

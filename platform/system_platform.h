@@ -83,6 +83,10 @@ class SystemPlatform : public Platform {
   long ReadStream(Stream stream, char* buffer, long size) override;
   void CloseStream(Stream stream) override;
 
+  Digest OpenDigest() override;
+  bool AddToDigest(Digest digest, const char* bytes, long size) override;
+  std::string FinishDigest(Digest digest) override;
+
   bool CopyFileTo(const std::string& source, const std::string& destination,
                   EntryType listed) override;
   std::uint32_t LastError() override { return last_error_; }

@@ -16,7 +16,7 @@ fi
 ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev \
   python3 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 \
   wine32:i386 fonts-wine xvfb xdotool imagemagick icoutils locales-all \
-  openssl osslsigncode softhsm2 libengine-pkcs11-openssl
+  libssl-dev openssl osslsigncode softhsm2 libengine-pkcs11-openssl
 
 echo "== Windows builds"
 for arch in win32 win64; do

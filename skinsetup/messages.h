@@ -102,6 +102,11 @@ inline constexpr char kCheckStop[] =
 inline constexpr char kCheckLongLine[] =
     "una riga di oltre 511 byte: l'installazione la legge come pi\xF9 righe";
 
+// The valid package's fingerprint, "impronta SHA-256: <hex>", and the
+// problem where the system cannot compute it.
+inline constexpr char kCheckFingerprint[] = "impronta SHA-256:";
+inline constexpr char kCheckNoFingerprint[] = "il sistema non sa calcolarla";
+
 // The words of the log that /LOG asks for, around the boxes' texts.
 inline constexpr char kLogStart[] = "avvio:";
 inline constexpr char kLogClient[] = "cartella Skins:";
@@ -123,6 +128,9 @@ inline constexpr char kLogNotKept[] = "impossibile mettere da parte";
 inline constexpr char kLogNotPutBack[] = "impossibile rimettere al suo posto";
 inline constexpr char kLogNotDeleted[] = "impossibile cancellare";
 inline constexpr char kLogNotLocked[] = "impossibile bloccare";
+// Each file of a valid package, "<its SHA-256>  <name>", as the
+// fingerprint takes it.
+inline constexpr char kLogFingerprintFile[] = "nell'impronta:";
 // "la skin non è stata rimossa".
 inline constexpr char kLogNotRemoved[] = "la skin non \xE8 stata rimossa";
 inline constexpr char kLogHelp[] = "aiuto mostrato";

@@ -78,15 +78,49 @@ std::u32string Capitals(const std::string& name) {
   return upper;
 }
 
-// Reads the whole file: its size, or -1 when it cannot be read.
-long long ReadAll(platform::Platform& os, platform::Stream stream) {
+// Reads the whole file: its size, or -1 when it cannot be read; `*hex` is
+// the SHA-256 of its bytes, left empty where the system cannot compute it.
+long long ReadAll(platform::Platform& os, platform::Stream stream,
+                  std::string* hex) {
+  platform::Digest digest = os.OpenDigest();
+  bool digested = digest != nullptr;
   char buffer[4096];
   long long total = 0;
   long count;
   while ((count = os.ReadStream(stream, buffer, sizeof buffer)) > 0) {
     total += count;
+    digested = digested && os.AddToDigest(digest, buffer, count);
   }
+  if (digest != nullptr) *hex = os.FinishDigest(digest);
+  if (!digested) hex->clear();
   return count == 0 ? total : -1;
+}
+
+// The file's line of the fingerprint, as sha256sum prints it (a valid
+// package's names hold no line feed or backslash, which it would escape).
+std::string DigestLine(const std::string& name, const std::string& hex) {
+  return hex + "  " + name;
+}
+
+// The package's fingerprint: the SHA-256 of the lines of its files, each
+// ended by a line feed, in the order of the names' bytes (a std::map of
+// std::string compares them as unsigned bytes), which on Windows is the
+// order of UTF-8. A deployment tool's script recomputes it over the
+// installed skin with its own tools. "" where the system cannot compute a
+// digest.
+std::string Fingerprint(platform::Platform& os,
+                        const std::map<std::string, std::string>& digests) {
+  std::string lines;
+  for (const auto& [name, hex] : digests) {
+    if (hex.empty()) return "";
+    lines += DigestLine(name, hex) + '\n';
+  }
+  platform::Digest digest = os.OpenDigest();
+  if (digest == nullptr) return "";
+  const bool added =
+      os.AddToDigest(digest, lines.data(), static_cast<long>(lines.size()));
+  const std::string hex = os.FinishDigest(digest);
+  return added ? hex : "";
 }
 
 // A NUL or a Ctrl-Z ends what the installation reads of the map: a
@@ -175,6 +209,7 @@ int CheckPackage(platform::Platform& os, SkinSetupRun& run) {
     Add(&problems, run.szCurDir, kCheckUnreadable);
   }
   std::map<std::u32string, std::string> seen;
+  std::map<std::string, std::string> digests;  // Of each file, by name.
   bool map_found = false;
   long long total = 0;
   for (const std::string& name : names) {
@@ -195,7 +230,7 @@ int CheckPackage(platform::Platform& os, SkinSetupRun& run) {
       Add(&problems, name, kCheckNotFile);
       continue;
     }
-    const long long size = ReadAll(os, stream);
+    const long long size = ReadAll(os, stream, &digests[name]);
     os.CloseStream(stream);
     if (size < 0) {
       Add(&problems, name, kCheckUnreadable);
@@ -209,13 +244,27 @@ int CheckPackage(platform::Platform& os, SkinSetupRun& run) {
     }
   }
   if (!map_found) problems.push_back(Utf8FromCatalogue(kCheckNoMap));
+  const std::string fingerprint =
+      problems.empty() ? Fingerprint(os, digests) : "";
+  if (problems.empty() && fingerprint.empty()) {
+    problems.push_back(Utf8FromCatalogue(kCheckFingerprint) + ' ' +
+                       Utf8FromCatalogue(kCheckNoFingerprint));
+  }
 
   for (const std::string& problem : problems) {
     LogStep(os, run, kLogProblem, problem);
   }
+  // The log lists the files the fingerprint covers, for the author to copy
+  // into a deployment tool's script, in the fingerprint's order.
+  if (problems.empty()) {
+    for (const auto& [name, hex] : digests) {
+      LogStep(os, run, kLogFingerprintFile, DigestLine(name, hex));
+    }
+  }
   std::string text = Utf8FromCatalogue(kCheckValid) + '\n' +
                      Utf8FromCatalogue(kLogPackage) + ' ' +
-                     std::to_string(total);
+                     std::to_string(total) + '\n' +
+                     Utf8FromCatalogue(kCheckFingerprint) + ' ' + fingerprint;
   if (!problems.empty()) {
     text = Utf8FromCatalogue(kCheckProblems);
     for (std::size_t i = 0; i < problems.size() && i < kShownProblems; ++i) {

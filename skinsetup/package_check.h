@@ -11,7 +11,8 @@ namespace skinsetup {
 
 // Walks the package folder as an installation would, reading every file
 // and the map, and reports in one OK box (the log holds every line): "Il
-// pacchetto è valido" and the bytes to copy, or "Il pacchetto ha dei
+// pacchetto è valido", the bytes to copy and the package's fingerprint
+// (whose lines, a file each, the log lists), or "Il pacchetto ha dei
 // problemi:" and one line a problem. Reads no registry and writes nothing
 // but the log. Returns the status: the box's answer for a valid package
 // (0 under /S), 0 for one with problems (1603 under /S).

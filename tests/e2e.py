@@ -5,6 +5,7 @@ must pass."""
 
 import ast
 import collections
+import hashlib
 import os
 import re
 import shutil
@@ -59,6 +60,18 @@ def outcome(text, status):
 def read(path):
     with open(path, "rb") as f:
         return f.read()
+
+
+def fingerprint(folder, names):
+    """The fingerprint of the files `names` (bytes) of `folder`, computed as
+    a deployment tool's script does: a line a file, its SHA-256, two blanks
+    and its name, in the names' byte order."""
+    lines = b""
+    for name in sorted(names):
+        digest = hashlib.sha256(read(os.path.join(os.fsencode(folder), name)))
+        lines += b"%s  %s\n" % (digest.hexdigest().encode(), name)
+    return "%s %s" % (TEXTS["kCheckFingerprint"],
+                      hashlib.sha256(lines).hexdigest())
 
 
 def write(folder, files, mtime_ns=None):

@@ -277,6 +277,18 @@ class PosixTest(unittest.TestCase):
         self.assertEqual(len(problems & same), 1, problems)
         self.assertEqual(problems - same, expected)
 
+    def test_check_gives_the_fingerprint_a_script_finds_installed(self):
+        # Recomputed over the installed skin, the package's files but for
+        # the installer; a file changed there changes it.
+        box = Sandbox(self, count=2)
+        write(box.pkg, {"Zeta.dat": b"z", "\u00e9t\u00e9.bmp": b"e"})
+        self.assertEqual(box.run("/S", "Blue", answer=None), (0, []))
+        shown = box.run("/CHECK")[1][0][1].split("\n")[-1]
+        names = [os.fsencode(n) for n in os.listdir(box.pkg) if n != "setup"]
+        self.assertEqual(shown, e2e.fingerprint(box.skin(), names))
+        write(box.skin(), {"f0001.dat": b"changed"})
+        self.assertNotEqual(shown, e2e.fingerprint(box.skin(), names))
+
     @staticmethod
     def whole(box):
         return all(os.path.isfile(os.path.join(box.skin(), name)) and

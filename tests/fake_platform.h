@@ -8,11 +8,11 @@
 // It can also act out what real Windows does and Wine does not: names that
 // differ only in case are one name (NTFS's default); a new entry whose name
 // is no 8.3 name receives a short alias, as NTFS makes them on a system
-// volume (and a test may add its own); file ids of zero, reparse points that are not links (a synced
-// folder's placeholder), folders that Controlled Folder Access protects
-// (every write into them is denied, for good), and other processes that
-// hold files open (a scanner that opens every file written or moved into
-// place, for a moment), whose files cannot be renamed or opened
+// volume (and a test may add its own); file ids of zero, reparse points that
+// are not links (a synced folder's placeholder), folders that Controlled Folder
+// Access protects (every write into them is denied, for good), and other
+// processes that hold files open (a scanner that opens every file written or
+// moved into place, for a moment), whose files cannot be renamed or opened
 // exclusively, nor replaced, whose folders cannot be renamed, and whose
 // deleted files keep their names until they let go; and other processes
 // whose current folder cannot be renamed or removed. Time passes only in
@@ -154,7 +154,7 @@ class FakePlatform : public Platform {
   std::vector<Box> boxes;
   std::vector<std::string> events;
   std::map<std::string, int> calls;  // Of each operation, as events name it.
-  int open_handles = 0;  // Keys, listings, files and streams not closed.
+  int open_handles = 0;  // Keys, listings, files, streams, digests open.
 
   // --- Strict Windows ---
   std::map<std::string, std::string> short_names;  // Alias: long path.
@@ -162,8 +162,8 @@ class FakePlatform : public Platform {
   // Other processes' current folders, which Windows locks against being
   // deleted, moved or renamed while they run (SetCurrentDirectory).
   std::set<std::string> current_dirs;
-  bool zero_volume = false, zero_ids = false;      // Identities unknown.
-  std::map<std::string, Hold> held;  // Files others hold, by path.
+  bool zero_volume = false, zero_ids = false;  // Identities unknown.
+  std::map<std::string, Hold> held;            // Files others hold, by path.
   // A folder's reparse tag; only a name-surrogate one (a symbolic link, a
   // junction, a mount point: bit 29) makes it a link.
   std::map<std::string, u32> reparse_tags;
@@ -376,6 +376,18 @@ class FakePlatform : public Platform {
     return rest.erase(0, count), static_cast<long>(count);
   }
   void CloseStream(Stream) override { Close("CloseStream"); }
+  // A digest that a test can read: "H(" and the bytes added, then ")".
+  Digest OpenDigest() override {
+    return Call("OpenDigest") ? nullptr : Open<Digest>({""});
+  }
+  bool AddToDigest(Digest digest, const char* bytes, long size) override {
+    return !Call("AddToDigest") && (At(digest)[0].append(bytes, size), true);
+  }
+  std::string FinishDigest(Digest digest) override {
+    const bool fails = Call("FinishDigest");
+    --open_handles;
+    return fails ? "" : "H(" + At(digest)[0] + ")";
+  }
 
   bool CopyFileTo(S from_asked, S to, EntryType) override {
     if (Call("Copy", from_asked + " -> " + to)) return false;
@@ -517,7 +529,8 @@ class FakePlatform : public Platform {
     if (!make_short_names) return;
     const std::string name = path.substr(path.rfind('\\') + 1);
     const std::size_t dot = name.rfind('.');
-    const std::string base = name.substr(0, dot), ext =
+    const std::string base = name.substr(0, dot);
+    const std::string ext =
         dot == std::string::npos ? "" : name.substr(dot + 1);
     auto fits = [](S part, std::size_t most) {
       return !part.empty() && part.size() <= most &&
@@ -533,8 +546,8 @@ class FakePlatform : public Platform {
       }
       return kept;
     };
-    const std::string stem = capitals(base, 6), suffix =
-        ext.empty() ? "" : "." + capitals(ext, 3);
+    const std::string stem = capitals(base, 6),
+                      suffix = ext.empty() ? "" : "." + capitals(ext, 3);
     for (int n = 1;; ++n) {
       const std::string alias =
           Parent(path) + '\\' + stem + '~' + std::to_string(n) + suffix;
@@ -597,7 +610,7 @@ class FakePlatform : public Platform {
     return listing.insert(listing.end(), names.begin(), names.end()), listing;
   }
   // A handle is the index of its state: a key's path, a file's path, a
-  // stream's unread bytes, a listing's names still to come.
+  // stream's unread bytes, a listing's names still to come, a digest's bytes.
   template <typename Handle>
   Handle Open(std::vector<std::string> state) {
     ++open_handles;

@@ -448,12 +448,25 @@ const Row kRows[] = {
   {SET(), 1605, {}, nullptr, "/S " LOG "/UNINSTALL Blue",
    "{kLogOutcome} {kSkinNotInstalled}{kCodeLabel}0 ({kLogStatus} 1605)"},
   // A check: valid (a map may end with the end-of-file mark), with the
-  // bytes to copy, or not (its problems are named in the end-to-end
-  // tests); no registry, nothing written.
-  {SET(Map(os, std::string(kMap) + "\x1A")), 1,
-   {{Expand("{kCheckValid}\n{kLogPackage} 57"), Text("kProgramTitle"),
-     kBoxOk}},
-   THEN(Same(os, before) && !os.Happened("OpenUserKey")), "/CHECK"},
+  // bytes to copy and the fingerprint, the digest of each file's digest
+  // and name in the names' byte order, but for the installer and the log,
+  // which lists those lines; or not (its problems are named in the
+  // end-to-end tests). No registry, nothing written but the log.
+  {SET(Map(os, std::string(kMap) + "\x1A"); os.AddFile(InPkg("Z.bmp"), "z");
+       os.listing_order["C:\\Pkg"] = {".", "..", "setup.exe", "check.log",
+           "cliver.map", "b.bmp", "a.bmp", "Z.bmp"}), 1,
+   {{Expand("{kCheckValid}\n{kLogPackage} 58\n{kCheckFingerprint} H(H(z)  "
+            "Z.bmp\nH(aaaa)  a.bmp\nH(bb)  b.bmp\nH(") + kMap +
+         "\x1A)  cliver.map\n)", Text("kProgramTitle"), kBoxOk}},
+   THEN(Same(os, before) && !os.Happened("OpenUserKey") &&
+        os.files[InPkg("check.log")].content.find(Expand(
+            "{kLogFingerprintFile} H(z)  Z.bmp\n2026-12-07 10:00:00 "
+            "{kLogFingerprintFile} H(aaaa)  a.bmp\n")) != std::string::npos),
+   "/LOG=check.log /CHECK"},
+  // A digest the system cannot compute leaves the check without one.
+  {SET(os.FailCall("AddToDigest", 3)), 0,
+   {{Expand("{kCheckProblems}\n{kCheckFingerprint} {kCheckNoFingerprint}"),
+     Text("kProgramTitle"), kBoxOk}}, nullptr, "/CHECK"},
   {SET(os.files.erase(InPkg("cliver.map"))), 1603, {}, nullptr,
    "/S " LOG "/CHECK", "{kLogOutcome} {kCheckProblems} ({kLogStatus} 1603)"},
   // Names as Windows counts and compares them: 255 letters are not too

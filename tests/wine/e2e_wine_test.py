@@ -236,6 +236,16 @@ class WineTest(unittest.TestCase):
         self.assertEqual(e2e.read_outcome(log),
                          e2e.outcome(e2e.TEXTS["kSuccess"], 0))
 
+    def test_check_gives_the_fingerprint_the_posix_build_gives(self):
+        # CNG's SHA-256, over names in the order of their UTF-8 bytes, is
+        # what the POSIX build's libcrypto gives for the same package.
+        box = Sandbox(self)
+        write(box.pkg, {"Zeta.dat": b"z", "\u00e9t\u00e9.bmp": b"e"})
+        names = [os.fsencode(n) for n in os.listdir(box.pkg)
+                 if n != "setup.exe"]
+        self.assertEqual(box.run(" /CHECK")[1][0][1].split("\n")[-1],
+                         e2e.fingerprint(box.pkg, names))
+
     def test_free_space_is_that_of_the_skins_folders_volume(self):
         # A Skins folder linked, on the Linux side, to a small volume, the
         # install directory on a large one: a package too large is refused.

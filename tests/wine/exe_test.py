@@ -32,8 +32,8 @@ class ExeTest(unittest.TestCase):
         self.assertIn("file format " + FORMATS[ARCH] + "\n", head)
         self.assertRegex(head, r"Subsystem\s+00000002\s+\(Windows GUI\)")
         self.assertEqual(sorted(re.findall(r"DLL NAME: (\S+)", head.upper())),
-                         ["ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL",
-                          "USER32.DLL"])
+                         ["ADVAPI32.DLL", "BCRYPT.DLL", "KERNEL32.DLL",
+                          "MSVCRT.DLL", "USER32.DLL"])
 
     def test_manifest_runs_as_the_caller_in_utf8(self):
         elements = list(ET.fromstring(resource(24)).iter())
