@@ -122,6 +122,7 @@ TEST(SwitchesTest, SplitsSwitchesFromTheSkinName) {
     const char* tail;
     bool ok, silent, overwrite;
     const char *log, *name;
+    bool help = false;
   } cases[] = {
       {"Blue", true, false, false, "", "Blue"},
       {"My Skin ", true, false, false, "", "My Skin "},
@@ -135,9 +136,13 @@ TEST(SwitchesTest, SplitsSwitchesFromTheSkinName) {
        "Blue"},
       {"/S", true, true, false, "", ""},
       {"Blue /S", true, false, false, "", "Blue /S"},
+      {"/VERYSILENT /NORESTART Blue", true, true, false, "", "Blue"},
+      {"/Silent /suppressmsgboxes Blue", true, true, false, "", "Blue"},
+      {"/quiet /QN Blue", true, true, false, "", "Blue"},
+      {"/norestart Blue", true, false, false, "", "Blue"},
+      {"/Help /h Blue", true, false, false, "", "Blue", true},
       // Refused: unknown, malformed, or a quote left open.
       {"/X Blue", false, false, false, "", "Blue"},
-      {"/SILENT Blue", false, false, false, "", "Blue"},
       {"/S=1 Blue", false, false, false, "", "Blue"},
       {"/LOG Blue", false, false, false, "", "Blue"},
       {"/LOG= Blue", false, false, false, "", "Blue"},
@@ -145,7 +150,7 @@ TEST(SwitchesTest, SplitsSwitchesFromTheSkinName) {
       {"/X /S Blue", false, true, false, "", "Blue"},
       {"/uninstall /check Blue", false, false, false, "", "Blue"},
       {"/LOG=\"C:\\x.txt Blue", false, false, false, "", ""},
-      {"/LOG=\"C:\\x.txt /s Blue", false, true, false, "", ""},
+      {"/LOG=\"C:\\x.txt /qn Blue", false, true, false, "", ""},
   };
   for (const auto& c : cases) {
     skinsetup::Switches switches;
@@ -154,6 +159,7 @@ TEST(SwitchesTest, SplitsSwitchesFromTheSkinName) {
         << c.tail;
     EXPECT_EQ(switches.bSilent, c.silent) << c.tail;
     EXPECT_EQ(switches.bOverwrite, c.overwrite) << c.tail;
+    EXPECT_EQ(switches.bHelp, c.help) << c.tail;
     if (c.ok) EXPECT_EQ(switches.szLogPath, c.log) << c.tail;
     EXPECT_EQ(name, c.name) << c.tail;
   }
