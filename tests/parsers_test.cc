@@ -125,9 +125,6 @@ TEST(SwitchesTest, SplitsSwitchesFromTheSkinName) {
     bool help = false;
   } cases[] = {
       {"Blue", true, false, false, "", "Blue"},
-      {"My Skin ", true, false, false, "", "My Skin "},
-      {"\"Blue\"", true, false, false, "", "\"Blue\""},
-      {"/S Blue", true, true, false, "", "Blue"},
       {"/s /overwrite \t My  Skin ", true, true, true, "", "My  Skin "},
       {"/S /LOG=\"C:\\My Logs\\skin.log\" Blue", true, true, false,
        "C:\\My Logs\\skin.log", "Blue"},
@@ -135,7 +132,6 @@ TEST(SwitchesTest, SplitsSwitchesFromTheSkinName) {
       {"/LOG=C:\\x.txt /LOG=C:\\y.txt Blue", true, false, false, "C:\\y.txt",
        "Blue"},
       {"/S", true, true, false, "", ""},
-      {"Blue /S", true, false, false, "", "Blue /S"},
       {"/VERYSILENT /NORESTART Blue", true, true, false, "", "Blue"},
       {"/Silent /suppressmsgboxes Blue", true, true, false, "", "Blue"},
       {"/quiet /QN Blue", true, true, false, "", "Blue"},

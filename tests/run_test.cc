@@ -353,8 +353,6 @@ const Row kRows[] = {
    "/S /OVERWRITE " LOG "Blue", "{kLogOutcome} {kSuccess} ({kLogStatus} 0)"},
   {SET(Earlier(os); os.answers = {kIdNo}), 1, {kS},
    THEN(os.files[InSkin("a.bmp")].content == "aaaa"), "/OVERWRITE Blue"},
-  {SET(Revision(os, {9})), 1603, {}, nullptr, "/S " LOG "Blue",
-   "{kLogOutcome} {kIncompatible}{kCodeLabel}3 ({kLogStatus} 1603)"},
   {SET(os.FailCall("OpenExclusive")), 1603, {}, nullptr, "/S " LOG "My Skin",
    "{kLogOutcome} {kCannotInstall}{kCodeLabel}8 ({kLogStatus} 1603)"},
   // Another installer holds the Skins folder: an unattended run gives up
