@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer target of the registry file parser and runs it for a bounded time (20 seconds
-# by default, or the first argument) from its seed corpus in fuzz/corpus.
-# Fails on any crash, leak or sanitizer report.
+# Builds the libFuzzer targets, the registry file parser's and the command
+# line's, and runs each for a bounded time (20 seconds by default, or the
+# first argument) from its seed corpus in fuzz/corpus. Fails on any crash,
+# leak, sanitizer report or broken property.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
-for target in reg_file; do
-  seeds=fuzz/corpus/reg
+# Each target with its seed folder.
+for target_seeds in reg_file:reg command_line:command_line; do
+  target=${target_seeds%%:*}
+  seeds=fuzz/corpus/${target_seeds#*:}
   # New inputs go to a corpus in the build folder; the seeds stay as they are.
   work=build/fuzz/corpus/$target
   mkdir -p "$work"

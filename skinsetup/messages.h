@@ -65,11 +65,13 @@ inline constexpr char kHelpText[] =
     "dalla cartella del pacchetto della skin, che contiene cliver.map.\n\n"
     "/S\tper gli strumenti di distribuzione: nessuna finestra; uscita 0, "
     "1602, 1603, 1605 o 1618\n"
+    "/VERYSILENT, /SILENT, /SUPPRESSMSGBOXES, /quiet, /qn\tcome /S\n"
+    "/NORESTART\taccettato, non cambia nulla\n"
     "/OVERWRITE\tsovrascrive senza chiedere la skin gi\xE0 installata\n"
     "/LOG=file\taggiunge al file una riga per ogni passo\n"
     "/UNINSTALL\trimuove la skin\n"
     "/CHECK\tcontrolla il pacchetto, per chi crea le skin\n"
-    "/?\tmostra questo aiuto";
+    "/?, /HELP, /H\tmostra questo aiuto";
 
 // The check of a package (/CHECK): "Il pacchetto è valido", then one line a
 // problem, "<file>: <problem>" or "cliver.map, riga <n>: <problem>".

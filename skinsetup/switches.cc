@@ -29,6 +29,18 @@ std::string Upper(std::string text) {
   return text;
 }
 
+// True for /S and for the silent switches of the installers administrators
+// know, Inno Setup's and Windows Installer's, so that a deployment written
+// for those runs unattended rather than waiting for a box. `name` is in
+// capitals.
+bool IsSilent(const std::string& name) {
+  for (const char* silent :
+       {"/S", "/VERYSILENT", "/SILENT", "/SUPPRESSMSGBOXES", "/QUIET", "/QN"}) {
+    if (name == silent) return true;
+  }
+  return false;
+}
+
 // Applies one switch token. Returns false for one unknown or malformed.
 bool ApplySwitch(const std::string& token, Switches* switches) {
   const std::size_t equals = token.find('=');
@@ -40,12 +52,16 @@ bool ApplySwitch(const std::string& token, Switches* switches) {
     return true;
   }
   if (equals != std::string::npos) return false;
-  if (name == "/S") return switches->bSilent = true;
+  if (IsSilent(name)) return switches->bSilent = true;
   if (name == "/OVERWRITE") return switches->bOverwrite = true;
   if (name == "/UNINSTALL") return switches->bUninstall = true;
   if (name == "/CHECK") return switches->bCheck = true;
-  if (name == "/?") return switches->bHelp = true;
-  return false;
+  if (name == "/?" || name == "/HELP" || name == "/H") {
+    return switches->bHelp = true;
+  }
+  // The installer never restarts anything, so it has nothing to keep from
+  // restarting; deployment scripts pass /NORESTART to every installer.
+  return name == "/NORESTART";
 }
 
 }  // namespace
@@ -62,13 +78,13 @@ bool SplitCommandTail(const std::string& tail, Switches* switches,
     // a switch and can never have been a working name.
     if (token.empty() || token[0] != '/') break;
     known = closed && ApplySwitch(token, switches) && known;
-    // A quote left open takes in the rest of the tail, where a /S may
-    // still be meant.
+    // A quote left open takes in the rest of the tail, where a /S (or a
+    // switch meaning it) may still be meant.
     if (!closed) {
       for (std::size_t word = 0; word <= token.size();) {
         std::size_t blank = token.find_first_of(" \t", word);
         if (blank == std::string::npos) blank = token.size();
-        if (Upper(token.substr(word, blank - word)) == "/S") {
+        if (IsSilent(Upper(token.substr(word, blank - word)))) {
           switches->bSilent = true;
         }
         word = blank + 1;

@@ -1,12 +1,16 @@
 // The switches that may come before the skin's name in the command tail,
 // for deployment tools that start the installer with no one at the screen:
 //   /S            unattended: no box is shown, the question is answered No;
+//                 /VERYSILENT, /SILENT, /SUPPRESSMSGBOXES, /QUIET and /QN,
+//                 the silent switches of other installers, mean it too;
+//   /NORESTART    accepted, and changes nothing;
 //   /OVERWRITE    the question whether to overwrite an installed skin is
 //                 answered Yes;
 //   /LOG="path"   one line per step and per box is appended to `path`;
 //   /UNINSTALL    the skin is removed instead of installed;
 //   /CHECK        the package is checked for its author, not installed;
-//   /?            the switches are shown, and nothing else happens.
+//   /?            the switches are shown, and nothing else happens; /HELP
+//                 and /H mean it too.
 // Names are matched in any case. A switch is a token up to a blank or a tab
 // outside double quotes; each double quote opens or closes a quoted part
 // and is dropped, as a Windows command line quotes a path. Whatever follows
@@ -20,12 +24,12 @@
 namespace skinsetup {
 
 struct Switches {
-  bool bSilent = false;     // /S
+  bool bSilent = false;     // /S and its synonyms
   bool bOverwrite = false;  // /OVERWRITE
   bool bLog = false;        // /LOG=
   bool bUninstall = false;  // /UNINSTALL
   bool bCheck = false;      // /CHECK
-  bool bHelp = false;       // /?
+  bool bHelp = false;       // /?, /HELP, /H
   std::string szLogPath;
 };
 

@@ -122,11 +122,9 @@ TEST(SwitchesTest, SplitsSwitchesFromTheSkinName) {
     const char* tail;
     bool ok, silent, overwrite;
     const char *log, *name;
+    bool help = false;
   } cases[] = {
       {"Blue", true, false, false, "", "Blue"},
-      {"My Skin ", true, false, false, "", "My Skin "},
-      {"\"Blue\"", true, false, false, "", "\"Blue\""},
-      {"/S Blue", true, true, false, "", "Blue"},
       {"/s /overwrite \t My  Skin ", true, true, true, "", "My  Skin "},
       {"/S /LOG=\"C:\\My Logs\\skin.log\" Blue", true, true, false,
        "C:\\My Logs\\skin.log", "Blue"},
@@ -134,10 +132,13 @@ TEST(SwitchesTest, SplitsSwitchesFromTheSkinName) {
       {"/LOG=C:\\x.txt /LOG=C:\\y.txt Blue", true, false, false, "C:\\y.txt",
        "Blue"},
       {"/S", true, true, false, "", ""},
-      {"Blue /S", true, false, false, "", "Blue /S"},
+      {"/VERYSILENT /NORESTART Blue", true, true, false, "", "Blue"},
+      {"/Silent /suppressmsgboxes Blue", true, true, false, "", "Blue"},
+      {"/quiet /QN Blue", true, true, false, "", "Blue"},
+      {"/norestart Blue", true, false, false, "", "Blue"},
+      {"/Help /h Blue", true, false, false, "", "Blue", true},
       // Refused: unknown, malformed, or a quote left open.
       {"/X Blue", false, false, false, "", "Blue"},
-      {"/SILENT Blue", false, false, false, "", "Blue"},
       {"/S=1 Blue", false, false, false, "", "Blue"},
       {"/LOG Blue", false, false, false, "", "Blue"},
       {"/LOG= Blue", false, false, false, "", "Blue"},
@@ -145,7 +146,7 @@ TEST(SwitchesTest, SplitsSwitchesFromTheSkinName) {
       {"/X /S Blue", false, true, false, "", "Blue"},
       {"/uninstall /check Blue", false, false, false, "", "Blue"},
       {"/LOG=\"C:\\x.txt Blue", false, false, false, "", ""},
-      {"/LOG=\"C:\\x.txt /s Blue", false, true, false, "", ""},
+      {"/LOG=\"C:\\x.txt /qn Blue", false, true, false, "", ""},
   };
   for (const auto& c : cases) {
     skinsetup::Switches switches;
@@ -154,6 +155,7 @@ TEST(SwitchesTest, SplitsSwitchesFromTheSkinName) {
         << c.tail;
     EXPECT_EQ(switches.bSilent, c.silent) << c.tail;
     EXPECT_EQ(switches.bOverwrite, c.overwrite) << c.tail;
+    EXPECT_EQ(switches.bHelp, c.help) << c.tail;
     if (c.ok) EXPECT_EQ(switches.szLogPath, c.log) << c.tail;
     EXPECT_EQ(name, c.name) << c.tail;
   }
