@@ -59,9 +59,11 @@ bool SlotIsFree(platform::Platform& os, const SkinSetupRun& run, int slot) {
 // it, is set aside into `aside` first (made when needed) and deleted once
 // the earlier file is back: Windows refuses to replace a file that someone
 // holds, but lets it be renamed. An earlier file that cannot be put back
-// stays where it is, for the next run.
-void PutBack(platform::Platform& os, SkinSetupRun& run, const std::string& kept,
-             const std::string& aside, const std::string& name) {
+// stays where it is, for the next run. Returns 0, or the system's error
+// when the earlier file stays.
+std::uint32_t PutBack(platform::Platform& os, SkinSetupRun& run,
+                      const std::string& kept, const std::string& aside,
+                      const std::string& name) {
   const std::string target = InFolder(os, run.tmp2, name);
   const std::string set_aside = InFolder(os, aside, name);
   // A name that cannot be looked at may hold anything: the earlier file
@@ -74,12 +76,14 @@ void PutBack(platform::Platform& os, SkinSetupRun& run, const std::string& kept,
        ((LookAt(os, aside) == Look::kAbsent && os.MakeDir(aside) != 0) ||
         !Retrying(os, run,
                   [&] { return os.RenameFile(target, set_aside); })))) {
-    LogFailure(os, run, kLogNotPutBack, earlier, os.LastError());
-    return;
+    const std::uint32_t error = os.LastError();
+    LogFailure(os, run, kLogNotPutBack, earlier, error);
+    return error;
   }
   const bool back =
       Retrying(os, run, [&] { return os.RenameFile(earlier, target); });
-  if (!back) LogFailure(os, run, kLogNotPutBack, earlier, os.LastError());
+  const std::uint32_t error = back ? 0 : os.LastError();
+  if (!back) LogFailure(os, run, kLogNotPutBack, earlier, error);
   // The new file goes once the earlier one is back; otherwise it takes its
   // place again.
   if (taken && !Retrying(os, run, [&] {
@@ -89,6 +93,7 @@ void PutBack(platform::Platform& os, SkinSetupRun& run, const std::string& kept,
     LogFailure(os, run, back ? kLogNotDeleted : kLogNotPutBack, set_aside,
                os.LastError());
   }
+  return error;
 }
 
 }  // namespace
@@ -155,7 +160,9 @@ bool IsEmptyFolder(platform::Platform& os, const std::string& folder) {
 
 bool DeleteFolder(platform::Platform& os, SkinSetupRun& run,
                   const std::string& folder) {
-  if (!IsWorkingFolder(os, run, folder)) return true;
+  // A name that cannot be looked at may still hold a working folder.
+  bool failed = false;
+  if (!IsWorkingFolder(os, run, folder, &failed)) return !failed;
   return ForEachEntry(os, folder,
                       [&](const std::string& name) {
                         DiscardFile(os, run, InFolder(os, folder, name));
@@ -190,18 +197,24 @@ bool RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run,
   for (int slot = kWorkingSlots - 1; slot >= 0; --slot) {
     const std::string kept = InFolder(os, run.tmp2, KeptFolderName(slot));
     const std::string aside = InFolder(os, run.tmp2, NewFolderName(slot));
+    std::uint32_t stuck = 0;
     if (!discarded[slot] && IsWorkingFolder(os, run, kept, &failed)) {
-      // Files that no walk found cannot be put back; what stays in the
-      // folder is unknown, and the run goes no further.
-      if (!ForEachEntry(os, kept, [&](const std::string& name) {
-            PutBack(os, run, kept, aside, name);
-          })) {
-        return *error = os.LastError(), false;
+      // Files that no walk found cannot be put back, and an earlier file
+      // that could not go back leaves the skin in part: the run goes no
+      // further, and the next one tries again.
+      if (!ForEachEntry(os, kept,
+                        [&](const std::string& name) {
+                          const std::uint32_t put =
+                              PutBack(os, run, kept, aside, name);
+                          if (stuck == 0) stuck = put;
+                        }) ||
+          !RemoveFolder(os, run, kept)) {
+        if (stuck == 0) stuck = os.LastError();
       }
-      RemoveFolder(os, run, kept);
     }
     if (failed) return *error = os.LastError(), false;
     DeleteFolder(os, run, aside);
+    if (stuck != 0) return *error = stuck, false;
   }
   // A removal stopped after its moment of no return leaves the skin folder
   // it emptied: it is finished here. A reinstall's leaves the new files.
@@ -279,6 +292,11 @@ bool DiscardKeptFiles(platform::Platform& os, SkinSetupRun& run) {
           os, run,
           [&] { return os.RenameFolder(run.szKeptDir, run.szDiscardDir); },
           RetryOn::kHeld)) {
+    // Only a folder that others hold is marked from beside: a working
+    // folder that is no longer the one of its name (another process moved
+    // it away) marks nothing, and the earlier files go back.
+    const std::uint32_t error = os.LastError();
+    if (!os.IsSharingError(error) && !os.IsAccessDenied(error)) return false;
     folder = run.szKeptDir;
     // Nothing says so: the earlier files are still the ones to put back.
     if (os.MakeDir(run.szDiscardDir) != 0) return false;

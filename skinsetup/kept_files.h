@@ -76,18 +76,19 @@ bool IsWorkingFolder(platform::Platform& os, const SkinSetupRun& run,
 bool IsEmptyFolder(platform::Platform& os, const std::string& folder);
 
 // Deletes the files of the working folder `folder`, then the folder.
-// Returns true when it is gone.
+// Returns true when it is gone, or was never there; false also when no
+// look can tell.
 bool DeleteFolder(platform::Platform& os, SkinSetupRun& run,
                   const std::string& folder);
 
 // Finishes what interrupted earlier runs left in the skin folder (run.tmp2):
 // deletes the files of their discard folders and of the working folders
 // beside them, puts back those of the other working folders, each of which
-// it then removes, and deletes the new files set aside. A file that cannot
-// be put back stays there. A removal finished so takes the skin folder too
+// it then removes, and deletes the new files set aside. A removal finished so takes the skin folder too
 // when nothing is left in it. Returns false, with the system's error in
-// `*error`, when a look at the folder's entries failed: what it holds is
-// then unknown, and the run goes no further.
+// `*error`, when a look at the folder's entries failed, or an earlier file
+// could not be put back (it stays in its working folder): the skin is then
+// unknown or in part, and the run goes no further.
 bool RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run,
                            std::uint32_t* error);
 

@@ -35,6 +35,17 @@ constexpr int kBadSkinName = 0;
   FailAndExit(os, run, kCannotRemove, kNotRemoved);
 }
 
+// Ends the removal when the folder `path` is not there: "not installed"
+// where the system says so, a failed removal for any other error, which
+// tells nothing.
+void RequireFolder(platform::Platform& os, SkinSetupRun& run,
+                   const std::string& path) {
+  if (os.Stat(path) == 0) return;
+  const std::uint32_t error = os.LastError();
+  if (os.IsNotFound(error)) NotInstalled(os, run);
+  FailRemoval(os, run, error);
+}
+
 // True when the skin folder (run.tmp2) holds a file of one of `names`. A
 // name that cannot be looked at ends the removal: only "not found" says
 // that a file is not there.
@@ -69,9 +80,9 @@ int RemoveSkin(platform::Platform& os, SkinSetupRun& run) {
     ShowFailure(os, run, kCannotRemove, kNotRemoved);
     ExitFailed(os, run);
   }
-  if (os.Stat(run.szSkinsDir) != 0) NotInstalled(os, run);
+  RequireFolder(os, run, run.szSkinsDir);
   TakeSkinsFolder(os, run);
-  if (os.Stat(run.szValue) != 0) NotInstalled(os, run);
+  RequireFolder(os, run, run.szValue);
   SkinFolder found;
   std::uint32_t error = 0;
   if (!TakeInstalledSkinFolder(os, run, &found, &error)) {

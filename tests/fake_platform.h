@@ -100,6 +100,8 @@ class FakePlatform : public Platform {
   void FailCall(S op, int nth = 1, bool from_then_on = false) {
     faults_[op].push_back({nth, from_then_on});
   }
+  // Makes every call that the events name `event` fail with an I/O error.
+  void FailEvent(S event) { failing_events_.insert(event); }
 
   // --- Queries ---
   bool HasFile(S path) const { return files.count(path); }
@@ -201,7 +203,9 @@ class FakePlatform : public Platform {
     Advance(static_cast<int>(ms), false);
   }
   bool IsSharingError(u32 code) const override { return code == kSharing; }
-  bool IsNotFound(u32 code) const override { return code == kNotFound; }
+  bool IsNotFound(u32 code) const override {
+    return code == kNotFound || code == kNoPath;
+  }
   bool IsShortAlias(u32 code) const override { return code == kFileExists; }
   bool IsAccessDenied(u32 code) const override { return code == kDenied; }
   bool EnvironmentValue(S name, std::string* value) override {
@@ -284,7 +288,8 @@ class FakePlatform : public Platform {
     return Exists(Long(path)) ? 0 : (*error = kErrNoEnt, -1);
   }
   int Stat(S path) override {
-    return Call("Stat", path) || !Exists(Long(path)) ? -1 : 0;
+    if (Call("Stat", path)) return -1;
+    return Exists(Long(path)) ? 0 : (Fail(kNotFound), -1);
   }
   int MakeDir(S path_asked) override {
     if (Call("MakeDir", path_asked)) return -1;
@@ -492,6 +497,7 @@ class FakePlatform : public Platform {
     events.push_back(args.empty() ? op : op + " " + args);
     const int call = ++calls[op];
     if (!CanFail(op)) return false;
+    if (failing_events_.count(events.back())) return !Fail(kFault);
     for (const auto& [nth, from_then_on] : faults_[op]) {
       if (call == nth || (from_then_on && call > nth)) return !Fail(kFault);
     }
@@ -624,6 +630,7 @@ class FakePlatform : public Platform {
   void Close(const char* op) { Call(op), --open_handles; }
 
   std::map<std::string, std::vector<std::pair<int, bool>>> faults_;
+  std::set<std::string> failing_events_;
   u32 last_error_ = 0;
   u64 next_id_ = 0;
   std::vector<std::vector<std::string>> handles_;

@@ -201,8 +201,10 @@ TEST_F(PosixPlatformTest, RenamesMoveEntriesButNeverReplace) {
 }
 
 // Below the held folder, a working folder is opened once. Nothing more goes
-// into one that another process has moved away; a doubled separator names
-// no folder of its own, and a folder inside a working folder still moves.
+// into one that another process has moved away, nor is another folder
+// given its name moved for it, and what the run put there comes back from
+// where it went; a doubled separator names no folder of its own, and a
+// folder inside a working folder still moves.
 TEST_F(PosixPlatformTest, NothingGoesIntoAWorkingFolderMovedAway) {
   Sh("mkdir -p held/w/x held/v; echo a >held/a; echo b >held/b; echo 1 >b");
   ASSERT_TRUE(os_.HoldFolder(Path("held")));
@@ -211,11 +213,16 @@ TEST_F(PosixPlatformTest, NothingGoesIntoAWorkingFolderMovedAway) {
   ASSERT_EQ(os_.RemoveDir(Path("held/v")), 0);
   std::string name;
   Listing listing = os_.OpenListing(Path("*"), &name);  // A descriptor more.
-  Sh("mv held/w away");
+  Sh("mv held/w away && mkdir held/w && echo mine >held/w/photo");
   EXPECT_FALSE(os_.RenameFile(Path("held/b"), Path("held/w/b")));
+  EXPECT_FALSE(os_.IsNotFound(os_.LastError()));
   EXPECT_FALSE(os_.CopyFileTo(Path("b"), Path("held/w/c"), EntryType::kFile));
+  EXPECT_FALSE(os_.RenameFolder(Path("held/w"), Path("held/d")));
+  EXPECT_TRUE(os_.RenameFile(Path("held/w/a"), Path("held/a")));
   os_.CloseListing(listing);
-  Sh("test ! -e away/b && test ! -e away/c && mv away held/w");
+  Sh("test ! -e away/b && test ! -e away/c && test ! -e held/d && "
+     "test -e held/a && test -e held/w/photo && rm -r held/w && "
+     "mv held/a away/a && mv away held/w");
   EXPECT_TRUE(os_.RenameFolder(Path("held/w/x"), Path("held/w/y")));
   EXPECT_TRUE(os_.RemoveFile(Path("held/b")));
   Sh("test -d held/w/y && test -e b && test ! -e held/b");

@@ -220,6 +220,25 @@ const Row kRows[] = {
   {SET(Earlier(os); os.FailCall("Copy", 2); os.FailCall("Rename", 4)), 0,
    kAskedAndRolledBack, THEN(os.files[Kept(0, "a.bmp")].content == "old a" &&
                              os.files[InSkin("a.bmp")].content == "aaaa")},
+  // A working folder that cannot be looked at is never taken for gone: a
+  // discard folder beside it stays, to say that its files are no longer
+  // the skin's, and the next run deletes them; an earlier file that cannot
+  // go back stops the run, and the skin stays as it was.
+  {SET(Earlier(os); Leftover(os); os.dirs.insert(Kept(0));
+       os.AddFile(Kept(0, "a.bmp"), "older a");
+       os.FailEvent("QueryEntry " + Kept(0))),
+   1, {kQ, kS},
+   THEN([&] {
+     FakePlatform next = Installation();
+     next.files = os.files, next.dirs = os.dirs, next.answers = {kIdYes};
+     return RunSetup(next) == 1 &&
+            next.files[InSkin("a.bmp")].content == "aaaa" &&
+            !next.HasDir(Kept(0));
+   }())},
+  {SET(Earlier(os); os.dirs.insert(Kept(0));
+       os.AddFile(Kept(0, "a.bmp"), "older a");
+       os.FailEvent("Rename " + Kept(0, "a.bmp") + " -> " + InSkin("a.bmp"))),
+   0, {CopyError(), F("kCannotCopy", 1)}, Same},
   // Interrupted runs are finished first: earlier files kept aside in two
   // slots go back, the oldest last; a discard folder is emptied.
   {SET(Earlier(os); Leftover(os); os.dirs.insert({Kept(1), Kept(2)});
@@ -310,9 +329,10 @@ const Row kRows[] = {
   {SET(os.scanner = {3000, false}), 1, {kS},
    THEN(os.TreeOf(kSkin) == Installed() && os.now >= 3000)},
   // Where nothing can mark the moment the new files take over, the run
-  // fails and puts the earlier ones back: the next run would have.
-  {SET(Earlier(os); os.FailCall("RenameFolder"); os.FailCall("MakeDir", 2)),
-   0, kAskedAndRolledBack, Same},
+  // fails and puts the earlier ones back: the next run would have. Only a
+  // folder that others hold is marked from beside.
+  {SET(Earlier(os); os.FailCall("RenameFolder")), 0, kAskedAndRolledBack,
+   Same},
   // Access denied for good (a protected folder) is not waited for; a file
   // held against every other process is waited for, but the run as a whole
   // waits at most ten seconds.
@@ -426,6 +446,8 @@ const Row kRows[] = {
   {SET(), 0, {F("kSkinNotInstalled", 0)}, Same, "/UNINSTALL Blue"},
   {SET(Earlier(os); os.FailCall("OpenListing")), 0, {F("kCannotRemove", 1)},
    Same, "/UNINSTALL Blue"},
+  {SET(Earlier(os); os.FailEvent("Stat " + std::string(kSkin))), 1603, {},
+   Same, "/S /UNINSTALL Blue"},
   {SET(Earlier(os); os.AddFile(InSkin("b.bmp"), "old b");
        os.FailCall("Rename", 2)),
    0, {kRQ, CopyError(), F("kCannotRemove", 1)},

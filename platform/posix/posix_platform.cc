@@ -183,6 +183,31 @@ struct SystemPlatform::State {
     return true;
   }
 
+  // Reaches the folder `name` right below the held one, which the run has
+  // just made: false, with errno EEXIST, when what is there holds anything.
+  bool Adopt(const std::string& name) {
+    int fd;
+    if (!Reach(name, Use::kLook, &fd)) return false;
+    const int listed = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = listed < 0 ? nullptr : fdopendir(listed);
+    if (dir == nullptr) {
+      if (listed >= 0) close(listed);
+      return false;
+    }
+    bool empty = true;
+    for (const dirent* entry; empty && (entry = readdir(dir)) != nullptr;) {
+      empty = std::strcmp(entry->d_name, ".") == 0 ||
+              std::strcmp(entry->d_name, "..") == 0;
+    }
+    closedir(dir);
+    if (empty) return true;
+    auto adopted = folders.find(name);
+    close(adopted->second.fd);
+    folders.erase(adopted);
+    errno = EEXIST;
+    return false;
+  }
+
   // Puts in `*fd` the working folder `name` right below the held one.
   bool Reach(const std::string& name, Use use, int* fd) {
     struct stat status;
@@ -273,6 +298,16 @@ bool SystemPlatform::State::MoveEntry(const std::string& from,
     errno = ENOENT;
     return false;
   }
+  // Nor does a working folder the run has reached move by its name once
+  // another folder has taken that name: marked as the discard folder, the
+  // other folder's files would be the next run's to delete.
+  auto reached = folders.find(source.name);
+  if (folder && source.dir == held_fd && reached != folders.end() &&
+      (reached->second.dev != status.st_dev ||
+       reached->second.ino != status.st_ino)) {
+    errno = ESTALE;
+    return false;
+  }
   if (S_ISDIR(status.st_mode) != folder) {
     errno = folder ? ENOTDIR : EISDIR;
     return false;
@@ -281,11 +316,10 @@ bool SystemPlatform::State::MoveEntry(const std::string& from,
   // A working folder the run has reached keeps its descriptor under its new
   // name, right below the held folder; after any other folder's move, the
   // working folders are looked for by name again.
-  auto known = folders.find(source.name);
   if (folder && source.dir == held_fd && target.dir == held_fd &&
-      known != folders.end()) {
-    const Folder moved = known->second;
-    folders.erase(known);
+      reached != folders.end()) {
+    const Folder moved = reached->second;
+    folders.erase(reached);
     auto stale = folders.find(target.name);
     if (stale != folders.end()) close(stale->second.fd);
     folders[target.name] = moved;
@@ -488,21 +522,44 @@ int SystemPlatform::Stat(const std::string& path) {
 
 int SystemPlatform::MakeDir(const std::string& path) {
   Where where;
-  return state_->Locate(path, &where, Use::kAdd) &&
-                 mkdirat(where.dir, where.name.c_str(), 0777) == 0
-             ? 0
-             : Failed(-1);
+  if (!state_->Locate(path, &where, Use::kAdd) ||
+      mkdirat(where.dir, where.name.c_str(), 0777) != 0) {
+    return Failed(-1);
+  }
+  // A working folder right below the held one is reached at once, and only
+  // while it is as empty as the run made it: another folder swapped in
+  // meanwhile is not the run's.
+  return where.dir != state_->held_fd || state_->Adopt(where.name) ? 0
+                                                                   : Failed(-1);
 }
 
 int SystemPlatform::RemoveDir(const std::string& path) {
   Where where;
   if (!state_->Locate(path, &where)) return Failed(-1);
-  const bool removed =
-      unlinkat(where.dir, where.name.c_str(), AT_REMOVEDIR) == 0;
-  const int error = errno;
-  state_->Forget();
-  errno = error;
-  return removed ? 0 : Failed(-1);
+  // A working folder the run has reached is removed only while it is what
+  // has its name, and only it is forgotten; so is every one, with the
+  // folder the run held.
+  auto reached = state_->folders.find(where.name);
+  const bool working =
+      where.dir == state_->held_fd && reached != state_->folders.end();
+  struct stat status;
+  if (working && (fstatat(where.dir, where.name.c_str(), &status,
+                          AT_SYMLINK_NOFOLLOW) != 0 ||
+                  status.st_dev != reached->second.dev ||
+                  status.st_ino != reached->second.ino)) {
+    errno = ESTALE;
+    return Failed(-1);
+  }
+  if (unlinkat(where.dir, where.name.c_str(), AT_REMOVEDIR) != 0) {
+    return Failed(-1);
+  }
+  if (working) {
+    close(reached->second.fd);
+    state_->folders.erase(reached);
+  } else if (!where.below) {
+    state_->Forget();
+  }
+  return 0;
 }
 
 bool SystemPlatform::HoldFolder(const std::string& folder) {

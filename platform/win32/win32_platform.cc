@@ -116,7 +116,8 @@ bool SystemPlatform::IsSharingError(std::uint32_t code) const {
 }
 
 bool SystemPlatform::IsNotFound(std::uint32_t code) const {
-  return code == ERROR_FILE_NOT_FOUND;
+  // A folder on the way that is missing: nothing has the name either.
+  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
 }
 
 bool SystemPlatform::IsShortAlias(std::uint32_t code) const {

@@ -34,9 +34,11 @@ bool WorkingFolders::Hold(const std::string& folder) {
       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    // Nothing there: the way to a file is missing, not the file.
+    // Nothing there: the way to a file is missing, not the file; and a
+    // folder the run held, gone from its name, is not the folder.
     if (GetLastError() == ERROR_FILE_NOT_FOUND) {
-      SetLastError(ERROR_PATH_NOT_FOUND);
+      SetLastError(known != folders_.end() ? kNotTheFolder
+                                           : ERROR_PATH_NOT_FOUND);
     }
     return false;
   }
@@ -53,7 +55,7 @@ bool WorkingFolders::Hold(const std::string& folder) {
     error = kThroughLink;
   } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     // As the system answers for a way through a file.
-    error = ERROR_PATH_NOT_FOUND;
+    error = known != folders_.end() ? kNotTheFolder : ERROR_PATH_NOT_FOUND;
   } else if (known != folders_.end() &&
              std::memcmp(&id, &known->second.id, sizeof id) != 0) {
     error = kNotTheFolder;

@@ -44,8 +44,8 @@ class WorkingFolders {
   // Holds the real folder `folder`, unless it holds it already. Returns
   // false, with the error set, for anything but a real folder (kThroughLink
   // for a link), for nothing there (ERROR_PATH_NOT_FOUND), and for another
-  // folder than the one it held there before (kNotTheFolder): none of them
-  // the error of a missing file.
+  // folder than the one it held there before, or none (kNotTheFolder),
+  // which is never the error of a missing file.
   bool Hold(const std::string& folder);
   // Lets go of `folder` for a moment. Returns true when it was held.
   bool LetGo(const std::string& folder);
