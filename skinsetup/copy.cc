@@ -8,6 +8,7 @@
 
 #include "skinsetup/installed_skin.h"
 #include "skinsetup/kept_files.h"
+#include "skinsetup/map_parser.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/retry.h"
 #include "skinsetup/rollback.h"
@@ -200,22 +201,34 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
     ShowBox(os, run, kInvalid, kInvalidCaption, platform::kBoxOk);
     run.bCopyOk = false;
   } else {
+    // The map goes in last: a skin folder holds it, and so counts as an
+    // installed skin, only once every other file is in.
+    bool map_listed = false;
+    platform::EntryType map_type = platform::EntryType::kNone;
+    auto copy = [&](const std::string& entry, platform::EntryType listed) {
+      run.tmp4 = run.szCurDir + entry;
+      run.szDestFile = run.tmp2 + sep + entry;
+      ShowTrace(os, run, run.szDestFile, kTraceDestination);
+      ShowTrace(os, run, run.tmp4, kTraceSource);
+      std::uint32_t error = 0;
+      if (!CopyOne(os, run, entry, listed, &error)) {
+        run.bCopyOk = false;
+        ShowCopyError(os, run, error);
+      }
+    };
     do {
-      run.tmp4 = run.szCurDir + name;
-      run.szDestFile = run.tmp2 + sep + name;
       run.szRelName = std::string(".") + sep + name;
       // What the scan counted is copied: not the installer, nor the log.
       if (name == "." || name == ".." || run.programEntries.count(name) != 0 ||
           run.logEntries.count(name) != 0) {
         continue;
       }
-      ShowTrace(os, run, run.szDestFile, kTraceDestination);
-      ShowTrace(os, run, run.tmp4, kTraceSource);
-      std::uint32_t error = 0;
-      if (!CopyOne(os, run, name, os.ListedType(listing), &error)) {
-        run.bCopyOk = false;
-        ShowCopyError(os, run, error);
+      if (name == kMapName) {
+        map_listed = true;
+        map_type = os.ListedType(listing);
+        continue;
       }
+      copy(name, os.ListedType(listing));
     } while (os.NextEntry(listing, &name));
     // A walk cut short by a failure has not copied the whole package.
     const std::uint32_t error = os.LastError();
@@ -224,6 +237,7 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
       run.bCopyOk = false;
       ShowCopyError(os, run, error);
     }
+    if (map_listed) copy(kMapName, map_type);
   }
 
   // The new files reach the disk before any earlier one is discarded, and

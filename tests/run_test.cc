@@ -72,6 +72,12 @@ void Leftover(FakePlatform& os) {
   os.dirs.insert(Discard());
   os.AddFile(Discard("b.bmp"), "older b", 2);
 }
+// Where the first event that starts with `prefix` stands in the run.
+std::ptrdiff_t at(const FakePlatform& run, const std::string& prefix) {
+  return std::find_if(run.events.begin(), run.events.end(),
+                      [&](auto& e) { return e.rfind(prefix, 0) == 0; }) -
+         run.events.begin();
+}
 bool Same(FakePlatform& os, const Tree& before) {
   return os.TreeOf(kSkins) == before;
 }
@@ -196,6 +202,12 @@ const Row kRows[] = {
                     Kept(0, "a.bmp")) &&
         os.Happened("RemoveFile " + Discard("a.bmp")) &&
         !os.Happened("Pause"))},  // Nothing held: no waiting.
+  // The map is copied last, whatever the listing's order: a skin folder
+  // holds it only once every other file is in.
+  {SET(os.listing_order["C:\\Pkg"] = {".", "..", "cliver.map", "a.bmp",
+                                       "b.bmp", "setup.exe"}),
+   1, {kS}, THEN(at(os, "Copy C:\\Pkg\\cliver.map") >
+                 at(os, "Copy C:\\Pkg\\b.bmp"))},
   // A failed copy: every other file is still copied, one rollback follows,
   // and the Skins folder is exactly as it was, earlier files included.
   {SET(os.FailCall("Copy", 2)), 0, kRolledBack,
@@ -752,11 +764,6 @@ TEST(RunTest, SkinsFolderIsLockedFromTheQuestionToTheSuccessBox) {
   EXPECT_EQ(RunSetup(os, LOG "Blue"), 1);
   FakePlatform first = Installation();
   EXPECT_EQ(RunSetup(first, LOG "Blue"), 1);
-  auto at = [](const FakePlatform& run, const std::string& prefix) {
-    return std::find_if(run.events.begin(), run.events.end(),
-                        [&](auto& e) { return e.rfind(prefix, 0) == 0; }) -
-           run.events.begin();
-  };
   const std::string question = "Box " + kQ.caption;
   EXPECT_LT(at(os, std::string("Lock ") + kSkins), at(os, question));
   EXPECT_LT(at(os, "Copy"), at(os, "Unlock"));
