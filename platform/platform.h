@@ -256,6 +256,9 @@ class Platform {
   /// Sets `*size` to the file's whole size in bytes and returns true.
   /// Returns false, leaving `*size` alone, when the size cannot be read.
   virtual bool FileSize(File file, std::uint64_t* size) = 0;
+  /// Fills `*id` with the identity of a file that OpenExclusive opened, as
+  /// QueryFileId would. Returns false when the system cannot tell.
+  virtual bool OpenedFileId(File file, FileId* id) = 0;
   /// Closes a file opened by OpenExclusive.
   virtual void CloseFile(File file) = 0;
 

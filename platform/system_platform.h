@@ -77,6 +77,7 @@ class SystemPlatform : public Platform {
 
   File OpenExclusive(const std::string& path, EntryType listed) override;
   bool FileSize(File file, std::uint64_t* size) override;
+  bool OpenedFileId(File file, FileId* id) override;
   void CloseFile(File file) override;
 
   Stream OpenStream(const std::string& path) override;

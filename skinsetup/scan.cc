@@ -20,19 +20,41 @@ constexpr int kFileNotOpened = 8;
 constexpr int kSizeNotRead = 9;
 constexpr int kNoMap = 10;
 
+// True when `id`, the identity of a package entry, is known to be the
+// running program's own file.
+bool IsProgram(const SkinSetupRun& run, const platform::FileId& id) {
+  return run.bProgramIdKnown && IsSameKnownFile(id, run.programId);
+}
+
 // Opens, measures and counts one package file, which the listing found to
-// be `listed`, or ends the run.
-void CountFile(platform::Platform& os, SkinSetupRun& run,
+// be `listed`, or ends the run. Returns false, counting nothing, for the
+// running program's own file: the open tells what file it is, at no cost
+// of its own, and Windows refuses the program's file an exclusive open,
+// which a look at it then explains.
+bool CountFile(platform::Platform& os, SkinSetupRun& run,
                platform::EntryType listed) {
-  // A file that a preview or a sync client holds is waited for a moment.
-  platform::File file = nullptr;
-  if (!Retrying(os, run, [&] {
-        return (file = os.OpenExclusive(run.lpFileName, listed)) != nullptr;
-      })) {
-    LogFailure(os, run, kLogNotOpened, run.lpFileName, os.LastError());
-    ShowFailure(os, run, kCannotInstall, kFileNotOpened);
-    ShowTrace(os, run, run.szRelName, kTraceBadFile);
-    ExitFailed(os, run);
+  platform::File file = os.OpenExclusive(run.lpFileName, listed);
+  platform::FileId id;
+  if (file == nullptr) {
+    std::uint32_t error = os.LastError();
+    if (run.bProgramIdKnown && os.QueryFileId(run.lpFileName, true, &id) &&
+        IsProgram(run, id)) {
+      return false;
+    }
+    // A file that a preview or a sync client holds is waited for a moment.
+    if (!os.IsSharingError(error) || !Retrying(os, run, [&] {
+          return (file = os.OpenExclusive(run.lpFileName, listed)) != nullptr;
+        })) {
+      if (os.IsSharingError(error)) error = os.LastError();
+      LogFailure(os, run, kLogNotOpened, run.lpFileName, error);
+      ShowFailure(os, run, kCannotInstall, kFileNotOpened);
+      ShowTrace(os, run, run.szRelName, kTraceBadFile);
+      ExitFailed(os, run);
+    }
+  }
+  if (os.OpenedFileId(file, &id) && IsProgram(run, id)) {
+    os.CloseFile(file);
+    return false;
   }
   std::uint64_t size = 0;
   if (!os.FileSize(file, &size)) {
@@ -49,6 +71,7 @@ void CountFile(platform::Platform& os, SkinSetupRun& run,
                                    static_cast<double>(size));
   ShowTrace(os, run, FormatFloat(run.mem_nec), kTraceMemNec);
   os.CloseFile(file);
+  return true;
 }
 
 }  // namespace
@@ -117,20 +140,29 @@ void ScanPackage(platform::Platform& os, SkinSetupRun& run,
       ShowTrace(os, run, run.lpFileName, kTraceFileName);
       run.szRelName = std::string(".") + sep + name;
       // The log and the installer may be there under more than one name: a
-      // link, a hard link. The copy leaves out every one of them.
-      const EntryRole role = RoleOf(os, run, run.lpFileName, name);
+      // link, a hard link. The copy leaves out every one of them. The log
+      // is looked at before it is opened, which Windows would refuse; the
+      // installer's own file is known once opened, or by the name it was
+      // started under where the system tells no identities.
+      EntryRole role = EntryRole::kPackage;
+      if (name == "." || name == "..") {
+        role = EntryRole::kDots;
+      } else if (run.bLogIdKnown || !run.bProgramIdKnown) {
+        role = RoleOf(os, run, run.lpFileName, name);
+      }
       if (role == EntryRole::kLog) {
         run.logEntries.insert(name);
         continue;
       }
-      if (role == EntryRole::kInstaller) run.programEntries.insert(name);
       if (name == kMapName) {
         run.bMapFound = true;
         ProcessMap(os, run, run.lpFileName, pfCfg);
       }
-      if (role == EntryRole::kPackage) {
-        CountFile(os, run, os.ListedType(listing));
+      if (role == EntryRole::kPackage &&
+          !CountFile(os, run, os.ListedType(listing))) {
+        role = EntryRole::kInstaller;
       }
+      if (role == EntryRole::kInstaller) run.programEntries.insert(name);
     } while (os.NextEntry(listing, &name));
     // A walk cut short by a failure has not read the whole package: it ends
     // as a listing that cannot be opened, whatever it met.

@@ -361,8 +361,13 @@ class FakePlatform : public Platform {
   platform::File OpenExclusive(S path_asked, EntryType) override {
     const std::string path = Long(path_asked);
     if (Call("OpenExclusive", path_asked) || !HasFile(path)) return nullptr;
-    if (Held(path)) return Fail(kSharing), nullptr;
+    // The running program's own file is mapped, and shares no exclusive open.
+    if (Held(path) || path == Long(program_file))
+      return Fail(kSharing), nullptr;
     return Open<platform::File>({path});
+  }
+  bool OpenedFileId(platform::File file, FileId* id) override {
+    return !Call("OpenedFileId") && IdOf(At(file)[0], id);
   }
   bool FileSize(platform::File file, u64* size) override {
     return !Call("FileSize") && (*size = files[At(file)[0]].size, true);

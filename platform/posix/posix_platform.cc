@@ -43,7 +43,9 @@ struct PosixListing {
 
 struct PosixFile {
   int fd;
-  off_t size;  // As the open found it.
+  off_t size;  // As the open found it,
+  dev_t dev;   // and what file it is.
+  ino_t ino;
 };
 
 struct PosixLock {
@@ -692,7 +694,17 @@ File SystemPlatform::OpenExclusive(const std::string& path, EntryType listed) {
   struct stat status;
   const int fd = OpenRegularFile(path, listed == EntryType::kFile, &status);
   if (fd < 0) return Failed<File>(nullptr);
-  return reinterpret_cast<File>(new PosixFile{fd, status.st_size});
+  return reinterpret_cast<File>(
+      new PosixFile{fd, status.st_size, status.st_dev, status.st_ino});
+}
+
+bool SystemPlatform::OpenedFileId(File file, FileId* id) {
+  // The open has just read it, as it read the size.
+  const auto* posix = reinterpret_cast<const PosixFile*>(file);
+  *id = FileId{static_cast<std::uint64_t>(posix->dev), {}};
+  const auto inode = static_cast<std::uint64_t>(posix->ino);
+  std::memcpy(id->id, &inode, sizeof inode);
+  return true;
 }
 
 Stream SystemPlatform::OpenStream(const std::string& path) {

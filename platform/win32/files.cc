@@ -100,6 +100,10 @@ File SystemPlatform::OpenExclusive(const std::string& path,
   return reinterpret_cast<File>(handle);
 }
 
+bool SystemPlatform::OpenedFileId(File file, FileId* id) {
+  return FileIdentity(reinterpret_cast<HANDLE>(file), id) || Failed(false);
+}
+
 bool SystemPlatform::FileSize(File file, std::uint64_t* size) {
   LARGE_INTEGER whole;
   if (GetFileSizeEx(reinterpret_cast<HANDLE>(file), &whole) == 0) {
