@@ -13,7 +13,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   [[ $(id -u) == 0 ]] && dpkg --add-architecture i386 ||
     sudo dpkg --add-architecture i386
 fi
-ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev \
+ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev strace \
   python3 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 \
   wine32:i386 fonts-wine xvfb xdotool imagemagick icoutils locales-all \
   libssl-dev openssl osslsigncode softhsm2 libengine-pkcs11-openssl

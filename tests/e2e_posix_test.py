@@ -329,20 +329,29 @@ class PosixTest(unittest.TestCase):
     def test_folders_taken_away_meanwhile_stop_the_run(self):
         # Another process moves the working folder away once the run has
         # put files into it: the run takes nothing more, puts back every
-        # file from where the folder went, and fails; a removal too. A
-        # removal whose package folder is gone fails before it starts.
+        # file from where the folder went, and fails; a removal too. (Each
+        # move is slowed down, by strace, so that the other process comes
+        # midway on a loaded machine too.) A removal whose package folder
+        # is gone fails before it starts.
         midway = 0
         for trial, args in enumerate([("/S", "/OVERWRITE", "Blue"),
                                       ("/S", "/UNINSTALL", "Blue")] * 3):
             with self.subTest(trial=trial):
-                box = Sandbox(self, count=3000, size=64, earlier=True)
+                box = Sandbox(self, count=40, size=64, earlier=True)
                 before = box.snapshot(box.skins)
                 kept = os.path.join(box.skin(), ".skinsetup-kept")
                 away = os.path.join(box.root, "away")
-                process = box.start(*args, answer=None,
-                                    stdout=subprocess.DEVNULL,
-                                    stderr=subprocess.DEVNULL)
-                while process.poll() is None and not os.path.isdir(kept):
+                process = box.start(
+                    "-f", "-qq", "-o", "/dev/null", "-e", "trace=renameat2",
+                    "-e", "inject=renameat2:delay_exit=30000", "./setup",
+                    *args, program="strace", answer=None,
+                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                def holds_files():
+                    try:
+                        return bool(os.listdir(kept))
+                    except OSError:
+                        return False
+                while process.poll() is None and not holds_files():
                     pass
                 try:
                     os.rename(kept, away)
