@@ -328,11 +328,10 @@ class PosixTest(unittest.TestCase):
 
     def test_folders_taken_away_meanwhile_stop_the_run(self):
         # Another process moves the working folder away once the run has
-        # put files into it: the run takes nothing more, puts back every
-        # file from where the folder went, and fails; a removal too. (Each
-        # move is slowed down, by strace, so that the other process comes
-        # midway on a loaded machine too.) A removal whose package folder
-        # is gone fails before it starts.
+        # put files into it (each move slowed down by strace, so that it
+        # comes midway on a loaded machine too): the run takes nothing more,
+        # puts every file back from where the folder went, and fails; a
+        # removal too. A removal whose package folder is gone fails first.
         midway = 0
         for trial, args in enumerate([("/S", "/OVERWRITE", "Blue"),
                                       ("/S", "/UNINSTALL", "Blue")] * 3):
@@ -347,10 +346,8 @@ class PosixTest(unittest.TestCase):
                     *args, program="strace", answer=None,
                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
                 def holds_files():
-                    try:
-                        return bool(os.listdir(kept))
-                    except OSError:
-                        return False
+                    try: return bool(os.listdir(kept))  # noqa: E701
+                    except OSError: return False  # noqa: E701
                 while process.poll() is None and not holds_files():
                     pass
                 try:

@@ -166,17 +166,19 @@ const Row kRows[] = {
   {SET(Map(os, "SKIN-COMPATIBILITY-MIN=6\n"); os.FailCall("OpenExclusive");
        os.listing_order["C:\\Pkg"] = {".", "..", "a.bmp", "cliver.map"}),
    0, {F("kCannotInstall", 8)}, THEN(!os.Happened("OpenStream"))},
-  // The installer knows its own file by identity, however it was started
-  // (by a full path, in capitals); a file of its name that is not the
-  // running program is a package file. Where the system tells no
-  // identities, the name it was started under decides, with ".exe" added
-  // where that name has none.
+  // The installer knows its own file by identity, however it was started;
+  // a file of its name that is not the running program is a package file.
+  // Where the system tells no identities (file ids of zero), the name it
+  // was started under decides, with ".exe" added where it has none, and an
+  // earlier file is replaced.
   {SET(os.invocation_name = "C:\\PKG\\SETUP.EXE"), 1, {kS},
    THEN(!os.HasFile(InSkin("setup.exe")))},
   {SET(os.AddFile(os.program_file = "C:\\setup.exe", "MZ")), 1, {kS},
    THEN(os.HasFile(InSkin("setup.exe")))},
-  {SET(os.zero_ids = true; os.invocation_name = ".\\setup"), 1, {kS},
-   THEN(!os.HasFile(InSkin("setup.exe")))},
+  {SET(Earlier(os); os.zero_ids = true; os.invocation_name = ".\\setup"), 1,
+   {kQ, kS},
+   THEN(!os.HasFile(InSkin("setup.exe")) &&
+        os.files[InSkin("a.bmp")].content == "aaaa")},
   // The Skins folder: made only for an accepted skin; made meanwhile by
   // another installer (missing when the run looks, there when it comes to
   // make it).
@@ -232,10 +234,9 @@ const Row kRows[] = {
   {SET(Earlier(os); os.FailCall("Copy", 2); os.FailCall("Rename", 4)), 0,
    kAskedAndRolledBack, THEN(os.files[Kept(0, "a.bmp")].content == "old a" &&
                              os.files[InSkin("a.bmp")].content == "aaaa")},
-  // A working folder that cannot be looked at is never taken for gone: a
-  // discard folder beside it stays, to say that its files are no longer
-  // the skin's, and the next run deletes them; an earlier file that cannot
-  // go back stops the run, and the skin stays as it was.
+  // A working folder that cannot be looked at is never taken for gone: the
+  // discard folder beside it stays for the next run; an earlier file that
+  // cannot go back stops the run, and the skin stays as it was.
   {SET(Earlier(os); Leftover(os); os.dirs.insert(Kept(0));
        os.AddFile(Kept(0, "a.bmp"), "older a");
        os.FailEvent("QueryEntry " + Kept(0))),
@@ -277,11 +278,8 @@ const Row kRows[] = {
        os.AddFile(InSkin("Background image.bmp"), "long", 9);
        os.short_names[InSkin("BACKGR~1.BMP")] = InSkin("Background image.bmp")),
    0, {kQ, CopyError("Il file esiste.\r\n"), kD, F("kCannotCopy", 1)}, Same},
-  // Names that differ only in case are one: the package's file replaces
-  // the earlier one, under the package's name. A first installation gives
-  // a long name a short alias, which another package file's name then
-  // cannot take. A folder that is another process's current folder stays
-  // after the removal that emptied it.
+  // One name in any case; a long name's short alias, which another package
+  // file cannot take; another process's current folder, which stays.
   {SET(os.dirs.insert(kSkin); os.AddFile(InSkin("A.BMP"), "old a");
        os.answers = {kIdYes}), 1, {kQ, kS},
    THEN(os.TreeOf(kSkin) == Installed())},
@@ -293,10 +291,8 @@ const Row kRows[] = {
   {SET(os.dirs.insert(kSkin); os.AddFile(InSkin("a.bmp"), "a");
        os.current_dirs.insert(kSkin)), 0, {},
    THEN(os.TreeOf(kSkin) == Tree{{kSkin, "<dir>"}}), "/S /UNINSTALL Blue"},
-  // File ids, or volume serials (here of two volumes whose ids meet), of
-  // zero tell nothing: the earlier file is replaced.
-  {SET(Earlier(os); os.zero_ids = true), 1, {kQ, kS},
-   THEN(os.files[InSkin("a.bmp")].content == "aaaa")},
+  // Volume serials (here of two volumes whose ids meet) of zero tell
+  // nothing, as file ids of zero do: the earlier file is replaced.
   {SET(Earlier(os); os.zero_volume = true;
        os.files[InSkin("a.bmp")].id = os.files[InPkg("a.bmp")].id),
    1, {kQ, kS}, THEN(os.files[InSkin("a.bmp")].content == "aaaa")},

@@ -160,9 +160,8 @@ class WineTest(unittest.TestCase):
         e2e.check_scenarios(self, lambda client: Sandbox(self, client=client))
 
     def test_the_readme_recipes_as_deployment_tools_run_them(self):
-        # Each recipe as a batch file outside the package folder (which the
-        # installer copies whole), started without a shell from another
-        # folder; its status is the installer's %ERRORLEVEL%.
+        # Each recipe as a batch file outside the package, started without a
+        # shell from another folder: its status is the %ERRORLEVEL%.
         box = Sandbox(self)
         recipes = {}
         for name, switches in (("install", "/OVERWRITE"),
@@ -188,9 +187,8 @@ class WineTest(unittest.TestCase):
         self.assertEqual(installed()["f0000.dat"], b"version 2")
         self.assertEqual(run(cmd("uninstall")), (0, []))
         self.assertEqual(run(cmd("uninstall")), (1605, []))
-        # Shared PCs: the command that Active Setup's StubPath, or a task at
-        # logon, starts for each user, with no working folder of its own;
-        # the installer knows its file also when named in capitals.
+        # Shared PCs: Active Setup's StubPath, with no working folder of its
+        # own; the installer knows its file also named in capitals.
         self.assertEqual(run('cmd /c "cd /d %s && SETUP.EXE /S /OVERWRITE '
                              '/LOG="%%TEMP%%\\skinsetup-Blue.log" Blue"'
                              % windows_path(box.pkg)), (0, []))
