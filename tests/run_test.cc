@@ -252,6 +252,10 @@ const Row kRows[] = {
        os.AddFile(Kept(0, "a.bmp"), "older a");
        os.FailEvent("Rename " + Kept(0, "a.bmp") + " -> " + InSkin("a.bmp"))),
    0, {CopyError(), F("kCannotCopy", 1)}, Same},
+  {SET(Earlier(os); Leftover(os); os.FailEvent("QueryEntry " + Discard())),
+   0, {CopyError(), F("kCannotCopy", 1)}, Same},
+  {SET(Earlier(os); os.dirs.insert(Kept(1)); os.FailEvent("QueryEntry " + Kept(1))),
+   0, {CopyError(), F("kCannotCopy", 1)}, Same},
   // Interrupted runs are finished first: earlier files kept aside in two
   // slots go back, the oldest last; a discard folder is emptied.
   {SET(Earlier(os); Leftover(os); os.dirs.insert({Kept(1), Kept(2)});
@@ -336,11 +340,6 @@ const Row kRows[] = {
   // new files before it takes the skin's name.
   {SET(os.scanner = {3000, false}), 1, {kS},
    THEN(os.TreeOf(kSkin) == Installed() && os.now >= 3000)},
-  // Where nothing can mark the moment the new files take over, the run
-  // fails and puts the earlier ones back: the next run would have. Only a
-  // folder that others hold is marked from beside.
-  {SET(Earlier(os); os.FailCall("RenameFolder")), 0, kAskedAndRolledBack,
-   Same},
   // Access denied for good (a protected folder) is not waited for; a file
   // held against every other process is waited for, but the run as a whole
   // waits at most ten seconds.
