@@ -16,7 +16,7 @@ fi
 ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev strace \
   python3 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 \
   wine32:i386 fonts-wine xvfb xdotool imagemagick icoutils locales-all \
-  libssl-dev openssl osslsigncode softhsm2 libengine-pkcs11-openssl
+  libssl-dev openssl osslsigncode softhsm2 libengine-pkcs11-openssl unicode-data
 
 echo "== Windows builds"
 for arch in win32 win64; do

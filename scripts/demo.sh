@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-ensure_packages cmake ninja-build g++ libgtest-dev libssl-dev python3
+ensure_packages cmake ninja-build g++ libgtest-dev libssl-dev python3 unicode-data
 
 cmake --preset posix >/dev/null
 cmake --build --preset posix --target setup >/dev/null

@@ -8,6 +8,7 @@
 #include "skinsetup/kept_files.h"
 #include "skinsetup/map_parser.h"
 #include "skinsetup/messages.h"
+#include "skinsetup/name_case.h"
 #include "skinsetup/scan.h"
 #include "skinsetup/session.h"
 #include "skinsetup/skin_name.h"
@@ -57,25 +58,6 @@ std::size_t Utf16Length(const std::string& name) {
   ForEachCodePoint(name,
                    [&](char32_t point) { length += point >= 0x10000 ? 2 : 1; });
   return length;
-}
-
-// The name in capitals as Windows compares names, for the letters of the
-// Latin, Greek and Cyrillic alphabets, which skins' files use.
-std::u32string Capitals(const std::string& name) {
-  std::u32string upper;
-  ForEachCodePoint(name, [&](char32_t c) {
-    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
-        (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) ||
-        (c >= 0x430 && c <= 0x44F)) {
-      c -= 0x20;
-    } else if (c >= 0x450 && c <= 0x45F) {
-      c -= 0x50;
-    } else if (c == 0xFF) {
-      c = 0x178;
-    }
-    upper += c;
-  });
-  return upper;
 }
 
 // Reads the whole file: its size, or -1 when it cannot be read; `*hex` is
@@ -208,14 +190,14 @@ int CheckPackage(platform::Platform& os, SkinSetupRun& run) {
   if (!ListPackage(os, run, &names)) {
     Add(&problems, run.szCurDir, kCheckUnreadable);
   }
-  std::map<std::u32string, std::string> seen;
+  std::map<std::u16string, std::string> seen;
   std::map<std::string, std::string> digests;  // Of each file, by name.
   bool map_found = false;
   long long total = 0;
   for (const std::string& name : names) {
     if (!IsStorableName(name)) Add(&problems, name, kCheckBadName);
     if (Utf16Length(name) > kLongestName) Add(&problems, name, kCheckLongName);
-    const auto [first, fresh] = seen.emplace(Capitals(name), name);
+    const auto [first, fresh] = seen.emplace(NameWithCaseFolded(name), name);
     if (!fresh) {
       problems.push_back(name + ": " + Utf8FromCatalogue(kCheckSameName) + ' ' +
                          first->second);

@@ -60,13 +60,14 @@ void Version(FakePlatform& os, std::uint32_t platform_id, std::uint32_t build) {
   os.version.dwPlatformId = platform_id;
   os.version.dwBuildNumber = build;
 }
-// a z à þ ÿ α ω а я ѐ џ, and in capitals, as Windows compares names.
+// a z à þ ÿ α ω а я ѐ џ ա ꭰ ᵹ ａ (ꭰ and ᵹ more than 32,767 units from
+// their capitals), and in capitals, as Windows compares names.
 constexpr char kLowerCase[] =
-    "az\xC3\xA0\xC3\xBE\xC3\xBF\xCE\xB1\xCF\x89"
-    "\xD0\xB0\xD1\x8F\xD1\x90\xD1\x9F";
+    "az\xC3\xA0\xC3\xBE\xC3\xBF\xCE\xB1\xCF\x89\xD0\xB0\xD1\x8F"
+    "\xD1\x90\xD1\x9F\xD5\xA1\xEA\xAD\xB0\xE1\xB5\xB9\xEF\xBD\x81";
 constexpr char kUpperCase[] =
-    "AZ\xC3\x80\xC3\x9E\xC5\xB8\xCE\x91\xCE\xA9"
-    "\xD0\x90\xD0\xAF\xD0\x80\xD0\x8F";
+    "AZ\xC3\x80\xC3\x9E\xC5\xB8\xCE\x91\xCE\xA9\xD0\x90\xD0\xAF"
+    "\xD0\x80\xD0\x8F\xD4\xB1\xE1\x8E\xA0\xEA\x9D\xBD\xEF\xBC\xA1";
 // A run stopped after its copy left a discard folder, to be emptied first.
 void Leftover(FakePlatform& os) {
   os.dirs.insert(Discard());
@@ -497,11 +498,16 @@ const Row kRows[] = {
   {SET(os.files.erase(InPkg("cliver.map"))), 1603, {}, nullptr,
    "/S " LOG "/CHECK", "{kLogOutcome} {kCheckProblems} ({kLogStatus} 1603)"},
   // Names as Windows counts and compares them: 255 letters are not too
-  // long, 128 that take two UTF-16 units each are; Latin, Greek and
-  // Cyrillic letters, to the ends of their ranges, differ in case only.
-  {SET(for (const std::string& name :
-           {std::string(255, 'x'), Astral(128), std::string(kLowerCase),
-            std::string(kUpperCase)}) { os.AddFile(InPkg(name), "z"); }),
+  // long, 128 that take two UTF-16 units each are; letters of any script
+  // differ in case only. Apart stay ı and I (the capital lowers to i), the
+  // Deseret 𐐨 and 𐐀 beyond the Basic Multilingual Plane, and bytes that
+  // are no UTF-8 (é and É in Latin-1, an overlong a, U+10000 as two
+  // surrogates) from each other and from any valid name.
+  {SET(for (const std::string& name : std::vector<std::string>{
+           std::string(255, 'x'), Astral(128), kLowerCase, kUpperCase,
+           "\xC4\xB1", "I", "\xF0\x90\x90\xA8", "\xF0\x90\x90\x80", "\xE9",
+           "\xC9", "\xEF\xBF\xBD", "\xC1\xA1", "A", "\xED\xA0\x80\xED\xB0\x80",
+           Astral(1)}) { os.AddFile(InPkg(name), "z"); }),
    0,
    {{Expand("{kCheckProblems}\n") + kLowerCase + ": " +
          Text("kCheckSameName") + " " + kUpperCase + "\n" + Astral(128) +

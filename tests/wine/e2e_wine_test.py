@@ -244,6 +244,13 @@ class WineTest(unittest.TestCase):
         self.assertEqual(box.run(" /CHECK")[1][0][1].split("\n")[-1],
                          e2e.fingerprint(box.pkg, names))
 
+    def test_names_are_upper_cased_as_windows_does(self):
+        # Each UTF-16 unit, by the installer's table and by the system's.
+        check = subprocess.run(
+            [WINE.loader, os.path.join(BUILD_DIR, "upper_case_check.exe")],
+            env=WINE.env, capture_output=True, text=True, timeout=WAIT)
+        self.assertEqual(check.returncode, 0, check.stdout)
+
     def test_free_space_is_that_of_the_skins_folders_volume(self):
         # A Skins folder linked, on the Linux side, to a small volume, the
         # install directory on a large one: a package too large is refused.
