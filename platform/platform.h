@@ -148,7 +148,15 @@ class Platform {
   /// Appends `text` at the end of the file. Returns false when not all of it
   /// could be written.
   virtual bool AppendLog(Log log, const std::string& text) = 0;
-  /// Closes a log opened by OpenLog.
+  /// The process's standard output as a log ("/LOG=-"), for a job that
+  /// reads the report from a pipe or from a file it redirected there.
+  /// Returns nullptr, with LastError() telling why, where the process has
+  /// none (a Windows program started without one).
+  virtual Log OpenStandardOutput() = 0;
+  /// Fills `*id` with the identity of the file that the log writes to, as
+  /// QueryFileId would. Returns false when the system cannot tell.
+  virtual bool LogFileId(Log log, FileId* id) = 0;
+  /// Closes a log opened by OpenLog or OpenStandardOutput.
   virtual void CloseLog(Log log) = 0;
 
   // --- Current user's registry ---
@@ -266,6 +274,10 @@ class Platform {
   /// failure, and for anything else (a folder, a pipe, a device), which is
   /// never opened.
   virtual Stream OpenStream(const std::string& path) = 0;
+  /// Sets `*size` to the size of the file the stream reads, as the system
+  /// reports it at this moment (0 for most files of /proc, whatever they
+  /// hold). Returns false, leaving `*size` alone, when it cannot be read.
+  virtual bool StreamSize(Stream stream, std::uint64_t* size) = 0;
   /// Reads up to `size` bytes. Returns the count read, 0 at the end of the
   /// file, -1 on a read error.
   virtual long ReadStream(Stream stream, char* buffer, long size) = 0;

@@ -40,6 +40,8 @@ class SystemPlatform : public Platform {
 
   Log OpenLog(const std::string& path) override;
   bool AppendLog(Log log, const std::string& text) override;
+  Log OpenStandardOutput() override;
+  bool LogFileId(Log log, FileId* id) override;
   void CloseLog(Log log) override;
 
   long OpenUserKey(const char* subkey, std::uint32_t access,
@@ -81,6 +83,7 @@ class SystemPlatform : public Platform {
   void CloseFile(File file) override;
 
   Stream OpenStream(const std::string& path) override;
+  bool StreamSize(Stream stream, std::uint64_t* size) override;
   long ReadStream(Stream stream, char* buffer, long size) override;
   void CloseStream(Stream stream) override;
 

@@ -68,7 +68,8 @@ inline constexpr char kHelpText[] =
     "/VERYSILENT, /SILENT, /SUPPRESSMSGBOXES, /quiet, /qn\tcome /S\n"
     "/NORESTART\taccettato, non cambia nulla\n"
     "/OVERWRITE\tsovrascrive senza chiedere la skin gi\xE0 installata\n"
-    "/LOG=file\taggiunge al file una riga per ogni passo\n"
+    "/LOG=file\taggiunge al file una riga per ogni passo (/LOG=- "
+    "sull'uscita standard)\n"
     "/UNINSTALL\trimuove la skin\n"
     "/CHECK\tcontrolla il pacchetto, per chi crea le skin\n"
     "/?, /HELP, /H\tmostra questo aiuto";
@@ -94,15 +95,30 @@ inline constexpr char kCheckNoMap[] = "manca cliver.map";
 inline constexpr char kCheckMapLine[] = "riga";
 inline constexpr char kCheckNoName[] = "una riga senza nome";
 inline constexpr char kCheckNoValue[] = "una riga senza valore";
-// "l'intervallo SKIN-COMPATIBILITY-MIN/MAX manca, è negativo o è invertito".
-inline constexpr char kCheckNoRange[] =
-    "l'intervallo SKIN-COMPATIBILITY-MIN/MAX manca, \xE8 negativo o \xE8 "
-    "invertito";
+inline constexpr char kCheckRangeMissing[] = "manca la riga";
+inline constexpr char kCheckRangeNegative[] = "un valore negativo:";
+// "l'intervallo è invertito:", then "MIN=<min> > MAX=<max>".
+inline constexpr char kCheckRangeReversed[] = "l'intervallo \xE8 invertito:";
 inline constexpr char kCheckStop[] =
     "un carattere NUL o Ctrl-Z: l'installazione non legge oltre";
 // "... l'installazione la legge come più righe".
 inline constexpr char kCheckLongLine[] =
     "una riga di oltre 511 byte: l'installazione la legge come pi\xF9 righe";
+
+// "su NTFS è il nome breve (8.3) che può ricevere", then the long name.
+inline constexpr char kCheckAlias[] =
+    "su NTFS \xE8 il nome breve (8.3) che pu\xF2 ricevere";
+inline constexpr char kCheckMapCase[] =
+    "la mappa deve chiamarsi cliver.map, in minuscolo";
+// What does not fail an installation, but its author should know:
+// "<file>: avviso: <text>".
+inline constexpr char kCheckWarning[] = "avviso:";
+inline constexpr char kCheckEmpty[] = "un file vuoto";
+// "più di 4 GiB: un volume FAT32 non lo contiene".
+inline constexpr char kCheckLarge[] =
+    "pi\xF9 di 4 GiB: un volume FAT32 non lo contiene";
+inline constexpr char kCheckLink[] =
+    "un collegamento: l'installazione copia il file a cui porta";
 
 // The valid package's fingerprint, "impronta SHA-256: <hex>", and the
 // problem where the system cannot compute it.

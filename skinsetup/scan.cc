@@ -103,8 +103,8 @@ platform::Listing OpenPackageListing(platform::Platform& os,
   return os.OpenListing(pattern, name);
 }
 
-bool ListPackage(platform::Platform& os, SkinSetupRun& run,
-                 std::vector<std::string>* names) {
+bool ForEachPackageFile(platform::Platform& os, SkinSetupRun& run,
+                        const std::function<void(const std::string&)>& visit) {
   const char sep = os.Separator();
   std::string name;
   platform::Listing listing =
@@ -113,13 +113,19 @@ bool ListPackage(platform::Platform& os, SkinSetupRun& run,
   do {
     if (RoleOf(os, run, run.szCurDir + sep + name, name) ==
         EntryRole::kPackage) {
-      names->push_back(name);
+      visit(name);
     }
   } while (os.NextEntry(listing, &name));
   // A walk cut short by a failure is no whole package.
   const bool whole = os.LastError() == 0;
   os.CloseListing(listing);
   return whole;
+}
+
+bool ListPackage(platform::Platform& os, SkinSetupRun& run,
+                 std::vector<std::string>* names) {
+  return ForEachPackageFile(
+      os, run, [names](const std::string& name) { names->push_back(name); });
 }
 
 void ScanPackage(platform::Platform& os, SkinSetupRun& run,

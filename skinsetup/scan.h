@@ -3,6 +3,7 @@
 #ifndef SKINSETUP_SKINSETUP_SCAN_H_
 #define SKINSETUP_SKINSETUP_SCAN_H_
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,9 +44,14 @@ enum class EntryRole {
 EntryRole RoleOf(platform::Platform& os, const SkinSetupRun& run,
                  const std::string& path, const std::string& name);
 
-// The names of the package folder's (run.szCurDir's) entries that an
-// installation counts, the package files. Returns false when the folder
-// cannot be listed.
+// Calls `visit` with the name of each entry of the package folder
+// (run.szCurDir) that an installation counts, a package file, in the
+// listing's order. Returns false when the folder cannot be listed, or its
+// listing fails before its end.
+bool ForEachPackageFile(platform::Platform& os, SkinSetupRun& run,
+                        const std::function<void(const std::string&)>& visit);
+
+// The names of the package files, as ForEachPackageFile visits them.
 bool ListPackage(platform::Platform& os, SkinSetupRun& run,
                  std::vector<std::string>* names);
 

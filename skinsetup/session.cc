@@ -34,19 +34,21 @@ const char* Separators(const platform::Platform& os) {
   return os.Separator() == '\\' ? "\\/" : "/";
 }
 
-void Append(platform::Platform& os, SkinSetupRun& run,
-            const std::string& text) {
+void Write(platform::Platform& os, SkinSetupRun& run, const std::string& line) {
   // The log is a record, not a step of the installation: a log that cannot
-  // take a line costs the line, never the skin.
+  // take a line costs the line, never the skin. Until the run knows that
+  // the log is no file of the skin, its lines wait here.
   if (run.log == nullptr) return;
-  const std::string line = os.LocalTime() + ' ' + text + '\n';
-  // Until the run knows that the log is no file of the skin, its lines
-  // wait here.
   if (run.bLogHeldBack) {
     run.szLogHeldBack += line;
   } else {
     os.AppendLog(run.log, line);
   }
+}
+
+void Append(platform::Platform& os, SkinSetupRun& run,
+            const std::string& text) {
+  if (run.log != nullptr) Write(os, run, os.LocalTime() + ' ' + text + '\n');
 }
 
 std::string AnswerText(int answer) {
@@ -131,6 +133,12 @@ bool OpenRunLog(platform::Platform& os, SkinSetupRun& run) {
   // so that the log's folders can be told later (one from a drive's root,
   // or a drive's current folder, stays as the system reads it).
   std::string& path = run.switches.szLogPath;
+  if (path == "-") {
+    run.log = os.OpenStandardOutput();
+    run.bLogHeldBack = true;
+    run.bLogIdKnown = run.log != nullptr && os.LogFileId(run.log, &run.logId);
+    return run.log != nullptr;
+  }
   path = ExpandVariables(os, path);
   if (!os.IsAbsolutePath(path) && path.find_first_of(Separators(os)) != 0 &&
       path.find(':') == std::string::npos) {
@@ -144,8 +152,7 @@ bool OpenRunLog(platform::Platform& os, SkinSetupRun& run) {
       os.QueryEntry(run.switches.szLogPath) == platform::EntryType::kNone;
   run.log = os.OpenLog(run.switches.szLogPath);
   run.bLogHeldBack = true;
-  run.bLogIdKnown = run.log != nullptr &&
-                    os.QueryFileId(run.switches.szLogPath, true, &run.logId);
+  run.bLogIdKnown = run.log != nullptr && os.LogFileId(run.log, &run.logId);
   return run.log != nullptr;
 }
 
@@ -197,6 +204,11 @@ void ReleaseSkinsLock(platform::Platform& os, SkinSetupRun& run) {
 void LogStep(platform::Platform& os, SkinSetupRun& run, const char* step,
              const std::string& detail) {
   Append(os, run, Utf8FromCatalogue(step) + ' ' + OneLine(detail));
+}
+
+void LogReportLine(platform::Platform& os, SkinSetupRun& run,
+                   const std::string& line) {
+  Write(os, run, OneLine(line) + '\n');
 }
 
 std::string SystemReason(platform::Platform& os, std::uint32_t error) {

@@ -31,7 +31,7 @@ inline constexpr unsigned kUnattendedLockWaitMs = 60000;
 std::string ExpandVariables(platform::Platform& os, const std::string& text);
 
 // Opens the log that /LOG names, its variables expanded and its path made
-// whole, and notes its identity. Returns false when it cannot be opened.
+// whole, or the standard output for "-", and notes its identity. Returns false when it cannot be opened.
 bool OpenRunLog(platform::Platform& os, SkinSetupRun& run);
 
 // True when the run's log lies inside `folder`, at any depth.
@@ -55,6 +55,11 @@ void RefuseLog(platform::Platform& os, SkinSetupRun& run);
 // text, then `detail`, a text the system gave (a path, a name).
 void LogStep(platform::Platform& os, SkinSetupRun& run, const char* step,
              const std::string& detail);
+
+// Appends `line` to the log as it is, without the time: a line of the
+// check's report, in the form that tools read.
+void LogReportLine(platform::Platform& os, SkinSetupRun& run,
+                   const std::string& line);
 
 // The system's own text for `error`, else its number after "Errore di
 // sistema".

@@ -232,18 +232,22 @@ class PosixTest(unittest.TestCase):
                     box, args, prepare, check, 20261206), 0)
 
     def test_check_names_every_problem_of_a_package(self):
-        # Each kind of problem once; the log has every line, the box the
-        # first ones. Read as another user where the tests run as root, so
-        # that an unreadable file is one.
+        # Each kind of problem once: the box shows the first ones; the log,
+        # and the standard output that a CI job reads, a line for tools
+        # each. Read as another user where the tests run as root, so that
+        # an unreadable file is one. A link to /proc/self/pagemap, which
+        # reads for hours, is read as the 0 bytes its size says.
         user = "nobody" if os.geteuid() == 0 else None
         box = Sandbox(self, count=2)
         long_line = b"X=" + b"y" * 600 + b"\n"
         bad = ["con.bmp", "Logo.", "a?b.bmp", "b*.bmp", "c|d.bmp", "e<f.bmp"]
         write(box.pkg, dict({name: b"x" for name in bad + [
-            "Same.bmp", "same.BMP", "secret.bmp"]}, **{
-            "cliver.map": b"==\nAUTHOR\n" + long_line +
-                          b"SKIN-COMPATIBILITY-MIN=7\nSKIN-COMPATIBILITY-MAX=3\n"
-                          b"\0more\n"}))
+            "Same.bmp", "same.BMP", "secret.bmp", "CLIVER.MAP"]}, **{
+            "empty.bmp": b"", "cliver.map": b"==\nAUTHOR\n" + long_line +
+            b"SKIN-COMPATIBILITY-MIN=7\nSKIN-COMPATIBILITY-MAX=3\n\0more\n"}))
+        write(box.root, {"outside.bmp": b"o"})
+        os.symlink("../outside.bmp", os.path.join(box.pkg, "link.bmp"))
+        os.symlink("/proc/self/pagemap", os.path.join(box.pkg, "pages.bmp"))
         os.mkdir(os.path.join(box.pkg, "extra"))
         os.mkfifo(os.path.join(box.pkg, "pipe"))
         os.chmod(os.path.join(box.pkg, "secret.bmp"), 0)
@@ -252,30 +256,67 @@ class PosixTest(unittest.TestCase):
             subprocess.run(["chown", "-R", user, box.root], check=True)
         status, boxes = box.run("/CHECK", "/LOG=" + log, "Bad.", user=user)
         t = e2e.TEXTS
-        # The problems' title, the first 15 of 17, and how many more.
+        # The problems' title, the first 15 of 23, and how many more.
         shown = boxes[0][1].split("\n")
         self.assertEqual((status, shown[0], len(shown), shown[-1]),
-                         (0, t["kCheckProblems"], 17, t["kCheckMore"] + " 2"))
-        line = "cliver.map, %s %%d: %%s" % t["kCheckMapLine"]
-        expected = {name + ": " + t["kCheckBadName"] for name in bad} | {
-            "%s Bad.: %s" % (t["kCheckSkinName"], t["kCheckBadName"]),
-            "extra: " + t["kCheckFolder"],
-            "pipe: " + t["kCheckNotFile"],
-            "secret.bmp: " + t["kCheckNotFile"],
-            line % (1, t["kCheckNoName"]),
-            line % (2, t["kCheckNoValue"]),
-            line % (3, t["kCheckLongLine"]),
-            line % (3, t["kCheckNoValue"]),  # Its second part: "yyy...".
-            line % (6, t["kCheckStop"]),
-            "cliver.map: " + t["kCheckNoRange"],
+                         (0, t["kCheckProblems"], 17, t["kCheckMore"] + " 8"))
+        e = ": error: "
+        expected = {n + e + "name-invalid: " + t["kCheckBadName"]
+                    for n in bad} | {
+            ".: error: skin-name-invalid: %s Bad.: %s" % (
+                t["kCheckSkinName"], t["kCheckBadName"]),
+            "CLIVER.MAP: error: map-name-case: " + t["kCheckMapCase"],
+            "extra: error: entry-folder: " + t["kCheckFolder"],
+            "pipe: error: entry-not-file: " + t["kCheckNotFile"],
+            "secret.bmp: error: entry-not-file: " + t["kCheckNotFile"],
+            "cliver.map:1: error: map-line-no-name: " + t["kCheckNoName"],
+            "cliver.map:2: error: map-line-no-value: " + t["kCheckNoValue"],
+            "cliver.map:3: error: map-line-long: " + t["kCheckLongLine"],
+            # The long line's second part: "yyy...".
+            "cliver.map:3: error: map-line-no-value: " + t["kCheckNoValue"],
+            "cliver.map:5: error: map-range-reversed: %s MIN=7 > MAX=3" %
+            t["kCheckRangeReversed"],
+            "cliver.map:6: error: map-stop: " + t["kCheckStop"],
+            "empty.bmp: warning: file-empty: " + t["kCheckEmpty"],
+            "link.bmp: warning: entry-link: " + t["kCheckLink"],
+            "pages.bmp: warning: entry-link: " + t["kCheckLink"],
+            "pages.bmp: warning: file-empty: " + t["kCheckEmpty"],
         }
-        same = {"Same.bmp: %s same.BMP" % t["kCheckSameName"],
-                "same.BMP: %s Same.bmp" % t["kCheckSameName"]}
+        pairs = [("Same.bmp", "same.BMP"), ("cliver.map", "CLIVER.MAP")]
+
+        def for_tools(lines):
+            # The report's lines; the others start with the time.
+            lines = {l for l in lines if not l[:1].isdigit()}
+            for pair in pairs:
+                found = {"%s: error: name-case-pair: %s %s" % (
+                    a, t["kCheckSameName"], b) for a, b in (pair, pair[::-1])}
+                self.assertEqual(len(lines & found), 1, lines)
+                lines -= found
+            return lines
+
         with open(log, encoding="utf-8") as f:
-            problems = {l.rstrip("\n")[21 + len(t["kLogProblem"]):]
-                        for l in f if l[20:].startswith(t["kLogProblem"])}
-        self.assertEqual(len(problems & same), 1, problems)
-        self.assertEqual(problems - same, expected)
+            self.assertEqual(for_tools(f.read().splitlines()), expected)
+        process = box.start("/S", "/CHECK", "/LOG=-", "Bad.", user=user,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        out, err = process.communicate(timeout=120)
+        self.assertEqual((process.returncode, err), (1603 & 0xFF, b""))
+        self.assertEqual(for_tools(out.decode().splitlines()), expected)
+
+    def test_check_of_a_huge_map_runs_in_little_memory(self):
+        # A million bad lines, each a problem written to the log as it is
+        # found: in 32 MiB of address space (not under the sanitizers,
+        # which reserve terabytes).
+        if b"AddressSanitizer" in read(SETUP):
+            self.skipTest("the sanitizers' address space has no limit")
+        box = Sandbox(self, count=1)
+        write(box.pkg, {"cliver.map": b"==\n" * 1000000})
+        log = os.path.join(box.root, "check.log")
+        self.assertEqual(box.start("--as=%d" % (32 << 20), "./setup", "/S",
+                                   "/CHECK", "/LOG=" + log,
+                                   program="prlimit").wait(), 1603 & 0xFF)
+        with open(log, "rb") as f:
+            self.assertEqual(sum(b": error: map-line-no-name: " in line
+                                 for line in f), 1000000)
 
     def test_check_gives_the_fingerprint_a_script_finds_installed(self):
         # Recomputed over the installed skin, the package's files but for

@@ -151,6 +151,7 @@ class FakePlatform : public Platform {
       {kDenied, "Accesso negato.\r\n"},
       {kFileExists, "Il file esiste.\r\n"}};
   std::deque<int> answers;  // To Yes/No boxes; No when none is left.
+  std::string standard_output;  // What a log there ("/LOG=-") wrote.
 
   // --- Logs ---
   std::vector<Box> boxes;
@@ -232,8 +233,16 @@ class FakePlatform : public Platform {
     if (!HasFile(path)) AddFile(path, ""), MakeShortName(path);
     return Open<Log>({path});
   }
+  Log OpenStandardOutput() override {
+    return Call("OpenStandardOutput") ? nullptr : Open<Log>({""});
+  }
+  bool LogFileId(Log log, FileId* id) override {
+    return !Call("LogFileId") && IdOf(At(log)[0], id);
+  }
   bool AppendLog(Log log, S text) override {
-    return !Call("AppendLog") && (files[At(log)[0]].content += text, true);
+    if (Call("AppendLog")) return false;
+    (At(log)[0].empty() ? standard_output : files[At(log)[0]].content) += text;
+    return true;
   }
   void CloseLog(Log) override { Close("CloseLog"); }
 
@@ -376,7 +385,11 @@ class FakePlatform : public Platform {
   Stream OpenStream(S path) override {
     return Call("OpenStream", path) || !HasFile(Long(path))
                ? nullptr
-               : Open<Stream>({files[Long(path)].content});
+               : Open<Stream>({files[Long(path)].content,
+                               std::to_string(files[Long(path)].size)});
+  }
+  bool StreamSize(Stream stream, u64* size) override {
+    return !Call("StreamSize") && (*size = std::stoull(At(stream)[1]), true);
   }
   long ReadStream(Stream stream, char* buffer, long size) override {
     if (Call("ReadStream")) return -1;

@@ -2,6 +2,9 @@
 // holds, the exit status, every box in order, and what must hold afterwards.
 // (The phases' order shows in the trace test.)
 
+#include <set>
+#include <sstream>
+
 #include "skinsetup/kept_files.h"
 #include "tests/test_support.h"
 
@@ -60,14 +63,6 @@ void Version(FakePlatform& os, std::uint32_t platform_id, std::uint32_t build) {
   os.version.dwPlatformId = platform_id;
   os.version.dwBuildNumber = build;
 }
-// a z à þ ÿ α ω а я ѐ џ ա ꭰ ᵹ ａ (ꭰ and ᵹ more than 32,767 units from
-// their capitals), and in capitals, as Windows compares names.
-constexpr char kLowerCase[] =
-    "az\xC3\xA0\xC3\xBE\xC3\xBF\xCE\xB1\xCF\x89\xD0\xB0\xD1\x8F"
-    "\xD1\x90\xD1\x9F\xD5\xA1\xEA\xAD\xB0\xE1\xB5\xB9\xEF\xBD\x81";
-constexpr char kUpperCase[] =
-    "AZ\xC3\x80\xC3\x9E\xC5\xB8\xCE\x91\xCE\xA9\xD0\x90\xD0\xAF"
-    "\xD0\x80\xD0\x8F\xD4\xB1\xE1\x8E\xA0\xEA\x9D\xBD\xEF\xBC\xA1";
 // A run stopped after its copy left a discard folder, to be emptied first.
 void Leftover(FakePlatform& os) {
   os.dirs.insert(Discard());
@@ -497,21 +492,14 @@ const Row kRows[] = {
      Text("kProgramTitle"), kBoxOk}}, nullptr, "/CHECK"},
   {SET(os.files.erase(InPkg("cliver.map"))), 1603, {}, nullptr,
    "/S " LOG "/CHECK", "{kLogOutcome} {kCheckProblems} ({kLogStatus} 1603)"},
-  // Names as Windows counts and compares them: 255 letters are not too
-  // long, 128 that take two UTF-16 units each are; letters of any script
-  // differ in case only. Apart stay ı and I (the capital lowers to i), the
-  // Deseret 𐐨 and 𐐀 beyond the Basic Multilingual Plane, and bytes that
-  // are no UTF-8 (é and É in Latin-1, an overlong a, U+10000 as two
-  // surrogates) from each other and from any valid name.
-  {SET(for (const std::string& name : std::vector<std::string>{
-           std::string(255, 'x'), Astral(128), kLowerCase, kUpperCase,
-           "\xC4\xB1", "I", "\xF0\x90\x90\xA8", "\xF0\x90\x90\x80", "\xE9",
-           "\xC9", "\xEF\xBF\xBD", "\xC1\xA1", "A", "\xED\xA0\x80\xED\xB0\x80",
-           Astral(1)}) { os.AddFile(InPkg(name), "z"); }),
+  // Names as Windows counts them: 255 letters are not too long, 128 that
+  // take two UTF-16 units each are.
+  {SET(for (const std::string& name : {std::string(255, 'x'), Astral(128)}) {
+         os.AddFile(InPkg(name), "z");
+       }),
    0,
-   {{Expand("{kCheckProblems}\n") + kLowerCase + ": " +
-         Text("kCheckSameName") + " " + kUpperCase + "\n" + Astral(128) +
-         ": " + Text("kCheckLongName"),
+   {{Expand("{kCheckProblems}\n") + Astral(128) + ": " +
+         Text("kCheckLongName"),
      Text("kProgramTitle"), kBoxOk}},
    nullptr, "/CHECK"},
   {SET(os.FailCall("OpenListing")), 0,
@@ -583,6 +571,69 @@ TEST(RunTest, EveryRowEndsWithItsStatusAndBoxes) {
                               return e == "CloseKey" || e == "Unlock" ||
                                      e == "AppendLog" || e == "CloseLog";
                             }));
+  }
+}
+
+// The check's lines for tools, for packages of the default files and
+// `names`: the names that NTFS takes for one, case ignored through its
+// upper-case table of the whole Basic Multilingual Plane and no further,
+// and those it may give another file as its short 8.3 alias.
+TEST(CheckTest, ReportsTheNamesThatWindowsTakesForAnother) {
+  const std::string same = ": error: name-case-pair: " + Text("kCheckSameName");
+  const std::string alias = ": error: name-alias: " + Text("kCheckAlias");
+  const struct {
+    std::vector<std::string> names;
+    std::vector<std::string> lines;
+  } kTable[] = {
+      // Ż ż, Ő ő, Ș ș, Ґ ґ, Ά ά, fullwidth Ａ ａ, Ա ա, and Ꭰ ꭰ and Ᵹ ᵹ,
+      // more than 32,767 units apart. Not ß and SS (no simple capital),
+      // the Kelvin sign and k (its capital is K), ı and I (whose capital
+      // lowers to i, which Windows leaves out), Deseret's 𐐀 and 𐐨 beyond
+      // the plane, nor bytes that are no UTF-8 (é and É in Latin-1, an
+      // overlong A, U+10000 as two surrogates) and any valid name.
+      {{"\xC5\xBB\xC3\xB3\xC5\x82w.bmp", "\xC5\xBC\xC3\xB3\xC5\x82w.bmp",
+        "\xC5\x90", "\xC5\x91", "\xC8\x98", "\xC8\x99", "\xD2\x90",
+        "\xD2\x91", "\xCE\x86", "\xCE\xAC", "\xEF\xBC\xA1", "\xEF\xBD\x81",
+        "\xD4\xB1", "\xD5\xA1", "\xE1\x8E\xA0", "\xEA\xAD\xB0",
+        "\xEA\x9D\xBD", "\xE1\xB5\xB9", "\xC3\x9F", "SS", "\xE2\x84\xAA",
+        "k", "\xC4\xB1", "I", "\xF0\x90\x90\x80", "\xF0\x90\x90\xA8",
+        "\xE9", "\xC9", "\xEF\xBF\xBD", "\xC1\x81", "A",
+        "\xED\xA0\x80\xED\xB0\x80", "\xF0\x90\x80\x80"},
+       {"\xC5\xBC\xC3\xB3\xC5\x82w.bmp" + same +
+            " \xC5\xBB\xC3\xB3\xC5\x82w.bmp",
+        "\xC5\x91" + same + " \xC5\x90", "\xC8\x99" + same + " \xC8\x98",
+        "\xD2\x91" + same + " \xD2\x90", "\xCE\xAC" + same + " \xCE\x86",
+        "\xEF\xBD\x81" + same + " \xEF\xBC\xA1",
+        "\xD5\xA1" + same + " \xD4\xB1", "\xEA\xAD\xB0" + same + " \xE1\x8E\xA0",
+        "\xEA\x9D\xBD" + same + " \xE1\xB5\xB9"}},
+      // The first six of the long name's letters and the number, five and
+      // a number of two digits, or two and a hash after the fourth; never
+      // another extension, nor the alias of an 8.3 name, which has none.
+      {{"Background image.bmp", "BACKGR~1.BMP", "backgr~7.bmp", "BACKG~12.BMP",
+        "BA1F2E~1.BMP", "BACKGR~1.TXT", "readme.txt",
+        "README~1.TXT"},
+       {"BACKGR~1.BMP" + alias + " Background image.bmp",
+        "BA1F2E~1.BMP" + alias + " Background image.bmp",
+        "BACKG~12.BMP" + alias + " Background image.bmp",
+        "backgr~7.bmp" + alias + " Background image.bmp"}},
+      // Blanks, dots and letters beyond ASCII dropped, "+" made "_".
+      {{"a b.png", "AB~1.PNG", "\xC3\xA9t\xC3\xA9 one.jpg", "TONE~1.JPG",
+        "c+d long.gif", "C_DLON~1.GIF"},
+       {"AB~1.PNG" + alias + " a b.png", "TONE~1.JPG" + alias +
+            " \xC3\xA9t\xC3\xA9 one.jpg",
+        "C_DLON~1.GIF" + alias + " c+d long.gif"}},
+  };
+  for (const auto& row : kTable) {
+    SCOPED_TRACE(row.names.front());
+    FakePlatform os = Installation();
+    for (const std::string& name : row.names) os.AddFile(InPkg(name), "z");
+    RunSetup(os, "/S /LOG=C:\\log.txt /CHECK");
+    std::set<std::string> lines;
+    std::istringstream log(os.files["C:\\log.txt"].content);
+    for (std::string line; std::getline(log, line);) {
+      if (line.rfind("2026-", 0) != 0) lines.insert(line);
+    }
+    EXPECT_EQ(lines, std::set<std::string>(row.lines.begin(), row.lines.end()));
   }
 }
 

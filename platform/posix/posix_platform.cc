@@ -721,6 +721,15 @@ Stream SystemPlatform::OpenStream(const std::string& path) {
   return reinterpret_cast<Stream>(file);
 }
 
+bool SystemPlatform::StreamSize(Stream stream, std::uint64_t* size) {
+  struct stat status;
+  if (fstat(fileno(reinterpret_cast<std::FILE*>(stream)), &status) != 0) {
+    return Failed(false);
+  }
+  *size = static_cast<std::uint64_t>(status.st_size);
+  return true;
+}
+
 bool SystemPlatform::FileSize(File file, std::uint64_t* size) {
   // The open has just read the size; a second query would tell the same.
   *size = static_cast<std::uint64_t>(reinterpret_cast<PosixFile*>(file)->size);

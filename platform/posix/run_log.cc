@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/system_platform.h"
 
@@ -27,6 +28,30 @@ Log SystemPlatform::OpenLog(const std::string& path) {
   }
   last_error_ = static_cast<std::uint32_t>(errno);
   return nullptr;
+}
+
+Log SystemPlatform::OpenStandardOutput() {
+  // A copy of its own, so that closing the log leaves the process's
+  // standard output alone; a pipe or a terminal is taken as it is.
+  const int fd = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) {
+    last_error_ = static_cast<std::uint32_t>(errno);
+    return nullptr;
+  }
+  return reinterpret_cast<Log>(static_cast<std::intptr_t>(fd) + 1);
+}
+
+bool SystemPlatform::LogFileId(Log log, FileId* id) {
+  struct stat status;
+  if (fstat(static_cast<int>(reinterpret_cast<std::intptr_t>(log) - 1),
+            &status) != 0) {
+    last_error_ = static_cast<std::uint32_t>(errno);
+    return false;
+  }
+  *id = FileId{static_cast<std::uint64_t>(status.st_dev), {}};
+  const auto inode = static_cast<std::uint64_t>(status.st_ino);
+  std::memcpy(id->id, &inode, sizeof inode);
+  return true;
 }
 
 bool SystemPlatform::AppendLog(Log log, const std::string& text) {

@@ -80,6 +80,17 @@ Stream SystemPlatform::OpenStream(const std::string& path) {
   return reinterpret_cast<Stream>(file);
 }
 
+bool SystemPlatform::StreamSize(Stream stream, std::uint64_t* size) {
+  const auto handle = reinterpret_cast<HANDLE>(
+      _get_osfhandle(_fileno(reinterpret_cast<std::FILE*>(stream))));
+  LARGE_INTEGER whole;
+  if (handle == INVALID_HANDLE_VALUE || GetFileSizeEx(handle, &whole) == 0) {
+    return Failed(false);
+  }
+  *size = static_cast<std::uint64_t>(whole.QuadPart);
+  return true;
+}
+
 File SystemPlatform::OpenExclusive(const std::string& path,
                                    EntryType /*listed*/) {
   // Share mode 0: the open fails while the file is open elsewhere. A folder

@@ -6,6 +6,7 @@
 
 #include "platform/system_platform.h"
 #include "platform/win32/wide_text.h"
+#include "platform/win32/win32_state.h"
 
 namespace platform {
 
@@ -27,6 +28,27 @@ Log SystemPlatform::OpenLog(const std::string& path) {
     return nullptr;
   }
   return reinterpret_cast<Log>(handle);
+}
+
+Log SystemPlatform::OpenStandardOutput() {
+  // A program without a console has a standard output only where the
+  // process that started it passed one (a redirection, a CI job's pipe). A
+  // handle of its own, so that closing the log leaves that one alone.
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  HANDLE own = nullptr;
+  if (out == nullptr || out == INVALID_HANDLE_VALUE ||
+      DuplicateHandle(GetCurrentProcess(), out, GetCurrentProcess(), &own, 0,
+                      FALSE, DUPLICATE_SAME_ACCESS) == 0) {
+    last_error_ = out == nullptr ? ERROR_INVALID_HANDLE : GetLastError();
+    return nullptr;
+  }
+  return reinterpret_cast<Log>(own);
+}
+
+bool SystemPlatform::LogFileId(Log log, FileId* id) {
+  if (FileIdentity(reinterpret_cast<HANDLE>(log), id)) return true;
+  last_error_ = GetLastError();
+  return false;
 }
 
 bool SystemPlatform::AppendLog(Log log, const std::string& text) {
