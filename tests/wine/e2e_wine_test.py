@@ -251,6 +251,32 @@ class WineTest(unittest.TestCase):
             env=WINE.env, capture_output=True, text=True, timeout=WAIT)
         self.assertEqual(check.returncode, 0, check.stdout)
 
+    def test_check_reports_what_ntfs_takes_for_one_name_on_standard_output(
+            self):
+        # As a CI job reads it, without a box: names that differ in case
+        # beyond Latin-1, and a name that a long one receives as its alias.
+        box = Sandbox(self)
+        pairs = [("\u017bółw.bmp", "żółw.bmp"), ("\u0150", "\u0151"),
+                 ("\u0218", "\u0219"), ("\u0490", "\u0491"),
+                 ("\u0386", "\u03ac"), ("\uff21", "\uff41")]
+        write(box.pkg, {name: b"x" for pair in pairs for name in pair})
+        write(box.pkg, {"Background image.bmp": b"x", "BACKGR~1.BMP": b"y"})
+        run = subprocess.run(
+            [WINE.loader, "setup.exe", "/S", "/CHECK", "/LOG=-"], cwd=box.pkg,
+            env=WINE.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+            timeout=WAIT)
+        lines = {l for l in run.stdout.decode().splitlines()
+                 if not l[:1].isdigit()}
+        same = e2e.TEXTS["kCheckSameName"]
+        for a, b in pairs:
+            found = {"%s: error: name-case-pair: %s %s" % (x, same, y)
+                     for x, y in ((a, b), (b, a))}
+            self.assertEqual(len(lines & found), 1, lines)
+            lines -= found
+        self.assertEqual((run.returncode, lines), (1603 & 0xFF, {
+            "BACKGR~1.BMP: error: name-alias: %s Background image.bmp" %
+            e2e.TEXTS["kCheckAlias"]}))
+
     def test_free_space_is_that_of_the_skins_folders_volume(self):
         # A Skins folder linked, on the Linux side, to a small volume, the
         # install directory on a large one: a package too large is refused.
