@@ -585,6 +585,10 @@ void CheckFile(platform::Platform& os, SkinSetupRun& run,
   if (type == platform::EntryType::kFolder) {
     report->AddFile(Severity::kError, "entry-folder", name,
                     Utf8FromCatalogue(kCheckFolder));
+  } else if (type == platform::EntryType::kNone) {
+    // Listed, and yet no look can tell what it is.
+    report->AddFile(Severity::kError, "file-unreadable", name,
+                    Utf8FromCatalogue(kCheckUnreadable));
   } else if ((stream = os.OpenStream(path)) == nullptr) {
     report->AddFile(Severity::kError, "entry-not-file", name,
                     Utf8FromCatalogue(kCheckNotFile));
@@ -595,7 +599,7 @@ void CheckFile(platform::Platform& os, SkinSetupRun& run,
     hex.clear();
   } else {
     // A link is followed: the installation copies the file it leads to.
-    if (type != platform::EntryType::kFile) {
+    if (type == platform::EntryType::kOther) {
       report->AddFile(Severity::kWarning, "entry-link", name,
                       Utf8FromCatalogue(kCheckLink));
     }

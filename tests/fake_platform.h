@@ -545,8 +545,9 @@ class FakePlatform : public Platform {
   }
   // NTFS gives an entry whose name is no 8.3 name (longer, with blanks,
   // leading or several dots, or other signs than 8.3 allows) an alias:
-  // up to six of its letters in capitals, leading dots skipped
-  // (RtlGenerate8dot3Name), "~" and the first free number, and up to three
+  // up to six of its letters in capitals, leading dots, blanks and dots
+  // skipped and "+,;=[]" made "_" (RtlGenerate8dot3Name), "~" and the
+  // first free number, and up to three
   // of its extension's: so NTFS names the first four of a kind, and a
   // hash of the name replaces the number after that, which no test needs.
   void MakeShortName(S path) {
@@ -565,7 +566,8 @@ class FakePlatform : public Platform {
       std::string kept;
       for (char c : part) {
         if (kept.size() == most) break;
-        if (std::strchr(" .+,;=[]", c) == nullptr)
+        if (std::strchr("+,;=[]", c) != nullptr) kept += '_';
+        else if (c != ' ' && c != '.')
           kept += (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
       }
       return kept;

@@ -637,6 +637,37 @@ TEST(CheckTest, ReportsTheNamesThatWindowsTakesForAnother) {
   }
 }
 
+// Every call of every operation that can fail, in a check of a valid
+// package with a log, failing once or from then on: the check shows the
+// clean run's box and fingerprint, or a box of problems; never a valid
+// package with another fingerprint, and it changes nothing but its log.
+TEST(CheckTest, AnyFailingCallGivesTheSameVerdictOrAProblem) {
+  const std::string tail = "/LOG=C:\\log.txt /CHECK";
+  FakePlatform clean = Installation();
+  const Tree before = clean.TreeOf("C:\\Pkg"), skins = clean.TreeOf("D:");
+  ASSERT_EQ(RunSetup(clean, tail), 1);
+  for (const auto& [op, count] : clean.calls) {
+    if (!FakePlatform::CanFail(op)) continue;
+    for (int nth = 1; nth <= count; ++nth) {
+      for (bool from_then_on : {false, true}) {
+        SCOPED_TRACE(testing::Message() << op << " " << nth << from_then_on);
+        FakePlatform os = Installation();
+        os.FailCall(op, nth, from_then_on);
+        RunSetup(os, tail);
+        ASSERT_EQ(os.boxes.size(), 1u);
+        // A log that cannot be opened refuses the run.
+        const std::string verdict =
+            op == "OpenLog" ? "kCannotInstall" : "kCheckProblems";
+        if (os.boxes != clean.boxes) {
+          EXPECT_EQ(os.boxes[0].text.rfind(Text(verdict), 0), 0u);
+        }
+        EXPECT_EQ(os.TreeOf("C:\\Pkg"), before);
+        EXPECT_EQ(os.TreeOf("D:"), skins);
+      }
+    }
+  }
+}
+
 // Every call of every operation that can fail (all but those that tell the
 // caller nothing), of a first installation, a reinstall and a removal,
 // failing once or from then on, the package listed in name order and
