@@ -637,6 +637,23 @@ TEST(CheckTest, ReportsTheNamesThatWindowsTakesForAnother) {
   }
 }
 
+// A file that FAT32 cannot hold, or an empty one, is the author's to
+// know; neither fails the check. The size is the one the open reports.
+TEST(CheckTest, WarnsOfFilesTooLargeForFat32AndEmptyOnes) {
+  for (const std::uint64_t size : {0xFFFFFFFFull, 0x100000000ull, 0ull}) {
+    FakePlatform os = Installation();
+    os.AddFile(InPkg("big.dat"), size > 0 ? "b" : "");
+    os.files[InPkg("big.dat")].size = size;
+    EXPECT_EQ(RunSetup(os, "/S /LOG=C:\\log.txt /CHECK"), 0);
+    const std::string warning =
+        size == 0 ? "big.dat: warning: file-empty: " + Text("kCheckEmpty")
+                  : "big.dat: warning: file-large: " + Text("kCheckLarge");
+    EXPECT_EQ(os.files["C:\\log.txt"].content.find("\n" + warning + "\n") !=
+                  std::string::npos,
+              size != 0xFFFFFFFFull);
+  }
+}
+
 // Every call of every operation that can fail, in a check of a valid
 // package with a log, failing once or from then on: the check shows the
 // clean run's box and fingerprint, or a box of problems; never a valid
