@@ -389,12 +389,13 @@ void CheckCasePairs(std::deque<KeptEntries::Entry>& entries, Report* report) {
 // Reads `stream` no further than `*left` bytes.
 long ReadWithin(platform::Platform& os, platform::Stream stream, char* buffer,
                 long size, std::uint64_t* left) {
+  if (*left == 0) return 0;
   const long count =
       os.ReadStream(stream, buffer,
                     static_cast<long>(std::min<std::uint64_t>(
                         static_cast<std::uint64_t>(size), *left)));
   if (count > 0) *left -= static_cast<std::uint64_t>(count);
-  return *left == 0 && count == 0 ? 0 : count;
+  return count;
 }
 
 // Reads the file's `size` bytes, no further: `*hex` is their SHA-256, left
@@ -406,11 +407,11 @@ bool ReadAll(platform::Platform& os, platform::Stream stream,
   bool digested = digest != nullptr;
   char buffer[4096];
   long count;
-  while (size > 0 &&
-         (count = ReadWithin(os, stream, buffer, sizeof buffer, &size)) > 0) {
+  while ((count = ReadWithin(os, stream, buffer, sizeof buffer, &size)) > 0) {
     digested = digested && os.AddToDigest(digest, buffer, count);
   }
-  const bool read = size == 0 || count == 0;
+  // A file that shrank meanwhile ends early, and is read all the same.
+  const bool read = count == 0;
   if (digest != nullptr) *hex = os.FinishDigest(digest);
   if (!digested) hex->clear();
   return read;
