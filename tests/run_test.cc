@@ -566,11 +566,10 @@ TEST(RunTest, EveryRowEndsWithItsStatusAndBoxes) {
     if (os.events.back() != "Exit 0") continue;
     auto box = std::find_if(os.events.rbegin(), os.events.rend(),
                             [](auto& e) { return e.rfind("Box ", 0) == 0; });
-    EXPECT_TRUE(std::all_of(os.events.rbegin() + 1, box,
-                            [](auto& e) {
-                              return e == "CloseKey" || e == "Unlock" ||
-                                     e == "AppendLog" || e == "CloseLog";
-                            }));
+    EXPECT_TRUE(std::all_of(os.events.rbegin() + 1, box, [](auto& e) {
+      return e == "CloseKey" || e == "Unlock" || e == "AppendLog" ||
+             e == "CloseLog";
+    }));
   }
 }
 
@@ -581,6 +580,7 @@ TEST(RunTest, EveryRowEndsWithItsStatusAndBoxes) {
 TEST(CheckTest, ReportsTheNamesThatWindowsTakesForAnother) {
   const std::string same = ": error: name-case-pair: " + Text("kCheckSameName");
   const std::string alias = ": error: name-alias: " + Text("kCheckAlias");
+  // clang-format off
   const struct {
     std::vector<std::string> names;
     std::vector<std::string> lines;
@@ -623,6 +623,7 @@ TEST(CheckTest, ReportsTheNamesThatWindowsTakesForAnother) {
             " \xC3\xA9t\xC3\xA9 one.jpg",
         "C_DLON~1.GIF" + alias + " c+d long.gif"}},
   };
+  // clang-format on
   for (const auto& row : kTable) {
     SCOPED_TRACE(row.names.front());
     FakePlatform os = Installation();
@@ -766,9 +767,8 @@ TEST(RunTest, AnyFailingCallInstallsOrChangesNothing) {
               // any run's once no rename succeeds) stays in its working
               // folder, and the next run puts it back before it asks.
               const bool stuck = removal || (op == "Rename" && from_then_on);
-              EXPECT_EQ(
-                  stuck ? next_run(os, kIdNo).second : os.TreeOf(kSkins),
-                  before);
+              EXPECT_EQ(stuck ? next_run(os, kIdNo).second : os.TreeOf(kSkins),
+                        before);
               continue;
             }
             // A run that ends well shows what a clean one shows, no error.
@@ -839,12 +839,35 @@ TEST(RunTest, LogHoldsEveryStepAndBoxInOrder) {
 // another name or not at all, are refused on every build, before anything
 // is read or written.
 TEST(RunTest, SkinNamesWindowsWouldNotStoreAsTypedAreRefusedFirst) {
-  for (const char* name :
-       {"", "..", ".", "a\\b", "..\\x", "a/b", "/", "C:Blue", "Blue.",
-        "My Skin ", "\"My Skin\"", "a<b", "a>b", "a|b", "a?b", "a*b", "a\tb",
-        "\x1f", "CON", "con.txt", "Nul", "AUX .bmp", "lpt9.x", "com1",
-        "conin$", "CONOUT$.txt",
-        "COM\xC2\xB9", ".skinsetup-lock", ".SkinSetup-Kept"}) {
+  for (const char* name : {"",
+                           "..",
+                           ".",
+                           "a\\b",
+                           "..\\x",
+                           "a/b",
+                           "/",
+                           "C:Blue",
+                           "Blue.",
+                           "My Skin ",
+                           "\"My Skin\"",
+                           "a<b",
+                           "a>b",
+                           "a|b",
+                           "a?b",
+                           "a*b",
+                           "a\tb",
+                           "\x1f",
+                           "CON",
+                           "con.txt",
+                           "Nul",
+                           "AUX .bmp",
+                           "lpt9.x",
+                           "com1",
+                           "conin$",
+                           "CONOUT$.txt",
+                           "COM\xC2\xB9",
+                           ".skinsetup-lock",
+                           ".SkinSetup-Kept"}) {
     FakePlatform os = Installation();
     EXPECT_EQ(RunSetup(os, name), 0) << name;
     EXPECT_EQ(os.boxes, std::vector<Box>{F("kCannotInstall", 0)});
@@ -868,8 +891,7 @@ TEST(RunTest, SkinsFolderIsLockedFromTheQuestionToTheSuccessBox) {
   EXPECT_LT(at(os, std::string("Lock ") + kSkins), at(os, question));
   EXPECT_LT(at(os, "Copy"), at(os, "Unlock"));
   // The new files are on the disk before the earlier ones are discarded.
-  EXPECT_LT(at(os, "SyncFolder " + std::string(kSkin)),
-            at(os, "RenameFolder"));
+  EXPECT_LT(at(os, "SyncFolder " + std::string(kSkin)), at(os, "RenameFolder"));
   EXPECT_EQ(at(os, "Unlock") + 1, at(os, "Box " + kS.caption + ": " + kS.text));
   // The log has the run's lines before the question waits for an answer,
   // and before a first installation copies.
