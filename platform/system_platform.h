@@ -1,8 +1,17 @@
-// The system the installer runs on. One backend file a system implements
-// it, and the build picks the one for its target:
-// - win32/win32_platform.cc calls the wide Win32 functions;
-// - posix/posix_platform.cc stands a .reg file in for the registry and the
-//   terminal for message boxes; files and folders are the real ones.
+// The system the installer runs on. One backend a system implements it, a
+// folder of files with one job each, and the build picks the folder for its
+// target:
+// - win32/ calls the wide Win32 functions;
+// - posix/ stands a .reg file in for the registry and the terminal for
+//   message boxes; files and folders are the real ones.
+// Both backends put each method in the file of the same name, so that one
+// found on one system is found on the other: the process, the conventions,
+// the boxes and the system's errors in win32_platform.cc and
+// posix_platform.cc; the others in folders.cc, files.cc, file_copy.cc,
+// free_space.cc, registry.cc, run_log.cc and digest.cc. What a backend's
+// files share, the State it keeps between calls with the rest, is in
+// win32_state.h or posix_state.h; on POSIX that State, the folder the run
+// holds and its working folders, comes from working_folders.h.
 
 #ifndef SKINSETUP_PLATFORM_SYSTEM_PLATFORM_H_
 #define SKINSETUP_PLATFORM_SYSTEM_PLATFORM_H_

@@ -1,3 +1,7 @@
+// The POSIX copy engine (file_copy.h) and CopyFileTo, which drives it.
+// A copy writes only a new entry, reached below the held folder through
+// working_folders.h.
+
 #include "platform/posix/file_copy.h"
 
 #include <fcntl.h>
@@ -8,6 +12,9 @@
 #endif
 
 #include <cerrno>
+
+#include "platform/posix/posix_state.h"
+#include "platform/system_platform.h"
 
 namespace platform {
 namespace {
@@ -165,6 +172,16 @@ bool CopyRegularFile(const std::string& source, bool listed_file, int dir,
     errno = error;
   }
   return ok;
+}
+
+bool SystemPlatform::CopyFileTo(const std::string& source,
+                                const std::string& destination,
+                                EntryType listed) {
+  Where where;
+  return (state_->Locate(destination, &where, Use::kAdd) &&
+          CopyRegularFile(source, listed == EntryType::kFile, where.dir,
+                          where.name)) ||
+         Failed(false);
 }
 
 }  // namespace platform

@@ -41,7 +41,7 @@ bool ParseRegFile(std::string text, RegistryData* data, std::string* message,
 // ${XDG_CONFIG_HOME:-$HOME/.config}/quintavo/registry.reg.
 std::string RegistryFilePath();
 
-// Reads the key `only` of the registry file (registry_load.cc), with only
+// Reads the key `only` of the registry file (registry.cc), with only
 // its value `only_value` (a folded name), or none when that is nullptr:
 // read anew each time, as the registry is. A missing file has no keys; one
 // that cannot be used (not a regular file, larger than 64 MiB, unreadable,

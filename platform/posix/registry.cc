@@ -1,4 +1,5 @@
-// Loading the registry file from the disk.
+// The current user's registry on POSIX: a .reg file, read anew each call.
+// The file is only read (reg_file.h parses it), never written.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,15 +9,25 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "platform/posix/file_copy.h"
 #include "platform/posix/reg_file.h"
+#include "platform/system_platform.h"
 
 namespace platform {
 namespace {
 
 // The largest registry file read: a real one is a few kilobytes.
 constexpr off_t kMaxRegistrySize = 64 << 20;
+
+// Windows' codes for the registry's answers, which the logic passes on.
+constexpr long kErrorFileNotFound = 2;
+constexpr long kErrorMoreData = 234;
+
+struct PosixKey {
+  std::string path;
+};
 
 }  // namespace
 
@@ -89,6 +100,42 @@ std::unique_ptr<RegistryData> LoadRegistry(const std::string& only,
                  path.c_str(), line, message.c_str());
   }
   return registry;
+}
+
+long SystemPlatform::OpenUserKey(const char* subkey, std::uint32_t /*access*/,
+                                 RegKey* key) {
+  // The file is read for each key and each value, and only what is asked
+  // for is kept, so that a registry file of any size and shape takes
+  // memory near its own size. A real one is a few kilobytes.
+  const std::string path = std::string("HKEY_CURRENT_USER\\") + subkey;
+  if (LoadRegistry(path, nullptr)->Find(path) == nullptr) {
+    return kErrorFileNotFound;
+  }
+  *key = reinterpret_cast<RegKey>(new PosixKey{path});
+  return 0;
+}
+
+long SystemPlatform::QueryKeyValue(RegKey key, const char* name,
+                                   unsigned char* data, std::uint32_t* size) {
+  const std::string& path = reinterpret_cast<PosixKey*>(key)->path;
+  const std::string folded = FoldCase(name);
+  const std::unique_ptr<RegistryData> registry = LoadRegistry(path, &folded);
+  const RegistryData::Values* values = registry->Find(path);
+  if (values == nullptr) return kErrorFileNotFound;
+  auto it = values->find(folded);
+  if (it == values->end()) return kErrorFileNotFound;
+  const std::vector<unsigned char>& bytes = it->second;
+  if (bytes.size() > *size) {
+    *size = static_cast<std::uint32_t>(bytes.size());
+    return kErrorMoreData;
+  }
+  if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
+  *size = static_cast<std::uint32_t>(bytes.size());
+  return 0;
+}
+
+void SystemPlatform::CloseKey(RegKey key) {
+  delete reinterpret_cast<PosixKey*>(key);
 }
 
 }  // namespace platform
