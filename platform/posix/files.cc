@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "platform/posix/file_copy.h"
@@ -37,9 +36,7 @@ File SystemPlatform::OpenExclusive(const std::string& path, EntryType listed) {
 bool SystemPlatform::OpenedFileId(File file, FileId* id) {
   // The open has just read it, as it read the size.
   const auto* posix = reinterpret_cast<const PosixFile*>(file);
-  *id = FileId{static_cast<std::uint64_t>(posix->dev), {}};
-  const auto inode = static_cast<std::uint64_t>(posix->ino);
-  std::memcpy(id->id, &inode, sizeof inode);
+  *id = IdOf(posix->dev, posix->ino);
   return true;
 }
 
@@ -98,9 +95,7 @@ bool SystemPlatform::QueryFileId(const std::string& path, bool follow_link,
   if (!state_->Locate(path, &where) || !StatAt(where, &status, follow_link)) {
     return Failed(false);
   }
-  *id = FileId{static_cast<std::uint64_t>(status.st_dev), {}};
-  const auto inode = static_cast<std::uint64_t>(status.st_ino);
-  std::memcpy(id->id, &inode, sizeof inode);
+  *id = IdOf(status.st_dev, status.st_ino);
   return true;
 }
 

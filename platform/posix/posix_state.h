@@ -1,7 +1,8 @@
 // What the POSIX backend's files share; internal to platform/posix/.
 // The State, the folder the run holds and its working folders, is
-// working_folders.h's; here are the look at an entry reached through it
-// and the noting of a failure, which every file does alike.
+// working_folders.h's; here are the look at an entry reached through it,
+// the noting of a failure and a file's identity, which every file makes
+// alike.
 
 #ifndef SKINSETUP_PLATFORM_POSIX_POSIX_STATE_H_
 #define SKINSETUP_PLATFORM_POSIX_POSIX_STATE_H_
@@ -11,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/posix/working_folders.h"
 #include "platform/system_platform.h"
@@ -30,6 +32,14 @@ T SystemPlatform::Failed(T result) {
 inline bool StatAt(const Where& where, struct stat* status, bool follow) {
   return fstatat(where.dir, where.name.c_str(), status,
                  follow ? 0 : AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// A file's identity from its device and inode numbers.
+inline FileId IdOf(dev_t device, ino_t inode) {
+  FileId id{static_cast<std::uint64_t>(device), {}};
+  const auto number = static_cast<std::uint64_t>(inode);
+  std::memcpy(id.id, &number, sizeof number);
+  return id;
 }
 
 }  // namespace platform

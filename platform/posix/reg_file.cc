@@ -1,3 +1,6 @@
+// The reader of the registry file that stands in for the current user's
+// registry: the registry editor's export format, parsed; touches no file.
+
 #include "platform/posix/reg_file.h"
 
 #include <iconv.h>

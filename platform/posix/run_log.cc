@@ -7,8 +7,8 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 
+#include "platform/posix/posix_state.h"
 #include "platform/system_platform.h"
 
 namespace platform {
@@ -48,9 +48,7 @@ bool SystemPlatform::LogFileId(Log log, FileId* id) {
     last_error_ = static_cast<std::uint32_t>(errno);
     return false;
   }
-  *id = FileId{static_cast<std::uint64_t>(status.st_dev), {}};
-  const auto inode = static_cast<std::uint64_t>(status.st_ino);
-  std::memcpy(id->id, &inode, sizeof inode);
+  *id = IdOf(status.st_dev, status.st_ino);
   return true;
 }
 

@@ -1,3 +1,6 @@
+// Message boxes on a terminal: each written to standard error, answered
+// from the environment, the terminal or the safe default.
+
 #include "platform/posix/terminal_box.h"
 
 #include "platform/platform.h"
