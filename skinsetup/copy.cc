@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "skinsetup/file_identity.h"
 #include "skinsetup/installed_skin.h"
 #include "skinsetup/kept_files.h"
 #include "skinsetup/map_parser.h"

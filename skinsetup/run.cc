@@ -3,6 +3,7 @@
 
 #include "skinsetup/client_location.h"
 #include "skinsetup/copy.h"
+#include "skinsetup/file_identity.h"
 #include "skinsetup/free_space.h"
 #include "skinsetup/help.h"
 #include "skinsetup/messages.h"

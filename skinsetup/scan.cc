@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "skinsetup/compat_map.h"
+#include "skinsetup/file_identity.h"
 #include "skinsetup/map_parser.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/retry.h"

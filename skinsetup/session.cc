@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "skinsetup/copy.h"
+#include "skinsetup/file_identity.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/skin_name.h"
 

@@ -10,7 +10,6 @@
 #define SKINSETUP_SKINSETUP_SKINSETUP_H_
 
 #include <cstdint>
-#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -75,18 +74,6 @@ struct SkinSetupRun {
   bool bSkinIsPackage = false;    // The skin folder is the package folder.
   unsigned dwRetryWaitedMs = 0;   // What the run has waited for held files.
 };
-
-// True when two identities are known to name one file. A volume or file id
-// of zero is what a redirector reports when it does not know: such files
-// are taken to differ.
-inline bool IsSameKnownFile(const platform::FileId& first,
-                            const platform::FileId& second) {
-  static const unsigned char kUnknown[sizeof first.id] = {};
-  return first.volume != 0 &&
-         std::memcmp(first.id, kUnknown, sizeof first.id) != 0 &&
-         first.volume == second.volume &&
-         std::memcmp(first.id, second.id, sizeof first.id) == 0;
-}
 
 // The installer's entry. Only the command tail is used; the invocation name
 // comes from the platform's argument vector. Returns the process status.
