@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "skinsetup/boxes.h"
 #include "skinsetup/map_parser.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/session.h"

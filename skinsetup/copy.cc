@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "skinsetup/boxes.h"
 #include "skinsetup/file_identity.h"
 #include "skinsetup/installed_skin.h"
 #include "skinsetup/kept_files.h"
@@ -13,7 +14,6 @@
 #include "skinsetup/messages.h"
 #include "skinsetup/retry.h"
 #include "skinsetup/rollback.h"
-#include "skinsetup/scan.h"
 #include "skinsetup/session.h"
 #include "skinsetup/skin_name.h"
 #include "skinsetup/staging.h"
@@ -97,12 +97,6 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
 }
 
 }  // namespace
-
-void ShowCopyError(platform::Platform& os, SkinSetupRun& run,
-                   std::uint32_t error) {
-  ShowSystemText(os, run, SystemReason(os, error), kCopyErrorCaption,
-                 platform::kBoxOkInformation);
-}
 
 // One installer at a time changes the Skins folder: a second one started
 // meanwhile waits here, then finds the skin installed and asks as usual.

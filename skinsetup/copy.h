@@ -21,11 +21,6 @@ int CopyPackage(platform::Platform& os, SkinSetupRun& run);
 // reason and ends the run: "Impossibile copiare i files su disco" code 1.
 void TakeSkinsFolder(platform::Platform& os, SkinSetupRun& run);
 
-// Shows the system's text for `error`, the reason of a failed copy, move
-// or delete, in the copy error's box.
-void ShowCopyError(platform::Platform& os, SkinSetupRun& run,
-                   std::uint32_t error);
-
 }  // namespace skinsetup
 
 #endif  // SKINSETUP_SKINSETUP_COPY_H_

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "skinsetup/boxes.h"
 #include "skinsetup/messages.h"
 
 namespace skinsetup {

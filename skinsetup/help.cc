@@ -1,5 +1,6 @@
 #include "skinsetup/help.h"
 
+#include "skinsetup/boxes.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/session.h"
 

@@ -1,6 +1,6 @@
 #include "skinsetup/installed_skin.h"
 
-#include "skinsetup/copy.h"
+#include "skinsetup/boxes.h"
 #include "skinsetup/file_identity.h"
 #include "skinsetup/kept_files.h"
 #include "skinsetup/map_parser.h"

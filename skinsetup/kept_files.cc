@@ -1,6 +1,5 @@
 #include "skinsetup/kept_files.h"
 
-#include "skinsetup/copy.h"
 #include "skinsetup/file_identity.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/retry.h"

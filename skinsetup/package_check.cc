@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "skinsetup/boxes.h"
 #include "skinsetup/kept_files.h"
 #include "skinsetup/map_parser.h"
 #include "skinsetup/messages.h"

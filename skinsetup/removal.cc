@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "skinsetup/boxes.h"
 #include "skinsetup/client_location.h"
 #include "skinsetup/copy.h"
 #include "skinsetup/installed_skin.h"

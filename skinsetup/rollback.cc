@@ -4,6 +4,7 @@
 
 #include "skinsetup/rollback.h"
 
+#include "skinsetup/boxes.h"
 #include "skinsetup/kept_files.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/retry.h"

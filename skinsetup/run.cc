@@ -1,6 +1,7 @@
 // The run driver: takes the skin name and the invocation name, then walks
 // the phases in their fixed order.
 
+#include "skinsetup/boxes.h"
 #include "skinsetup/client_location.h"
 #include "skinsetup/copy.h"
 #include "skinsetup/file_identity.h"
@@ -13,6 +14,7 @@
 #include "skinsetup/session.h"
 #include "skinsetup/skin_name.h"
 #include "skinsetup/skinsetup.h"
+#include "skinsetup/switches.h"
 
 namespace skinsetup {
 namespace {

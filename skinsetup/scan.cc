@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "skinsetup/boxes.h"
 #include "skinsetup/compat_map.h"
 #include "skinsetup/file_identity.h"
 #include "skinsetup/map_parser.h"
