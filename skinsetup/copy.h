@@ -14,13 +14,6 @@ namespace skinsetup {
 // no box), or the rollback when a copy failed.
 int CopyPackage(platform::Platform& os, SkinSetupRun& run);
 
-// Takes the installers' lock on the Skins folder (run.szSkinsDir) as
-// run.lock, waiting for another installer (an unattended run gives up
-// after a while with kExitBusy), then deletes what stopped first
-// installations left there. Where no lock can be had, shows the system's
-// reason and ends the run: "Impossibile copiare i files su disco" code 1.
-void TakeSkinsFolder(platform::Platform& os, SkinSetupRun& run);
-
 }  // namespace skinsetup
 
 #endif  // SKINSETUP_SKINSETUP_COPY_H_

@@ -5,7 +5,6 @@
 
 #include "skinsetup/boxes.h"
 #include "skinsetup/client_location.h"
-#include "skinsetup/copy.h"
 #include "skinsetup/installed_skin.h"
 #include "skinsetup/kept_files.h"
 #include "skinsetup/messages.h"
@@ -13,6 +12,7 @@
 #include "skinsetup/scan.h"
 #include "skinsetup/session.h"
 #include "skinsetup/skin_name.h"
+#include "skinsetup/skins_folder.h"
 
 namespace skinsetup {
 namespace {

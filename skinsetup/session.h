@@ -22,10 +22,6 @@ inline constexpr int kExitFailed = 1603;  // Any failure; the log says which.
 inline constexpr int kExitBusy = 1618;    // Another installer: try later.
 inline constexpr int kExitNotInstalled = 1605;  // No such skin to remove.
 
-// How long an unattended run waits for another installer to finish with
-// the Skins folder before it gives up with kExitBusy.
-inline constexpr unsigned kUnattendedLockWaitMs = 60000;
-
 // `text` with each %NAME% of a variable of the environment replaced by its
 // value, as the command prompt expands a command line; any other % stays.
 std::string ExpandVariables(platform::Platform& os, const std::string& text);
