@@ -42,6 +42,14 @@ std::size_t ReadSequence(const std::string& text, std::size_t at,
 
 }  // namespace
 
+std::string AsciiCapitals(const std::string& text) {
+  std::string capitals = text;
+  for (char& c : capitals) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return capitals;
+}
+
 char16_t UpperCaseUnit(char16_t unit) {
   const int delta = kUpperCaseDelta[kUpperCasePage[unit >> 8]][unit & 0xFF];
   return static_cast<char16_t>(unit + delta);

@@ -230,10 +230,6 @@ bool IsAsciiLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-char AsciiCapital(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // Whether `c` may stand in an 8.3 name as it is.
 bool IsShortNameCharacter(char c) {
   return IsAsciiLetter(c) || (c >= '0' && c <= '9') ||
@@ -263,9 +259,9 @@ std::string AliasPart(const std::string& part, std::size_t most) {
   for (const char c : part) {
     if (kept.size() == most) break;
     if (c == ' ' || c == '.' || static_cast<unsigned char>(c) >= 0x80) continue;
-    kept += IsShortNameCharacter(c) ? AsciiCapital(c) : '_';
+    kept += IsShortNameCharacter(c) ? c : '_';
   }
-  return kept;
+  return AsciiCapitals(kept);
 }
 
 // A name of 8.3 shape whose base ends in "~" and a number, as aliases are
