@@ -1,7 +1,8 @@
 // The boxes a run shows, and its ends that show one: a text of the
 // catalogue or of the system under a caption, the trace boxes, the copy
 // error's box, the fatal failure and the success. Each box goes through
-// session.h, which shows it or answers it as the switches say, and logs it.
+// session.h, which shows it or answers it as the switches say, and logs it;
+// the system is reached only through platform.h.
 
 #ifndef SKINSETUP_SKINSETUP_BOXES_H_
 #define SKINSETUP_SKINSETUP_BOXES_H_

@@ -1,5 +1,6 @@
 // Finds the client through the current user's registry and forms the path
-// of its Skins folder; later, notes whether that folder exists yet.
+// of its Skins folder; later, notes whether that folder exists yet. Reads
+// through platform.h, and writes nothing.
 
 #include "skinsetup/client_location.h"
 

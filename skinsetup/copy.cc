@@ -1,5 +1,7 @@
 // Checks the space, asks before overwriting an installed skin, and copies
 // every package file into the skin folder in a second walk of the package.
+// Writes nowhere but in the Skins folder and the log; reaches the system
+// only through platform.h.
 
 #include "skinsetup/copy.h"
 

@@ -1,5 +1,6 @@
 // The copy: the space check, the overwrite question and the copy of every
-// package file into the skin folder.
+// package file into the skin folder. Writes nowhere but in the Skins folder
+// and the log; reaches the system only through platform.h.
 
 #ifndef SKINSETUP_SKINSETUP_COPY_H_
 #define SKINSETUP_SKINSETUP_COPY_H_

@@ -1,5 +1,5 @@
 // Learns how many bytes are free on the volume that holds the client's
-// Skins folder.
+// Skins folder. Asks the system through platform.h, and writes nothing.
 
 #include "skinsetup/free_space.h"
 

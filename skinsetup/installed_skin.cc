@@ -1,3 +1,7 @@
+// The skin folder as a run finds it (installed_skin.h): held, put in order
+// after an interrupted run, and told installed or not. Reaches the system
+// only through platform.h.
+
 #include "skinsetup/installed_skin.h"
 
 #include "skinsetup/boxes.h"

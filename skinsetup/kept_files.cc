@@ -1,3 +1,7 @@
+// The working folders of the skin folder (kept_files.h): the earlier files
+// kept aside, put back or discarded, and what interrupted runs left. Moves
+// and deletes only inside the skin folder, through platform.h.
+
 #include "skinsetup/kept_files.h"
 
 #include "skinsetup/file_identity.h"

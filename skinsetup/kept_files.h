@@ -1,5 +1,6 @@
 // The earlier files of a reinstalled skin, kept aside until the new copy
-// has fully succeeded.
+// has fully succeeded. Moves and deletes only inside the skin folder,
+// through platform.h.
 //
 // Just before a package file replaces an entry of the skin folder, the old
 // entry is renamed into a working folder inside the skin folder: the same

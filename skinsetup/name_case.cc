@@ -1,3 +1,7 @@
+// The case rules of names (name_case.h): capitals of ASCII, and Windows'
+// upper case of file names from the table the build writes. Pure: touches
+// neither the system nor the run.
+
 #include "skinsetup/name_case.h"
 
 #include <cstdint>

@@ -1,6 +1,7 @@
-// The check of a package for its author: one walk of the package folder,
-// each problem reported as it is found, in a box, in the log, and in lines
-// that tools read.
+// The check of a package for its author: the walk of the package folder,
+// each file's name, kind and bytes, and the map's lines as the
+// installation reads them; each problem goes to the report as it is found.
+// Reads the package and writes nothing but the log, through platform.h.
 
 #include "skinsetup/package_check.h"
 

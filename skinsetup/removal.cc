@@ -1,3 +1,7 @@
+// The removal of an installed skin (removal.h): the package names the
+// files, which leave the skin folder together. Moves and deletes only
+// inside the skin folder, through platform.h.
+
 #include "skinsetup/removal.h"
 
 #include <string>

@@ -1,5 +1,6 @@
 // The run driver: takes the skin name and the invocation name, then walks
-// the phases in their fixed order.
+// the phases in their fixed order. Reaches the system only through
+// platform.h, and through the phases it calls.
 
 #include "skinsetup/boxes.h"
 #include "skinsetup/client_location.h"

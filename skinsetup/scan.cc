@@ -1,6 +1,6 @@
 // Walks the package folder: counts the bytes the copy will need, checks that
 // every file can be opened, and has the compatibility map processed when the
-// listing reaches it.
+// listing reaches it. Reads through platform.h, and writes nothing itself.
 
 #include "skinsetup/scan.h"
 

@@ -1,3 +1,7 @@
+// How the run talks and ends (session.h): the boxes shown or answered, the
+// log of /LOG, the exit statuses. Reaches the system only through
+// platform.h, and writes only the log.
+
 #include "skinsetup/session.h"
 
 #include <cstdlib>

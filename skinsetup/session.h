@@ -1,7 +1,8 @@
 // How the run talks to whoever started it, and how it ends: each box is
 // shown, or answered by the switches, and written to the log of /LOG; the
 // exit status is today's for a run with a user, and the one deployment
-// tools read for an unattended run (/S).
+// tools read for an unattended run (/S). Reaches the system only through
+// platform.h, and writes only the log.
 
 #ifndef SKINSETUP_SKINSETUP_SESSION_H_
 #define SKINSETUP_SKINSETUP_SESSION_H_

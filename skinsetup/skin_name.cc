@@ -1,3 +1,6 @@
+// Which skin names the installer accepts (skin_name.h), on both builds
+// alike. Rules of names: asks the system nothing but its separator.
+
 #include "skinsetup/skin_name.h"
 
 #include <cstring>

@@ -1,10 +1,12 @@
 // The skin installer: one run, from the command tail to the installed skin.
+// The run record and the entry; the logic reaches the system only through
+// platform.h.
 //
 // WinMain walks the phases in a fixed order: client_location.h,
 // free_space.h, scan.h (which calls compat_map.h), copy.h (which ends in
 // rollback.h when a copy failed). Every phase either completes or ends the
-// process itself through FailAndExit; no failure is returned up the call
-// chain.
+// process itself through FailAndExit (boxes.h); no failure is returned up
+// the call chain.
 
 #ifndef SKINSETUP_SKINSETUP_SKINSETUP_H_
 #define SKINSETUP_SKINSETUP_SKINSETUP_H_

@@ -1,3 +1,6 @@
+// The split of the command tail into its switches and the skin's name
+// (switches.h). Pure: touches neither the system nor the run.
+
 #include "skinsetup/switches.h"
 
 #include "skinsetup/name_case.h"
