@@ -1,3 +1,7 @@
+// The command tail cut from a whole command line, the line's first
+// argument, and the tail joined from an argument vector (command_tail.h).
+// Pure: text in, text out.
+
 #include "app/command_tail.h"
 
 namespace app {

@@ -1,10 +1,12 @@
 // Finds the client through the current user's registry and forms the path
-// of its Skins folder; later, notes whether that folder exists yet.
+// of its Skins folder; later, notes whether that folder exists yet. Reads
+// through platform.h, and writes nothing.
 
 #include "skinsetup/client_location.h"
 
 #include <cstring>
 
+#include "skinsetup/boxes.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/session.h"
 

@@ -1,6 +1,7 @@
 // Finding the client: its install directory in the current user's
 // registry and the Skins folder; later, whether the Skins folder exists
-// yet.
+// yet. Reads the registry and looks at the folder through platform.h, and
+// writes nothing.
 
 #ifndef SKINSETUP_SKINSETUP_CLIENT_LOCATION_H_
 #define SKINSETUP_SKINSETUP_CLIENT_LOCATION_H_

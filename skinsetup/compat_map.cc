@@ -1,11 +1,12 @@
 // Reads the skin's range of client revisions from its compatibility map,
 // checks the client's revision against it and, for an accepted skin, creates
-// a missing Skins folder.
+// a missing Skins folder. Reaches the system only through platform.h.
 
 #include "skinsetup/compat_map.h"
 
 #include <cstring>
 
+#include "skinsetup/boxes.h"
 #include "skinsetup/map_parser.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/session.h"

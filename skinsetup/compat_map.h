@@ -1,4 +1,5 @@
-// The compatibility map and the client's revision.
+// The compatibility map and the client's revision. Reads the map and the
+// registry, and makes a missing Skins folder, through platform.h.
 
 #ifndef SKINSETUP_SKINSETUP_COMPAT_MAP_H_
 #define SKINSETUP_SKINSETUP_COMPAT_MAP_H_

@@ -1,20 +1,24 @@
 // Checks the space, asks before overwriting an installed skin, and copies
 // every package file into the skin folder in a second walk of the package.
+// Writes nowhere but in the Skins folder and the log; reaches the system
+// only through platform.h.
 
 #include "skinsetup/copy.h"
 
-#include <cstdio>
-#include <cstring>
+#include <cstdint>
+#include <string>
 
+#include "skinsetup/boxes.h"
+#include "skinsetup/file_identity.h"
 #include "skinsetup/installed_skin.h"
 #include "skinsetup/kept_files.h"
 #include "skinsetup/map_parser.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/retry.h"
 #include "skinsetup/rollback.h"
-#include "skinsetup/scan.h"
 #include "skinsetup/session.h"
 #include "skinsetup/skin_name.h"
+#include "skinsetup/skins_folder.h"
 #include "skinsetup/staging.h"
 
 namespace skinsetup {
@@ -25,12 +29,9 @@ constexpr int kNotEnoughSpace = 1;
 // The code of "Impossibile installare la skin" for a skin name that would
 // lead out of the Skins folder, as at the start of the run.
 constexpr int kBadSkinName = 0;
-// The code of "Impossibile copiare i files su disco" for a Skins folder that
-// cannot be locked, or a skin folder that cannot be looked into: nothing
-// has been copied.
+// The code of "Impossibile copiare i files su disco" for a skin folder that
+// cannot be looked into: nothing has been copied.
 constexpr int kCopyFailed = 1;
-// How often a waiting installer tries the lock again.
-constexpr unsigned kLockPauseMs = 250;
 
 // True when the package file `source`, or the file it links to, is the
 // entry at `destination` itself; where that is unknown, the copy happens.
@@ -96,49 +97,6 @@ bool CopyOne(platform::Platform& os, SkinSetupRun& run, const std::string& name,
 }
 
 }  // namespace
-
-void ShowCopyError(platform::Platform& os, SkinSetupRun& run,
-                   std::uint32_t error) {
-  ShowSystemText(os, run, SystemReason(os, error), kCopyErrorCaption,
-                 platform::kBoxOkInformation);
-}
-
-// One installer at a time changes the Skins folder: a second one started
-// meanwhile waits here, then finds the skin installed and asks as usual.
-// With a user at the screen it waits as long as the other installer's user
-// takes; an unattended run gives up after a while, so that the deployment
-// tool tries again later. Where no lock can be had at all, the run changes
-// nothing: two installers at once could mix their files.
-void TakeSkinsFolder(platform::Platform& os, SkinSetupRun& run) {
-  for (unsigned waited = 0; run.lock == nullptr; waited += kLockPauseMs) {
-    bool busy = false;
-    platform::Lock lock = nullptr;
-    // Windows denies the lock file for a moment while the last installer's
-    // is being deleted.
-    Retrying(
-        os, run,
-        [&] {
-          lock = os.LockFolder(run.szSkinsDir, &busy);
-          return lock != nullptr || busy;
-        },
-        RetryOn::kHeld);
-    run.lock = lock;
-    if (lock != nullptr) break;
-    if (!busy) {
-      const std::uint32_t error = os.LastError();
-      LogFailure(os, run, kLogNotLocked, run.szSkinsDir, error);
-      ShowCopyError(os, run, error);
-      FailAndExit(os, run, kCannotCopy, kCopyFailed);
-    }
-    if (run.switches.bSilent && waited >= kUnattendedLockWaitMs) {
-      ExitBusy(os, run);
-    }
-    os.Pause(kLockPauseMs);
-  }
-  // The package folder is never taken for a working folder, wherever it is.
-  run.bCurDirIdKnown = os.QueryFileId(run.szCurDir, true, &run.curDirId);
-  RecoverSkinsFolder(os, run);
-}
 
 int CopyPackage(platform::Platform& os, SkinSetupRun& run) {
   const char sep = os.Separator();

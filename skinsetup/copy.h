@@ -1,5 +1,6 @@
 // The copy: the space check, the overwrite question and the copy of every
-// package file into the skin folder.
+// package file into the skin folder. Writes nowhere but in the Skins folder
+// and the log; reaches the system only through platform.h.
 
 #ifndef SKINSETUP_SKINSETUP_COPY_H_
 #define SKINSETUP_SKINSETUP_COPY_H_
@@ -13,18 +14,6 @@ namespace skinsetup {
 // run: "Spazio su disco insufficiente" code 1, the user's No (status 0,
 // no box), or the rollback when a copy failed.
 int CopyPackage(platform::Platform& os, SkinSetupRun& run);
-
-// Takes the installers' lock on the Skins folder (run.szSkinsDir) as
-// run.lock, waiting for another installer (an unattended run gives up
-// after a while with kExitBusy), then deletes what stopped first
-// installations left there. Where no lock can be had, shows the system's
-// reason and ends the run: "Impossibile copiare i files su disco" code 1.
-void TakeSkinsFolder(platform::Platform& os, SkinSetupRun& run);
-
-// Shows the system's text for `error`, the reason of a failed copy, move
-// or delete, in the copy error's box.
-void ShowCopyError(platform::Platform& os, SkinSetupRun& run,
-                   std::uint32_t error);
 
 }  // namespace skinsetup
 

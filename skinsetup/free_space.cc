@@ -1,10 +1,11 @@
 // Learns how many bytes are free on the volume that holds the client's
-// Skins folder.
+// Skins folder. Asks the system through platform.h, and writes nothing.
 
 #include "skinsetup/free_space.h"
 
 #include <cstring>
 
+#include "skinsetup/boxes.h"
 #include "skinsetup/messages.h"
 
 namespace skinsetup {

@@ -1,5 +1,6 @@
 // The free-space probe: how many bytes are free on the volume that holds
-// the client's Skins folder.
+// the client's Skins folder. Asks the system through platform.h, and
+// writes nothing.
 
 #ifndef SKINSETUP_SKINSETUP_FREE_SPACE_H_
 #define SKINSETUP_SKINSETUP_FREE_SPACE_H_

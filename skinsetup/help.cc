@@ -1,5 +1,9 @@
+// The help of /? (help.h): one box, and its line in the log. Reaches the
+// system only through platform.h.
+
 #include "skinsetup/help.h"
 
+#include "skinsetup/boxes.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/session.h"
 

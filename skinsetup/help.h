@@ -1,4 +1,5 @@
-// The help of /?: how to start the installer, and its switches.
+// The help of /?: how to start the installer, and its switches. Shows one
+// box and writes nothing but the log.
 
 #ifndef SKINSETUP_SKINSETUP_HELP_H_
 #define SKINSETUP_SKINSETUP_HELP_H_

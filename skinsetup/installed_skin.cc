@@ -1,6 +1,11 @@
+// The skin folder as a run finds it (installed_skin.h): held, put in order
+// after an interrupted run, and told installed or not. Reaches the system
+// only through platform.h.
+
 #include "skinsetup/installed_skin.h"
 
-#include "skinsetup/copy.h"
+#include "skinsetup/boxes.h"
+#include "skinsetup/file_identity.h"
 #include "skinsetup/kept_files.h"
 #include "skinsetup/map_parser.h"
 #include "skinsetup/messages.h"

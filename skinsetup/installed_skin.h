@@ -1,9 +1,12 @@
 // The skin folder as a run finds it, and what an installed skin is: one
 // rule for the installation, the removal and the README's detection
-// script alike. A skin is installed when its folder holds the compatibility
-// map, the file that the detection script looks for; a skin folder without
-// it (what a removal that kept the user's own files leaves, or an empty
-// one) is a folder, not a skin.
+// script alike. Puts what an interrupted run left there in order, and
+// reaches the system only through platform.h.
+//
+// A skin is installed when its folder holds the compatibility map, the
+// file that the detection script looks for; a skin folder without it (what
+// a removal that kept the user's own files leaves, or an empty one) is a
+// folder, not a skin.
 
 #ifndef SKINSETUP_SKINSETUP_INSTALLED_SKIN_H_
 #define SKINSETUP_SKINSETUP_INSTALLED_SKIN_H_

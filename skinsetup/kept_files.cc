@@ -1,6 +1,10 @@
+// The working folders of the skin folder (kept_files.h): the earlier files
+// kept aside, put back or discarded, and what interrupted runs left. Moves
+// and deletes only inside the skin folder, through platform.h.
+
 #include "skinsetup/kept_files.h"
 
-#include "skinsetup/copy.h"
+#include "skinsetup/file_identity.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/retry.h"
 #include "skinsetup/session.h"

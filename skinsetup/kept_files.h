@@ -1,5 +1,6 @@
 // The earlier files of a reinstalled skin, kept aside until the new copy
-// has fully succeeded.
+// has fully succeeded. Moves and deletes only inside the skin folder,
+// through platform.h.
 //
 // Just before a package file replaces an entry of the skin folder, the old
 // entry is renamed into a working folder inside the skin folder: the same
@@ -84,11 +85,12 @@ bool DeleteFolder(platform::Platform& os, SkinSetupRun& run,
 // Finishes what interrupted earlier runs left in the skin folder (run.tmp2):
 // deletes the files of their discard folders and of the working folders
 // beside them, puts back those of the other working folders, each of which
-// it then removes, and deletes the new files set aside. A removal finished so takes the skin folder too
-// when nothing is left in it. Returns false, with the system's error in
-// `*error`, when a look at the folder's entries failed, or an earlier file
-// could not be put back (it stays in its working folder): the skin is then
-// unknown or in part, and the run goes no further.
+// it then removes, and deletes the new files set aside. A removal finished
+// so takes the skin folder too when nothing is left in it. Returns false,
+// with the system's error in `*error`, when a look at the folder's entries
+// failed, or an earlier file could not be put back (it stays in its working
+// folder): the skin is then unknown or in part, and the run goes no
+// further.
 bool RecoverInterruptedRun(platform::Platform& os, SkinSetupRun& run,
                            std::uint32_t* error);
 

@@ -1,3 +1,6 @@
+// The parsing of a compatibility map's lines and of their numbers
+// (map_parser.h). Pure: touches neither the system nor the run.
+
 #include "skinsetup/map_parser.h"
 
 #include <algorithm>

@@ -1,4 +1,5 @@
-// The lines of a compatibility map: NAME=VALUE, one entry a line.
+// The lines of a compatibility map: NAME=VALUE, one entry a line. Pure:
+// touches neither the system nor the run.
 
 #ifndef SKINSETUP_SKINSETUP_MAP_PARSER_H_
 #define SKINSETUP_SKINSETUP_MAP_PARSER_H_

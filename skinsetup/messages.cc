@@ -1,8 +1,10 @@
+// The catalogue's helpers (messages.h): a failure's text with its code,
+// code page 1252 as UTF-8, and the numbers of the trace boxes. Pure:
+// touches neither the system nor the run.
+
 #include "skinsetup/messages.h"
 
 #include <cstdio>
-
-#include "skinsetup/session.h"
 
 namespace skinsetup {
 namespace {
@@ -59,37 +61,6 @@ std::string Utf8FromCatalogue(const std::string& text) {
     }
   }
   return utf8;
-}
-
-int ShowBox(platform::Platform& os, SkinSetupRun& run, const std::string& text,
-            const char* caption, unsigned type) {
-  return ShowSystemText(os, run, Utf8FromCatalogue(text), caption, type);
-}
-
-int ShowSystemText(platform::Platform& os, SkinSetupRun& run,
-                   const std::string& text, const char* caption,
-                   unsigned type) {
-  return Converse(os, run, text, Utf8FromCatalogue(caption), type);
-}
-
-void ShowFailure(platform::Platform& os, SkinSetupRun& run, const char* text,
-                 int code) {
-  run.szOutcome = FormatFailure(text, code);
-  // The run changes nothing more: other installers need not wait for the
-  // user to read why.
-  ReleaseSkinsLock(os, run);
-  ShowBox(os, run, run.szOutcome, kProgramTitle, platform::kBoxOk);
-}
-
-void FailAndExit(platform::Platform& os, SkinSetupRun& run, const char* text,
-                 int code) {
-  ShowFailure(os, run, text, code);
-  ExitFailed(os, run);
-}
-
-void ShowTrace(platform::Platform& os, SkinSetupRun& run,
-               const std::string& text, const char* caption) {
-  if (bTrace) ShowSystemText(os, run, text, caption, platform::kBoxOk);
 }
 
 std::string FormatFloat(float value) {

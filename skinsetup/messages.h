@@ -1,25 +1,20 @@
-// Every text, caption and button set the installer shows, in code page
-// 1252 (an accented letter is one byte, written as an escape: \xE8 is "è",
-// \xE0 is "à"; each such text has its readable form in a comment above
-// it), and the ways of showing them: the system shows every box in UTF-8,
-// whatever its own code page, so each text is converted on its way out.
+// The catalogue: every text, caption and button set the installer shows,
+// and the pure helpers that form them. It holds values only, and touches
+// neither the system nor the run.
+//
+// The texts are in code page 1252: an accented letter is one byte, written
+// as an escape (\xE8 is "è", \xE0 is "à"), and each such text has its
+// readable form in a comment above it. The system shows every box in
+// UTF-8, whatever its own code page, so each text is converted on its way
+// out (Utf8FromCatalogue).
 
 #ifndef SKINSETUP_SKINSETUP_MESSAGES_H_
 #define SKINSETUP_SKINSETUP_MESSAGES_H_
 
+#include <cstdint>
 #include <string>
 
-#include "platform/platform.h"
-#include "skinsetup/skinsetup.h"
-
 namespace skinsetup {
-
-// The trace boxes are a build-time switch (the SKINSETUP_TRACE option);
-// the delivered build has them off.
-#ifndef SKINSETUP_TRACE
-#define SKINSETUP_TRACE 0
-#endif
-constexpr bool bTrace = SKINSETUP_TRACE != 0;
 
 // Caption of every fatal error, of the overwrite question and of success.
 inline constexpr char kProgramTitle[] = "Quintavo Skins Installer";
@@ -198,33 +193,11 @@ std::string FormatFailure(const char* text, int code);
 // A text of the catalogue, in code page 1252, as UTF-8.
 std::string Utf8FromCatalogue(const std::string& text);
 
-// Shows the catalogue's `text` under its `caption`, a box of `type`, and
-// returns the button chosen (see Converse in session.h).
-int ShowBox(platform::Platform& os, SkinSetupRun& run, const std::string& text,
-            const char* caption, unsigned type);
-
-// Shows a text the system gave (a path, its own error text) under the
-// catalogue's `caption`, and returns the button chosen.
-int ShowSystemText(platform::Platform& os, SkinSetupRun& run,
-                   const std::string& text, const char* caption, unsigned type);
-
-// Shows the fatal error box for `text` and `code`, the run's outcome, and
-// returns; for the paths that close a key or show a trace before
-// ExitFailed ends the process.
-void ShowFailure(platform::Platform& os, SkinSetupRun& run, const char* text,
-                 int code);
-
-// Shows the fatal error box and ends the process: status 0, or 1603 in an
-// unattended run.
-[[noreturn]] void FailAndExit(platform::Platform& os, SkinSetupRun& run,
-                              const char* text, int code);
-
-// Shows `text` under `caption` when the trace switch is on.
-void ShowTrace(platform::Platform& os, SkinSetupRun& run,
-               const std::string& text, const char* caption);
-
-// "%f" of a byte count and "%d" of a revision, as the trace boxes show them.
+// "%f" of a byte count, as the trace boxes show it.
 std::string FormatFloat(float value);
+
+// "%d" of a revision, as the trace box shows it: the registry's four bytes
+// read as a signed number.
 std::string FormatSigned(std::uint32_t value);
 
 }  // namespace skinsetup

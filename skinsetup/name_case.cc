@@ -1,3 +1,7 @@
+// The case rules of names (name_case.h): capitals of ASCII, and Windows'
+// upper case of file names from the table the build writes. Pure: touches
+// neither the system nor the run.
+
 #include "skinsetup/name_case.h"
 
 #include <cstdint>
@@ -41,6 +45,14 @@ std::size_t ReadSequence(const std::string& text, std::size_t at,
 }
 
 }  // namespace
+
+std::string AsciiCapitals(const std::string& text) {
+  std::string capitals = text;
+  for (char& c : capitals) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return capitals;
+}
 
 char16_t UpperCaseUnit(char16_t unit) {
   const int delta = kUpperCaseDelta[kUpperCasePage[unit >> 8]][unit & 0xFF];

@@ -1,5 +1,7 @@
-// Windows' case rule for file names: which names it takes for the same
-// file when it ignores case.
+// The case rules of names, each in one place: capitals of ASCII, for what
+// Windows compares in ASCII alone (switches, device names, short 8.3
+// aliases), and Windows' own table, for which file names it takes for one
+// when it ignores case. Pure: touches neither the system nor the run.
 
 #ifndef SKINSETUP_SKINSETUP_NAME_CASE_H_
 #define SKINSETUP_SKINSETUP_NAME_CASE_H_
@@ -7,6 +9,11 @@
 #include <string>
 
 namespace skinsetup {
+
+// `text` with the letters a to z in capitals and every other byte as it
+// is, whatever the locale: the rule of the switches' names, of the device
+// names and of short 8.3 aliases.
+std::string AsciiCapitals(const std::string& text);
 
 // The UTF-16 unit as NTFS upper-cases it when it compares names: through
 // Unicode's simple upper-case mapping, one unit for one unit, over the

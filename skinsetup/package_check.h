@@ -1,5 +1,6 @@
 // The check of a package for its author (/CHECK): every problem that an
-// installation on a user's Windows would meet, not only the first.
+// installation on a user's Windows would meet, not only the first. Reads
+// the package and writes nothing but the log, through platform.h.
 
 #ifndef SKINSETUP_SKINSETUP_PACKAGE_CHECK_H_
 #define SKINSETUP_SKINSETUP_PACKAGE_CHECK_H_

@@ -1,10 +1,14 @@
+// The removal of an installed skin (removal.h): the package names the
+// files, which leave the skin folder together. Moves and deletes only
+// inside the skin folder, through platform.h.
+
 #include "skinsetup/removal.h"
 
 #include <string>
 #include <vector>
 
+#include "skinsetup/boxes.h"
 #include "skinsetup/client_location.h"
-#include "skinsetup/copy.h"
 #include "skinsetup/installed_skin.h"
 #include "skinsetup/kept_files.h"
 #include "skinsetup/messages.h"
@@ -12,6 +16,7 @@
 #include "skinsetup/scan.h"
 #include "skinsetup/session.h"
 #include "skinsetup/skin_name.h"
+#include "skinsetup/skins_folder.h"
 
 namespace skinsetup {
 namespace {

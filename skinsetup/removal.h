@@ -1,5 +1,6 @@
 // The removal of an installed skin (/UNINSTALL), run from its package
-// folder as the installation is.
+// folder as the installation is. Moves and deletes only inside the skin
+// folder, through platform.h.
 
 #ifndef SKINSETUP_SKINSETUP_REMOVAL_H_
 #define SKINSETUP_SKINSETUP_REMOVAL_H_

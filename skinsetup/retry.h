@@ -1,9 +1,13 @@
-// Files that another process holds for a moment. Virus scanners, the
-// indexer, previews and sync clients open freshly written or moved files
-// briefly; meanwhile Windows refuses to rename or delete them, or to open
-// them without sharing, and keeps the name of a deleted one until they let
-// go. The installer's renames, deletes and exclusive opens therefore try
-// again for a while before the run goes on as if they had failed.
+// Waiting for files that another process holds for a moment: how long an
+// operation is tried again, and the removal of a folder that waits so.
+// Reaches the system only through platform.h.
+//
+// Virus scanners, the indexer, previews and sync clients open freshly
+// written or moved files briefly; meanwhile Windows refuses to rename or
+// delete them, or to open them without sharing, and keeps the name of a
+// deleted one until they let go. The installer's renames, deletes and
+// exclusive opens therefore try again for a while before the run goes on
+// as if they had failed.
 //
 // Access denied is tried again only where it is plausibly such a moment:
 // a name that this run, or the last installer, has just deleted, or a

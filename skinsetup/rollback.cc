@@ -1,9 +1,11 @@
 // Takes back a failed copy: what the run wrote into the skin folder goes,
 // the files it replaced come back, and a skin folder it created is removed
-// once empty.
+// once empty. Touches nothing outside the skin folder; reaches the system
+// only through platform.h.
 
 #include "skinsetup/rollback.h"
 
+#include "skinsetup/boxes.h"
 #include "skinsetup/kept_files.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/retry.h"

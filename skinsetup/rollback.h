@@ -1,4 +1,5 @@
-// Taking back a failed copy.
+// Taking back a failed copy. Deletes only what the run wrote into the skin
+// folder, and puts back what it kept aside, through platform.h.
 
 #ifndef SKINSETUP_SKINSETUP_ROLLBACK_H_
 #define SKINSETUP_SKINSETUP_ROLLBACK_H_

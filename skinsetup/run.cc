@@ -1,8 +1,11 @@
 // The run driver: takes the skin name and the invocation name, then walks
-// the phases in their fixed order.
+// the phases in their fixed order. Reaches the system only through
+// platform.h, and through the phases it calls.
 
+#include "skinsetup/boxes.h"
 #include "skinsetup/client_location.h"
 #include "skinsetup/copy.h"
+#include "skinsetup/file_identity.h"
 #include "skinsetup/free_space.h"
 #include "skinsetup/help.h"
 #include "skinsetup/messages.h"
@@ -12,6 +15,7 @@
 #include "skinsetup/session.h"
 #include "skinsetup/skin_name.h"
 #include "skinsetup/skinsetup.h"
+#include "skinsetup/switches.h"
 
 namespace skinsetup {
 namespace {

@@ -1,12 +1,14 @@
 // Walks the package folder: counts the bytes the copy will need, checks that
 // every file can be opened, and has the compatibility map processed when the
-// listing reaches it.
+// listing reaches it. Reads through platform.h, and writes nothing itself.
 
 #include "skinsetup/scan.h"
 
 #include <cstdio>
 
+#include "skinsetup/boxes.h"
 #include "skinsetup/compat_map.h"
+#include "skinsetup/file_identity.h"
 #include "skinsetup/map_parser.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/retry.h"

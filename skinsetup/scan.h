@@ -1,4 +1,6 @@
-// The package scan: one walk of the package folder.
+// The walks of the package folder: the scan of an installation, and the
+// one rule of what each entry is, for the copy, the removal and the check.
+// Reads through platform.h, and writes nothing itself.
 
 #ifndef SKINSETUP_SKINSETUP_SCAN_H_
 #define SKINSETUP_SKINSETUP_SCAN_H_
@@ -51,7 +53,8 @@ EntryRole RoleOf(platform::Platform& os, const SkinSetupRun& run,
 bool ForEachPackageFile(platform::Platform& os, SkinSetupRun& run,
                         const std::function<void(const std::string&)>& visit);
 
-// The names of the package files, as ForEachPackageFile visits them.
+// Puts the names of the package files into `*names`, in the order that
+// ForEachPackageFile visits them. Returns false where that does.
 bool ListPackage(platform::Platform& os, SkinSetupRun& run,
                  std::vector<std::string>* names);
 

@@ -1,8 +1,12 @@
+// How the run talks and ends (session.h): the boxes shown or answered, the
+// log of /LOG, the exit statuses. Reaches the system only through
+// platform.h, and writes only the log.
+
 #include "skinsetup/session.h"
 
 #include <cstdlib>
 
-#include "skinsetup/copy.h"
+#include "skinsetup/file_identity.h"
 #include "skinsetup/messages.h"
 #include "skinsetup/skin_name.h"
 
@@ -266,15 +270,6 @@ void ExitNotInstalled(platform::Platform& os, SkinSetupRun& run) {
 
 void ExitBusy(platform::Platform& os, SkinSetupRun& run) {
   End(os, run, kLogBusy, kExitBusy);
-}
-
-int FinishInstalled(platform::Platform& os, SkinSetupRun& run,
-                    const char* text) {
-  // The skin is in place: other installers need not wait for the user.
-  ReleaseSkinsLock(os, run);
-  const int answer = ShowBox(os, run, text, kProgramTitle, platform::kBoxOk);
-  return Finish(os, run, Utf8FromCatalogue(text),
-                run.switches.bSilent ? kExitInstalled : answer);
 }
 
 int Finish(platform::Platform& os, SkinSetupRun& run,

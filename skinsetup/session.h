@@ -1,15 +1,16 @@
 // How the run talks to whoever started it, and how it ends: each box is
 // shown, or answered by the switches, and written to the log of /LOG; the
 // exit status is today's for a run with a user, and the one deployment
-// tools read for an unattended run (/S).
+// tools read for an unattended run (/S). Reaches the system only through
+// platform.h, and writes only the log.
 
 #ifndef SKINSETUP_SKINSETUP_SESSION_H_
 #define SKINSETUP_SKINSETUP_SESSION_H_
 
+#include <cstdint>
 #include <string>
 
 #include "platform/platform.h"
-#include "skinsetup/messages.h"
 #include "skinsetup/skinsetup.h"
 
 namespace skinsetup {
@@ -22,16 +23,13 @@ inline constexpr int kExitFailed = 1603;  // Any failure; the log says which.
 inline constexpr int kExitBusy = 1618;    // Another installer: try later.
 inline constexpr int kExitNotInstalled = 1605;  // No such skin to remove.
 
-// How long an unattended run waits for another installer to finish with
-// the Skins folder before it gives up with kExitBusy.
-inline constexpr unsigned kUnattendedLockWaitMs = 60000;
-
 // `text` with each %NAME% of a variable of the environment replaced by its
 // value, as the command prompt expands a command line; any other % stays.
 std::string ExpandVariables(platform::Platform& os, const std::string& text);
 
 // Opens the log that /LOG names, its variables expanded and its path made
-// whole, or the standard output for "-", and notes its identity. Returns false when it cannot be opened.
+// whole, or the standard output for "-", and notes its identity. Returns false
+// when it cannot be opened.
 bool OpenRunLog(platform::Platform& os, SkinSetupRun& run);
 
 // True when the run's log lies inside `folder`, at any depth.
@@ -45,10 +43,12 @@ bool IsLogInside(platform::Platform& os, const SkinSetupRun& run,
 bool IsLogInTheWay(platform::Platform& os, const SkinSetupRun& run);
 
 // The log's lines wait from its opening until the run knows that it is no
-// file of the skin folder: then they are written, and the log is written
-// as each step comes; or the log is refused, closed unwritten, and deleted
-// if the run made it.
+// file of the skin folder. Writes the lines that waited, and from then on
+// the log is written as each step comes.
 void ReleaseLog(platform::Platform& os, SkinSetupRun& run);
+
+// Refuses the log whose lines still wait: closes it unwritten, and deletes
+// it if the run made it.
 void RefuseLog(platform::Platform& os, SkinSetupRun& run);
 
 // Appends a step's line to the log, if there is one: `step`, a catalogue
@@ -80,20 +80,22 @@ void ReleaseSkinsLock(platform::Platform& os, SkinSetupRun& run);
 int Converse(platform::Platform& os, SkinSetupRun& run, const std::string& text,
              const std::string& caption, unsigned type);
 
-// End the run after the failure box that ShowFailure showed; after the
-// user's (or /S's) No to the question; and when another installer held the
-// Skins folder for too long (only an unattended run gives up so).
+// Ends the run after the failure box that ShowFailure (boxes.h) showed:
+// status 0, or kExitFailed in an unattended run.
 [[noreturn]] void ExitFailed(platform::Platform& os, SkinSetupRun& run);
-[[noreturn]] void ExitDeclined(platform::Platform& os, SkinSetupRun& run);
-[[noreturn]] void ExitBusy(platform::Platform& os, SkinSetupRun& run);
-// End a removal after ShowFailure said that the skin is not installed:
-// kExitNotInstalled in an unattended run, as deployment tools read it.
-[[noreturn]] void ExitNotInstalled(platform::Platform& os, SkinSetupRun& run);
 
-// Lets go of the lock, shows the success box, `text`, and returns the
-// process status: the box's answer, or kExitInstalled in an unattended run.
-int FinishInstalled(platform::Platform& os, SkinSetupRun& run,
-                    const char* text = kSuccess);
+// Ends the run after the user's (or /S's) No to the question: status 0, or
+// kExitDeclined for an installation in an unattended run.
+[[noreturn]] void ExitDeclined(platform::Platform& os, SkinSetupRun& run);
+
+// Ends the run when another installer held the Skins folder for too long
+// (only an unattended run gives up so): kExitBusy.
+[[noreturn]] void ExitBusy(platform::Platform& os, SkinSetupRun& run);
+
+// Ends a removal after ShowFailure said that the skin is not installed:
+// status 0, or kExitNotInstalled in an unattended run, as deployment tools
+// read it.
+[[noreturn]] void ExitNotInstalled(platform::Platform& os, SkinSetupRun& run);
 
 // Ends a run that returns, which holds no lock by then: writes the outcome
 // (a text in UTF-8) and the status to the log, and returns `status`.

@@ -1,24 +1,21 @@
+// Which skin names the installer accepts (skin_name.h), on both builds
+// alike. Rules of names: asks the system nothing but its separator.
+
 #include "skinsetup/skin_name.h"
 
-#include <cctype>
 #include <cstring>
+
+#include "skinsetup/name_case.h"
 
 namespace skinsetup {
 namespace {
-
-std::string Capitals(std::string text) {
-  for (char& c : text) {
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
-  return text;
-}
 
 // The names Windows keeps for its devices, in any case: a file or folder
 // of such a name, with any extension, is the device itself. A superscript
 // one, two or three counts as the digit (in UTF-8, as names arrive). The
 // console's own two count too.
 bool IsDeviceName(const std::string& name) {
-  std::string base = Capitals(name.substr(0, name.find('.')));
+  std::string base = AsciiCapitals(name.substr(0, name.find('.')));
   base.erase(base.find_last_not_of(' ') + 1);
   for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
     if (base == device) return true;
@@ -52,12 +49,12 @@ bool IsAcceptableSkinName(const std::string& name) {
   if (!IsStorableName(name)) return false;
   // The installer's own names in the Skins folder (its lock, its working
   // folders) start so, in any case.
-  return Capitals(name.substr(0, sizeof kWorkingPrefix - 1)) !=
-         Capitals(kWorkingPrefix);
+  return AsciiCapitals(name.substr(0, sizeof kWorkingPrefix - 1)) !=
+         AsciiCapitals(kWorkingPrefix);
 }
 
 bool IsSameSkinName(const std::string& name, const std::string& skin) {
-  return Capitals(name) == Capitals(skin);
+  return AsciiCapitals(name) == AsciiCapitals(skin);
 }
 
 bool IsSkinFolderPath(const platform::Platform& os,

@@ -1,4 +1,5 @@
-// Which skin names the installer accepts.
+// Which skin names the installer accepts. Rules of names: asks the system
+// nothing but its separator.
 
 #ifndef SKINSETUP_SKINSETUP_SKIN_NAME_H_
 #define SKINSETUP_SKINSETUP_SKIN_NAME_H_

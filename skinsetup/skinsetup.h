@@ -1,16 +1,17 @@
 // The skin installer: one run, from the command tail to the installed skin.
+// The run record and the entry; the logic reaches the system only through
+// platform.h.
 //
 // WinMain walks the phases in a fixed order: client_location.h,
 // free_space.h, scan.h (which calls compat_map.h), copy.h (which ends in
 // rollback.h when a copy failed). Every phase either completes or ends the
-// process itself through FailAndExit; no failure is returned up the call
-// chain.
+// process itself through FailAndExit (boxes.h); no failure is returned up
+// the call chain.
 
 #ifndef SKINSETUP_SKINSETUP_SKINSETUP_H_
 #define SKINSETUP_SKINSETUP_SKINSETUP_H_
 
 #include <cstdint>
-#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -75,18 +76,6 @@ struct SkinSetupRun {
   bool bSkinIsPackage = false;    // The skin folder is the package folder.
   unsigned dwRetryWaitedMs = 0;   // What the run has waited for held files.
 };
-
-// True when two identities are known to name one file. A volume or file id
-// of zero is what a redirector reports when it does not know: such files
-// are taken to differ.
-inline bool IsSameKnownFile(const platform::FileId& first,
-                            const platform::FileId& second) {
-  static const unsigned char kUnknown[sizeof first.id] = {};
-  return first.volume != 0 &&
-         std::memcmp(first.id, kUnknown, sizeof first.id) != 0 &&
-         first.volume == second.volume &&
-         std::memcmp(first.id, second.id, sizeof first.id) == 0;
-}
 
 // The installer's entry. Only the command tail is used; the invocation name
 // comes from the platform's argument vector. Returns the process status.

@@ -1,3 +1,7 @@
+// A first installation's working folder (staging.h): made, renamed into
+// place, and deleted where a stopped run left it. Writes only in the Skins
+// folder, through platform.h.
+
 #include "skinsetup/staging.h"
 
 #include "skinsetup/kept_files.h"

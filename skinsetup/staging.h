@@ -1,11 +1,14 @@
-// A first installation of a skin, made whole before it appears. The files
-// are copied into a working folder of the Skins folder, ".skinsetup-new"
-// (or "-1" to "-9" after it, where an entry of that name is there), which
-// takes the skin's name only once every file is in it and on the disk.
-// Until then, nothing of the skin's name exists, so whoever looks for the
-// skin (a deployment tool's detection rule, the next run) finds it whole
-// or not at all, whenever the run is stopped; the next run deletes what a
-// stopped one left.
+// A first installation of a skin, made whole before it appears. Makes,
+// renames and deletes only its working folders in the Skins folder,
+// through platform.h.
+//
+// The files are copied into a working folder of the Skins folder,
+// ".skinsetup-new" (or "-1" to "-9" after it, where an entry of that name
+// is there), which takes the skin's name only once every file is in it and
+// on the disk. Until then, nothing of the skin's name exists, so whoever
+// looks for the skin (a deployment tool's detection rule, the next run)
+// finds it whole or not at all, whenever the run is stopped; the next run
+// deletes what a stopped one left.
 
 #ifndef SKINSETUP_SKINSETUP_STAGING_H_
 #define SKINSETUP_SKINSETUP_STAGING_H_

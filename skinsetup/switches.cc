@@ -1,6 +1,9 @@
+// The split of the command tail into its switches and the skin's name
+// (switches.h). Pure: touches neither the system nor the run.
+
 #include "skinsetup/switches.h"
 
-#include <cctype>
+#include "skinsetup/name_case.h"
 
 namespace skinsetup {
 namespace {
@@ -22,13 +25,6 @@ bool ReadToken(const std::string& tail, std::size_t* at, std::string* token) {
   return !quoted;
 }
 
-std::string Upper(std::string text) {
-  for (char& c : text) {
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
-  return text;
-}
-
 // True for /S and for the silent switches of the installers administrators
 // know, Inno Setup's and Windows Installer's, so that a deployment written
 // for those runs unattended rather than waiting for a box. `name` is in
@@ -44,7 +40,7 @@ bool IsSilent(const std::string& name) {
 // Applies one switch token. Returns false for one unknown or malformed.
 bool ApplySwitch(const std::string& token, Switches* switches) {
   const std::size_t equals = token.find('=');
-  const std::string name = Upper(token.substr(0, equals));
+  const std::string name = AsciiCapitals(token.substr(0, equals));
   if (name == "/LOG" && equals != std::string::npos &&
       equals + 1 < token.size()) {
     switches->bLog = true;
@@ -84,7 +80,7 @@ bool SplitCommandTail(const std::string& tail, Switches* switches,
       for (std::size_t word = 0; word <= token.size();) {
         std::size_t blank = token.find_first_of(" \t", word);
         if (blank == std::string::npos) blank = token.size();
-        if (IsSilent(Upper(token.substr(word, blank - word)))) {
+        if (IsSilent(AsciiCapitals(token.substr(word, blank - word)))) {
           switches->bSilent = true;
         }
         word = blank + 1;

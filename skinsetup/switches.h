@@ -1,5 +1,8 @@
 // The switches that may come before the skin's name in the command tail,
-// for deployment tools that start the installer with no one at the screen:
+// and their split from it. Pure: touches neither the system nor the run.
+//
+// They are for deployment tools that start the installer with no one at
+// the screen:
 //   /S            unattended: no box is shown, the question is answered No;
 //                 /VERYSILENT, /SILENT, /SUPPRESSMSGBOXES, /QUIET and /QN,
 //                 the silent switches of other installers, mean it too;

@@ -1,3 +1,7 @@
+// The text mode's reading of a file (text_reader.h), as the Windows C
+// library does it. Reads through the function it is given, and touches
+// nothing else.
+
 #include "skinsetup/text_reader.h"
 
 namespace skinsetup {

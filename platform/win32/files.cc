@@ -46,7 +46,7 @@ bool FileIdentity(HANDLE handle, FileId* identity) {
   return true;
 }
 
-std::wstring Capitals(std::wstring text) {
+std::wstring InvariantCapitals(std::wstring text) {
   if (text.empty()) return text;
   const int length = static_cast<int>(text.size());
   std::wstring upper(text.size(), L'\0');
@@ -152,7 +152,7 @@ bool FindEntry(const std::string& path, DWORD* attributes, bool* link,
   FindClose(handle);
   *attributes = data.dwFileAttributes;
   *link = IsListedLink(data);
-  *listed = Capitals(Widen(name)) == Capitals(data.cFileName);
+  *listed = InvariantCapitals(Widen(name)) == InvariantCapitals(data.cFileName);
   return true;
 }
 

@@ -50,7 +50,7 @@ bool FileIdentity(HANDLE handle, FileId* identity);
 
 // `text` in capitals by the invariant rules, for names that the file
 // system tells apart only by case.
-std::wstring Capitals(std::wstring text);
+std::wstring InvariantCapitals(std::wstring text);
 
 // Deletes the file, or the link itself, at `path`, a read-only one too:
 // its other hard links, which share its attributes, stay read-only. Returns
