@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds the Windows and the
-# POSIX installer, and runs every test: under the sanitizers, the fuzzers
+# POSIX installer, checks the seam, the formatting and .clang-tidy's checks
+# (scripts/lint.sh), and runs every test: under the sanitizers, the fuzzers
 # for a bounded time, then everything again in the delivered build, the
 # Windows installers' tests under Wine. Its last lines say which Windows
 # builds ran under Wine, and which were skipped and why.
@@ -13,7 +14,8 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   [[ $(id -u) == 0 ]] && dpkg --add-architecture i386 ||
     sudo dpkg --add-architecture i386
 fi
-ensure_packages cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev strace \
+ensure_packages cmake ninja-build g++ clang clang-format clang-tidy libclang-rt-14-dev \
+  libgtest-dev strace \
   python3 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 \
   wine32:i386 fonts-wine xvfb xdotool imagemagick icoutils locales-all \
   libssl-dev openssl osslsigncode softhsm2 libengine-pkcs11-openssl unicode-data
@@ -36,6 +38,7 @@ echo "== POSIX build, and every test"
 cmake --preset posix -DSKINSETUP_WIN32_DIR="$PWD/build/win32" \
   -DSKINSETUP_WIN64_DIR="$PWD/build/win64" >/dev/null
 cmake --build --preset posix
+bash scripts/lint.sh
 ctest --preset posix
 
 if why=$(python3 tests/power_cut_test.py --probe); then

@@ -50,10 +50,12 @@ std::string KeptEntries::Pack(const std::string& digest) {
                                   : -1;
   };
   std::string packed(1, kHexDigest);
-  for (std::size_t i = 0;
-       digest.size() == 2 * kDigestBytes && i < digest.size(); i += 2) {
-    if (value(digest[i]) < 0 || value(digest[i + 1]) < 0) break;
-    packed += static_cast<char>(value(digest[i]) << 4 | value(digest[i + 1]));
+  const std::size_t digits = std::size_t{2} * kDigestBytes;
+  for (std::size_t i = 0; digest.size() == digits && i < digits; i += 2) {
+    const int high = value(digest[i]);
+    const int low = value(digest[i + 1]);
+    if (high < 0 || low < 0) break;
+    packed += static_cast<char>(high << 4 | low);
   }
   if (packed.size() == 1 + kDigestBytes) return packed;
   return kText + digest + '\0';

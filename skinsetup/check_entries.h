@@ -39,7 +39,7 @@ class KeptEntries {
   static std::string DigestOf(const Entry& entry);
 
  private:
-  static constexpr std::size_t kBlockSize = 64 * 1024;
+  static constexpr std::size_t kBlockSize = std::size_t{64} * 1024;
   static constexpr int kDigestBytes = 32;
   // The first byte of a packed digest: 64 hexadecimal digits kept as the
   // 32 bytes they stand for, or any other text kept as it is.

@@ -150,7 +150,7 @@ class FakePlatform : public Platform {
       {kFault, "Errore di I/O.\r\n"},
       {kDenied, "Accesso negato.\r\n"},
       {kFileExists, "Il file esiste.\r\n"}};
-  std::deque<int> answers;  // To Yes/No boxes; No when none is left.
+  std::deque<int> answers;      // To Yes/No boxes; No when none is left.
   std::string standard_output;  // What a log there ("/LOG=-") wrote.
 
   // --- Logs ---
@@ -566,7 +566,8 @@ class FakePlatform : public Platform {
       std::string kept;
       for (char c : part) {
         if (kept.size() == most) break;
-        if (std::strchr("+,;=[]", c) != nullptr) kept += '_';
+        if (std::strchr("+,;=[]", c) != nullptr)
+          kept += '_';
         else if (c != ' ' && c != '.')
           kept += (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
       }

@@ -16,6 +16,7 @@ Bytes Value(const std::string& text, const std::string& key,
   const std::string folded = FoldCase(name);
   for (int alone = 0; alone < 2; ++alone) {
     RegistryData data;
+    data.keys["hkey_current_user\\software\\other"];  // Of an earlier reading.
     std::string message;
     int line = 0;
     EXPECT_TRUE(ParseRegFile(text, &data, &message, &line, alone ? key : "",
@@ -49,7 +50,7 @@ TEST(RegFileTest, ReadsEveryValueTypeKeyAndEncoding) {
       "\"Quoted\"=\"say \\\"hi\\\"\"\r\n"
       "@=\"default\"\r\n"
       "\"Count\"=dword:0000000a\r\n\"Short\"=dword:1\r\n"
-      "\"Raw\"=hex: 01 ,\tA2, Ff\r\n"
+      "\"Raw\"=hex: 09 ,\tA2, Ff\r\n"
       "\"Multi\"=hex(7):41,00,00,00,\\\r\n  42,00,00,00,00,00\r\n"
       "\"Expand\"=hex(2):25,00,51,00,25,00,e0,00,00,00\r\n"
       "\"Empty\"=hex:\r\n"
@@ -58,7 +59,7 @@ TEST(RegFileTest, ReadsEveryValueTypeKeyAndEncoding) {
       "\"skin-compatibility\"=dword:5\r\n"
       "[HKCU\\A]\r\n\"x\"=dword:1\r\n\"y\"=dword:2\r\n\"x\"=dword:3\r\n"
       "\"y\"=-\r\n[HKCU\\B\\C]\r\n[HKCU\\B C]\r\n[HKCU\\D\\E]\r\n"
-      "[-HKCU\\B]\r\n[-HKCU\\D\\E]\r\n";
+      "[-HKCU\\B]\r\n[-HKCU\\D\\E]\r\n[HKCU\\Z]\r\n\"Z\"=dword:7\r\n";
   const struct {
     std::string key, name;
     Bytes bytes;
@@ -68,7 +69,7 @@ TEST(RegFileTest, ReadsEveryValueTypeKeyAndEncoding) {
       {client, "", {'d', 'e', 'f', 'a', 'u', 'l', 't', 0}},
       {client, "Count", {10, 0, 0, 0}},
       {client, "Short", {1, 0, 0, 0}},
-      {client, "Raw", {1, 0xA2, 0xFF}},
+      {client, "Raw", {9, 0xA2, 0xFF}},
       // Texts in bytes are UTF-16, and come as UTF-8, unexpanded.
       {client, "Multi", {'A', 0, 'B', 0, 0}},
       {client, "Expand", {'%', 'Q', '%', 0xC3, 0xA0, 0}},
@@ -78,6 +79,7 @@ TEST(RegFileTest, ReadsEveryValueTypeKeyAndEncoding) {
       {client + "\\NEWREVISION", "SKIN-COMPATIBILITY", {5, 0, 0, 0}},
       {"HKEY_CURRENT_USER\\SOFTWARE", "x", {0xDD}},
       {"HKEY_CURRENT_USER\\SOFTWARE\\Other", "x", {0xEE}},
+      {"hkey_current_user\\z", "z", {7, 0, 0, 0}},
       {"HKEY_LOCAL_MACHINE\\SOFTWARE\\QV CLIENT", "Count", {0xEE}},
       // Later lines replace and delete; a deleted key's parent stays, and
       // a key that merely starts alike too.
@@ -121,7 +123,8 @@ TEST(RegFileTest, ReportsTheLineOfAMalformedFileAndKeepsNoKeys) {
       {k + "\"x\"=string:abc\n", 3},
       {k + "\"x\" dword:1\n", 3},
       {k + "junk\n", 3},
-      {Utf16(k + "\"x\"=\"") + std::string("\x00\xD8", 2), 3},  // Surrogate.
+      // A lone surrogate after a whole file.
+      {Utf16(k + "\"x\"=dword:1\n") + std::string("\x00\xD8", 2), 4},
   };
   for (const auto& [text, expected_line] : cases) {
     RegistryData data;

@@ -533,6 +533,8 @@ const Row kRows[] = {
   {SET(os.FailCall("CurrentDirectory")), 0, {kI, F("kCannotInstall", 10)}},
   {SET(Earlier(os); os.FailCall("CurrentDirectory")), 1603, {}, Same,
    "/S /UNINSTALL Blue"},
+  // A log on a standard output that the process lacks refuses the run.
+  {SET(os.FailCall("OpenStandardOutput")), 1603, {}, Same, "/S /LOG=- Blue"},
   // A log where the run would make the skin, its lock or its working
   // folders is refused, and goes.
   {SET(), 1603, {}, Same, "/S /LOG=D:\\Apps\\Client\\Skins\\Blue Blue"},

@@ -194,7 +194,7 @@ class HexValue {
   }
 
  private:
-  static constexpr std::size_t kChunk = 64 * 1024;
+  static constexpr std::size_t kChunk = std::size_t{64} * 1024;
 
   // Reads the head, then the whole numbers so far, or with `all` the rest.
   // The text's last character always stays, for GoesOn. A list cut after a
