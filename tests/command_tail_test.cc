@@ -1,3 +1,5 @@
+// The command tail as the program forms it from its arguments.
+
 #include "app/command_tail.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// The .reg file's reader: every value type, key and encoding, and the
+// line of a malformed file.
+
 #include "platform/posix/reg_file.h"
 
 #include <gtest/gtest.h>

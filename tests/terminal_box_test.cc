@@ -1,3 +1,5 @@
+// Boxes on a terminal: how they are written and answered.
+
 #include "platform/posix/terminal_box.h"
 
 #include <cstdio>

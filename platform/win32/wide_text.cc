@@ -1,3 +1,6 @@
+// UTF-8 to UTF-16 and back, and the long path form (wide_text.h); calls
+// only Windows' conversions.
+
 #include "platform/win32/wide_text.h"
 
 #include <windows.h>
