@@ -54,7 +54,7 @@ bool IsAcceptableSkinName(const std::string& name) {
 }
 
 bool IsSameSkinName(const std::string& name, const std::string& skin) {
-  return AsciiCapitals(name) == AsciiCapitals(skin);
+  return NameWithCaseFolded(name) == NameWithCaseFolded(skin);
 }
 
 bool IsSkinFolderPath(const platform::Platform& os,

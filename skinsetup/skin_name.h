@@ -30,7 +30,7 @@ bool IsStorableName(const std::string& name);
 bool IsAcceptableSkinName(const std::string& name);
 
 // True when Windows takes the entry `name` for the skin `skin`'s folder: the
-// same name in any case (of the letters A to Z).
+// same name in any case, as NTFS compares file names (name_case.h).
 bool IsSameSkinName(const std::string& name, const std::string& skin);
 
 // True when `folder` is `skins_folder`, a separator and an acceptable skin

@@ -540,6 +540,8 @@ const Row kRows[] = {
   {SET(), 1603, {}, Same, "/S /LOG=D:\\Apps\\Client\\Skins\\Blue Blue"},
   {SET(), 1603, {}, Same,
    "/S /LOG=D:\\Apps\\Client\\Skins\\.SkinSetup-Lock Blue"},
+  {SET(), 1603, {}, Same,
+   "/S /LOG=D:\\Apps\\Client\\Skins\\\xC3\xA9lan \xC3\x89LAN"},
   {SET(os.dirs.insert(InSkins(NewFolderName(0)))), 1603, {}, Same,
    "/S /UNINSTALL /LOG=D:\\Apps\\Client\\Skins\\.skinsetup-new\\l Blue"},
 };
