@@ -19,6 +19,21 @@ if grep -nE '^\s*#\s*if.*_WIN32' skinsetup/*.h skinsetup/*.cc; then
   exit 1
 fi
 
+echo "== The floors: no include in skinsetup/ climbs back up"
+# A file and its header are one module; tsort finds any circle, which an
+# include back up would close.
+for f in skinsetup/*.h skinsetup/*.cc; do
+  module=$(basename "${f%.*}")
+  grep -oE '#include "skinsetup/[a-z_]+\.h"' "$f" |
+    sed -E 's|.*/([a-z_]+)\.h"|\1|' |
+    while read -r below; do
+      [[ $below == "$module" ]] || echo "$module $below"
+    done
+done | tsort >/dev/null || {
+  echo "an include in skinsetup/ climbs back up, closing the circle above" >&2
+  exit 1
+}
+
 echo "== Formatting (.clang-format)"
 git ls-files '*.cc' '*.h' | xargs clang-format --dry-run --Werror
 

@@ -1,6 +1,7 @@
 // The Skins folder's lock, and its take-over by a run: one installer at a
 // time changes the Skins folder, for an installation and a removal alike.
-// Reaches the system only through platform.h.
+// The lock is let go by the run's end (ReleaseSkinsLock, session.h), on
+// every way out. Reaches the system only through platform.h.
 
 #ifndef SKINSETUP_SKINSETUP_SKINS_FOLDER_H_
 #define SKINSETUP_SKINSETUP_SKINS_FOLDER_H_

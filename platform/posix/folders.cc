@@ -28,7 +28,7 @@ struct PosixLock {
 };
 
 // Reads the next entry; false at the end, with errno 0, or on an error.
-bool ReadEntry(PosixListing* listing) {
+bool ReadNextEntry(PosixListing* listing) {
   errno = 0;
   const dirent* entry = readdir(listing->dir);
   if (entry == nullptr) return false;
@@ -199,7 +199,7 @@ Listing SystemPlatform::OpenListing(const std::string& pattern,
     return Failed<Listing>(nullptr);
   }
   auto* listing = new PosixListing{dir, std::string(), DT_UNKNOWN};
-  if (!ReadEntry(listing)) {
+  if (!ReadNextEntry(listing)) {
     const int error = errno;
     CloseListing(reinterpret_cast<Listing>(listing));
     errno = error != 0 ? error : ENOENT;
@@ -211,7 +211,7 @@ Listing SystemPlatform::OpenListing(const std::string& pattern,
 
 bool SystemPlatform::NextEntry(Listing listing, std::string* name) {
   auto* posix = reinterpret_cast<PosixListing*>(listing);
-  if (!ReadEntry(posix)) return Failed(false);
+  if (!ReadNextEntry(posix)) return Failed(false);
   *name = posix->name;
   return true;
 }

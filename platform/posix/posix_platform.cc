@@ -4,8 +4,9 @@
 // and folders are in folders.cc, files.cc and file_copy.cc, which reach
 // below the held skin folder through working_folders.h; the registry,
 // a .reg file (reg_file.h), in registry.cc; the free space in free_space.cc,
-// the log in run_log.cc and the digests in digest.cc. The boxes are the
-// terminal's (terminal_box.h).
+// the log and the local time in run_log.cc and the digests in digest.cc;
+// the map's stream in ../stdio_streams.cc. The boxes are the terminal's
+// (terminal_box.h).
 
 #include <time.h>
 #include <unistd.h>

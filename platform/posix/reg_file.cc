@@ -355,9 +355,7 @@ bool FromUtf16(const std::string& text, std::string* utf8, int* line) {
 
 std::string FoldCase(const std::string& text) {
   std::string folded = text;
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  for (char& c : folded) c = Lower(c);
   return folded;
 }
 

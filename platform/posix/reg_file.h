@@ -1,5 +1,6 @@
 // Reads the registry editor's export format, which stands in for the
-// current user's registry on systems that have none.
+// current user's registry on systems that have none; and finds and loads
+// that file (RegistryFilePath, LoadRegistry, in registry.cc).
 
 #ifndef SKINSETUP_PLATFORM_POSIX_REG_FILE_H_
 #define SKINSETUP_PLATFORM_POSIX_REG_FILE_H_

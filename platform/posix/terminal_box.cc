@@ -8,7 +8,7 @@
 namespace platform {
 namespace {
 
-std::string Lower(std::string text) {
+std::string FoldAnswer(std::string text) {
   for (char& c : text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
@@ -76,7 +76,7 @@ int Answered(int answer, std::FILE* out) {
 }  // namespace
 
 int ParseYesNo(const std::string& line) {
-  const std::string answer = Lower(TrimLine(line));
+  const std::string answer = FoldAnswer(TrimLine(line));
   if (answer == "s" || answer == "si" || answer == "s\xC3\xAC" ||
       answer == "s\xEC" || answer == "y" || answer == "yes") {
     return 1;

@@ -48,6 +48,36 @@ int ErrnoOf(DWORD error) {
 
 }  // namespace
 
+bool ReadEntry(const std::wstring& path, DWORD* attributes, bool* link) {
+  *attributes = GetFileAttributesW(path.c_str());
+  if (*attributes == INVALID_FILE_ATTRIBUTES) return false;
+  *link = false;
+  if ((*attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
+  // The listing gives the tag without opening the entry.
+  WIN32_FIND_DATAW data;
+  const HANDLE listing = FindFirstFileW(path.c_str(), &data);
+  *link = listing == INVALID_HANDLE_VALUE || IsLinkTag(data.dwReserved0);
+  if (listing != INVALID_HANDLE_VALUE) FindClose(listing);
+  return true;
+}
+
+bool ThroughLink(const std::string& held, const std::string& path) {
+  const std::string prefix = held + '\\';
+  if (held.empty() || path.compare(0, prefix.size(), prefix) != 0) {
+    return false;
+  }
+  for (std::size_t at = path.find('\\', prefix.size()); at != std::string::npos;
+       at = path.find('\\', at + 1)) {
+    DWORD attributes;
+    bool link;
+    if (ReadEntry(SystemPath(path.substr(0, at)), &attributes, &link) && link) {
+      SetLastError(kThroughLink);
+      return true;
+    }
+  }
+  return false;
+}
+
 int SystemPlatform::Access(const std::string& path, int /*mode*/, int* error) {
   if (GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
     return 0;

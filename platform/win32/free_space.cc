@@ -7,6 +7,7 @@
 #include "platform/system_platform.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_names.h"
+#include "platform/win32/win32_state.h"
 
 namespace platform {
 namespace {

@@ -33,36 +33,6 @@ constexpr DWORD kWerFaultReportingNoUi = 0x20;
 
 }  // namespace
 
-bool ReadEntry(const std::wstring& path, DWORD* attributes, bool* link) {
-  *attributes = GetFileAttributesW(path.c_str());
-  if (*attributes == INVALID_FILE_ATTRIBUTES) return false;
-  *link = false;
-  if ((*attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
-  // The listing gives the tag without opening the entry.
-  WIN32_FIND_DATAW data;
-  const HANDLE listing = FindFirstFileW(path.c_str(), &data);
-  *link = listing == INVALID_HANDLE_VALUE || IsLinkTag(data.dwReserved0);
-  if (listing != INVALID_HANDLE_VALUE) FindClose(listing);
-  return true;
-}
-
-bool ThroughLink(const std::string& held, const std::string& path) {
-  const std::string prefix = held + '\\';
-  if (held.empty() || path.compare(0, prefix.size(), prefix) != 0) {
-    return false;
-  }
-  for (std::size_t at = path.find('\\', prefix.size()); at != std::string::npos;
-       at = path.find('\\', at + 1)) {
-    DWORD attributes;
-    bool link;
-    if (ReadEntry(SystemPath(path.substr(0, at)), &attributes, &link) && link) {
-      SetLastError(kThroughLink);
-      return true;
-    }
-  }
-  return false;
-}
-
 SystemPlatform::SystemPlatform(std::string invocation_name)
     : invocation_name_(std::move(invocation_name)),
       state_(std::make_unique<State>()) {}
@@ -73,11 +43,6 @@ char SystemPlatform::Separator() const { return '\\'; }
 
 const char* SystemPlatform::ExeSuffix() const { return ".exe"; }
 
-template <typename T>
-T SystemPlatform::Failed(T result) {
-  last_error_ = GetLastError();
-  return result;
-}
 
 bool SystemPlatform::IsAbsolutePath(const std::string& path) const {
   return IsAbsoluteWin32Path(path);
@@ -163,13 +128,5 @@ bool SystemPlatform::ErrorText(std::uint32_t code, std::string* text) {
   return true;
 }
 
-// The backend's other files use the error helper too.
-template bool SystemPlatform::Failed(bool);
-template int SystemPlatform::Failed(int);
-template Lock SystemPlatform::Failed(Lock);
-template Listing SystemPlatform::Failed(Listing);
-template File SystemPlatform::Failed(File);
-template Stream SystemPlatform::Failed(Stream);
-template EntryType SystemPlatform::Failed(EntryType);
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 // What the Windows backend's files share: the folder the run holds and its
-// working folders, and the helpers that judge entries and identities.
+// working folders, the noting of a failure, and the helpers that judge
+// entries (folders.cc) and identities (files.cc).
 // Internal to platform/win32/.
 
 #ifndef SKINSETUP_PLATFORM_WIN32_WIN32_STATE_H_
@@ -14,6 +15,14 @@
 #include "platform/win32/working_folders.h"
 
 namespace platform {
+
+// Every file of the backend notes its failures alike, so the rule is
+// defined here, for each to instantiate as it needs.
+template <typename T>
+T SystemPlatform::Failed(T result) {
+  last_error_ = GetLastError();
+  return result;
+}
 
 // The error of a way that passes through a link or junction.
 constexpr DWORD kThroughLink = ERROR_CANT_RESOLVE_FILENAME;
