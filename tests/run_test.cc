@@ -533,6 +533,17 @@ const Row kRows[] = {
   {SET(os.FailCall("CurrentDirectory")), 0, {kI, F("kCannotInstall", 10)}},
   {SET(Earlier(os); os.FailCall("CurrentDirectory")), 1603, {}, Same,
    "/S /UNINSTALL Blue"},
+  // A size that cannot be read is logged with its file and reason.
+  {SET(os.FailCall("FileSize")), 0, {F("kCannotInstall", 9)},
+   THEN(os.files["C:\\log.txt"].content.find(Expand(
+            "{kLogNotSized} C:\\Pkg\\a.bmp: Errore di I/O.")) !=
+        std::string::npos),
+   LOG "Blue", "{kLogOutcome} {kCannotInstall}{kCodeLabel}9 ({kLogStatus} 0)"},
+  // A folder named past the last working slot is the user's.
+  {SET(Earlier(os); os.dirs.insert(InSkin(DiscardFolderName(10)));
+       os.AddFile(InSkin(DiscardFolderName(10)) + "\\mine", "mine")), 0, {},
+   THEN(os.HasFile(InSkin(DiscardFolderName(10)) + "\\mine")),
+   "/S /OVERWRITE Blue"},
   // A log on a standard output that the process lacks refuses the run.
   {SET(os.FailCall("OpenStandardOutput")), 1603, {}, Same, "/S /LOG=- Blue"},
   // A log where the run would make the skin, its lock or its working
@@ -653,7 +664,10 @@ TEST(CheckTest, WarnsOfFilesTooLargeForFat32AndEmptyOnes) {
     const std::string warning =
         size == 0 ? "big.dat: warning: file-empty: " + Text("kCheckEmpty")
                   : "big.dat: warning: file-large: " + Text("kCheckLarge");
-    EXPECT_EQ(os.files["C:\\log.txt"].content.find("\n" + warning + "\n") !=
+    const std::string& log = os.files["C:\\log.txt"].content;
+    EXPECT_EQ(log.find("\n" + warning + "\n") != std::string::npos,
+              size != 0xFFFFFFFFull);
+    EXPECT_EQ(log.find(" " + Text("kCheckWarning") + " big.dat: ") !=
                   std::string::npos,
               size != 0xFFFFFFFFull);
   }
