@@ -88,7 +88,7 @@ int RemoveSkin(platform::Platform& os, SkinSetupRun& run) {
   RequireFolder(os, run, run.szSkinsDir);
   TakeSkinsFolder(os, run);
   RequireFolder(os, run, run.szValue);
-  SkinFolder found;
+  SkinFolder found = SkinFolder::kNone;
   std::uint32_t error = 0;
   if (!TakeInstalledSkinFolder(os, run, &found, &error)) {
     FailRemoval(os, run, error);

@@ -250,6 +250,8 @@ const Row kRows[] = {
    0, {CopyError(), F("kCannotCopy", 1)}, Same},
   {SET(Earlier(os); Leftover(os); os.FailEvent("QueryEntry " + Discard())),
    0, {CopyError(), F("kCannotCopy", 1)}, Same},
+  {SET(Earlier(os); Leftover(os); os.FailEvent("QueryEntry " + Discard())),
+   1603, {}, Same, "/S /UNINSTALL Blue"},
   {SET(Earlier(os); os.dirs.insert(Kept(1)); os.FailEvent("QueryEntry " + Kept(1))),
    0, {CopyError(), F("kCannotCopy", 1)}, Same},
   // Interrupted runs are finished first: earlier files kept aside in two
@@ -623,10 +625,11 @@ TEST(CheckTest, ReportsTheNamesThatWindowsTakesForAnother) {
         "\xEA\x9D\xBD" + same + " \xE1\xB5\xB9"}},
       // The first six of the long name's letters and the number, five and
       // a number of two digits, or two and a hash after the fourth; never
-      // another extension, nor the alias of an 8.3 name, which has none.
+      // another extension, nor a "~" without a number after it, nor the
+      // alias of an 8.3 name, which has none.
       {{"Background image.bmp", "BACKGR~1.BMP", "backgr~7.bmp", "BACKG~12.BMP",
-        "BA1F2E~1.BMP", "BACKGR~1.TXT", "readme.txt",
-        "README~1.TXT"},
+        "BA1F2E~1.BMP", "BACKGR~1.TXT", "BACKGR~A.BMP", "~1.BMP",
+        "readme.txt", "README~1.TXT"},
        {"BACKGR~1.BMP" + alias + " Background image.bmp",
         "BA1F2E~1.BMP" + alias + " Background image.bmp",
         "BACKG~12.BMP" + alias + " Background image.bmp",
