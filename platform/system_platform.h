@@ -12,8 +12,9 @@
 // digest.cc; the map's stream is read through the C library by both, in
 // platform/stdio_streams.cc. What a backend's
 // files share, the State it keeps between calls with the rest and the
-// noting of a failure (Failed), is in win32_state.h or posix_state.h; on POSIX that State, the folder the run
-// holds and its working folders, comes from working_folders.h.
+// noting of a failure (Failed), is in win32_state.h or posix_state.h; on POSIX
+// that State, the folder the run holds and its working folders, comes from
+// working_folders.h.
 
 #ifndef SKINSETUP_PLATFORM_SYSTEM_PLATFORM_H_
 #define SKINSETUP_PLATFORM_SYSTEM_PLATFORM_H_

@@ -43,7 +43,6 @@ char SystemPlatform::Separator() const { return '\\'; }
 
 const char* SystemPlatform::ExeSuffix() const { return ".exe"; }
 
-
 bool SystemPlatform::IsAbsolutePath(const std::string& path) const {
   return IsAbsoluteWin32Path(path);
 }
@@ -127,6 +126,5 @@ bool SystemPlatform::ErrorText(std::uint32_t code, std::string* text) {
   LocalFree(buffer);
   return true;
 }
-
 
 }  // namespace platform
