@@ -10,11 +10,10 @@
 // posix_platform.cc; the others in folders.cc, files.cc, file_copy.cc,
 // free_space.cc, registry.cc, run_log.cc (with the local time) and
 // digest.cc; the map's stream is read through the C library by both, in
-// platform/stdio_streams.cc. What a backend's
-// files share, the State it keeps between calls with the rest and the
-// noting of a failure (Failed), is in win32_state.h or posix_state.h; on POSIX
-// that State, the folder the run holds and its working folders, comes from
-// working_folders.h.
+// platform/stdio_streams.cc. What a backend's files share, the State it
+// keeps between calls and the noting of a failure (Failed), is in
+// win32_state.h or posix_state.h; on POSIX that State, the folder the run
+// holds and its working folders, comes from working_folders.h.
 
 #ifndef SKINSETUP_PLATFORM_SYSTEM_PLATFORM_H_
 #define SKINSETUP_PLATFORM_SYSTEM_PLATFORM_H_
