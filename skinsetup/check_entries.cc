@@ -13,7 +13,8 @@
 
 namespace skinsetup {
 
-void KeptEntries::Keep(const std::string& name, const std::string& digest) {
+void KeptEntries::Keep(const std::string& name, const std::u16string& folded,
+                       const std::string& digest) {
   const std::string packed = Pack(digest);
   const std::size_t size = name.size() + 1 + packed.size();
   if (left_ < size) {
@@ -24,8 +25,8 @@ void KeptEntries::Keep(const std::string& name, const std::string& digest) {
   }
   std::memcpy(next_, name.c_str(), name.size() + 1);
   std::memcpy(next_ + name.size() + 1, packed.data(), packed.size());
-  entries_.push_back(Entry{next_, Hash(NameWithCaseFolded(name)),
-                           static_cast<std::uint32_t>(entries_.size())});
+  entries_.push_back(
+      Entry{next_, Hash(folded), static_cast<std::uint32_t>(entries_.size())});
   next_ += size;
   left_ -= size;
 }

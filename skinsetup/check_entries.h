@@ -29,9 +29,11 @@ class KeptEntries {
     std::uint32_t index;   // Its place in the listing.
   };
 
-  // Keeps the entry `name` with `digest`, its file's digest as the system
-  // gave it ("" where there is none).
-  void Keep(const std::string& name, const std::string& digest);
+  // Keeps the entry `name`, whose case `folded` is as NameWithCaseFolded
+  // gives it, with `digest`, its file's digest as the system gave it (""
+  // where there is none).
+  void Keep(const std::string& name, const std::u16string& folded,
+            const std::string& digest);
 
   std::deque<Entry>& entries() { return entries_; }
 
@@ -55,7 +57,8 @@ class KeptEntries {
   std::deque<Entry> entries_;
 };
 
-// Reports each name that Windows takes for an earlier one, case ignored.
+// Reports each name that Windows takes for an earlier one, case ignored,
+// in the listing's order. Leaves the entries sorted by their names' hashes.
 void CheckCasePairs(std::deque<KeptEntries::Entry>& entries, Report* report);
 
 // The file's line of the fingerprint, as sha256sum prints it (a valid

@@ -34,33 +34,6 @@ constexpr std::uint64_t kFat32Largest = 0xFFFFFFFFull;
 // What the report says where a problem concerns the package, not a file.
 constexpr char kPackage[] = ".";
 
-// The UTF-8 text's code points, each given to `action`; a byte that starts
-// no sequence counts as one.
-template <typename Action>
-void ForEachCodePoint(const std::string& text, Action action) {
-  for (std::size_t at = 0; at < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    const int length = lead >= 0xF0   ? 4
-                       : lead >= 0xE0 ? 3
-                       : lead >= 0xC0 ? 2
-                                      : 1;
-    char32_t point = length == 1 ? lead : lead & (0x3F >> (length - 1));
-    for (int i = 1; i < length && at + i < text.size(); ++i) {
-      point = point << 6 | (static_cast<unsigned char>(text[at + i]) & 0x3F);
-    }
-    action(point);
-    at += length;
-  }
-}
-
-// The name's length as Windows counts it, in UTF-16 units.
-std::size_t Utf16Length(const std::string& name) {
-  std::size_t length = 0;
-  ForEachCodePoint(name,
-                   [&](char32_t point) { length += point >= 0x10000 ? 2 : 1; });
-  return length;
-}
-
 // Reads `stream` no further than `*left` bytes.
 long ReadWithin(platform::Platform& os, platform::Stream stream, char* buffer,
                 long size, std::uint64_t* left) {
@@ -211,12 +184,15 @@ void CheckFile(platform::Platform& os, SkinSetupRun& run,
     report->AddFile(Severity::kError, "name-invalid", name,
                     Utf8FromCatalogue(kCheckBadName));
   }
-  if (Utf16Length(name) > kLongestName) {
+  // Windows' names are UTF-16, compared with their case folded unit by
+  // unit: the folded name is as long as the name.
+  const std::u16string folded = NameWithCaseFolded(name);
+  if (folded.size() > kLongestName) {
     report->AddFile(Severity::kError, "name-too-long", name,
                     Utf8FromCatalogue(kCheckLongName));
   }
-  if (name != kMapName &&
-      NameWithCaseFolded(name) == NameWithCaseFolded(kMapName)) {
+  static const std::u16string kMapFolded = NameWithCaseFolded(kMapName);
+  if (name != kMapName && folded == kMapFolded) {
     report->AddFile(Severity::kError, "map-name-case", name,
                     Utf8FromCatalogue(kCheckMapCase));
   }
@@ -264,7 +240,7 @@ void CheckFile(platform::Platform& os, SkinSetupRun& run,
     }
   }
   if (stream != nullptr) os.CloseStream(stream);
-  kept->Keep(name, hex);
+  kept->Keep(name, folded, hex);
 }
 
 }  // namespace
@@ -291,8 +267,9 @@ int CheckPackage(platform::Platform& os, SkinSetupRun& run) {
                    run.szCurDir.empty() ? kPackage : run.szCurDir,
                    Utf8FromCatalogue(kCheckUnreadable));
   }
-  CheckCasePairs(kept.entries(), &report);
+  // The aliases first, while the entries are in the listing's order.
   CheckAliases(tildes, kept.entries(), &report);
+  CheckCasePairs(kept.entries(), &report);
   if (!map_found) {
     report.Add(Severity::kError, "map-missing", kMapName, 0, "",
                Utf8FromCatalogue(kCheckNoMap));

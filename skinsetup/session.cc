@@ -131,30 +131,34 @@ std::string ExpandVariables(platform::Platform& os, const std::string& text) {
   return expanded + text.substr(at);
 }
 
-bool OpenRunLog(platform::Platform& os, SkinSetupRun& run) {
+namespace {
+
+// The log file that /LOG names, opened; nullptr where it cannot be. Notes
+// whether the run made it.
+platform::Log OpenLogFile(platform::Platform& os, SkinSetupRun& run) {
   // A deployment tool that starts the installer without a shell leaves
   // %TEMP% as it is. A path relative to the package folder is held whole,
   // so that the log's folders can be told later (one from a drive's root,
   // or a drive's current folder, stays as the system reads it).
   std::string& path = run.switches.szLogPath;
-  if (path == "-") {
-    run.log = os.OpenStandardOutput();
-    run.bLogHeldBack = true;
-    run.bLogIdKnown = run.log != nullptr && os.LogFileId(run.log, &run.logId);
-    return run.log != nullptr;
-  }
   path = ExpandVariables(os, path);
   if (!os.IsAbsolutePath(path) && path.find_first_of(Separators(os)) != 0 &&
       path.find(':') == std::string::npos) {
     // A current folder that cannot be read leaves no folder to be relative
     // to: never the root.
     const std::string folder = os.CurrentDirectory();
-    if (folder.empty()) return false;
+    if (folder.empty()) return nullptr;
     path = folder + os.Separator() + path;
   }
-  run.bLogCreated =
-      os.QueryEntry(run.switches.szLogPath) == platform::EntryType::kNone;
-  run.log = os.OpenLog(run.switches.szLogPath);
+  run.bLogCreated = os.QueryEntry(path) == platform::EntryType::kNone;
+  return os.OpenLog(path);
+}
+
+}  // namespace
+
+bool OpenRunLog(platform::Platform& os, SkinSetupRun& run) {
+  run.log = run.switches.szLogPath == "-" ? os.OpenStandardOutput()
+                                          : OpenLogFile(os, run);
   run.bLogHeldBack = true;
   run.bLogIdKnown = run.log != nullptr && os.LogFileId(run.log, &run.logId);
   return run.log != nullptr;
