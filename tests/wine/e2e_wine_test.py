@@ -79,8 +79,12 @@ class WineSession:
                         WINEDLLOVERRIDES="mscoree,mshtml=",
                         DISPLAY=":" + display.decode().strip())
         self.wine("wineboot", "-i", timeout=300)
-        # One server for all runs, so that each run starts quickly.
-        subprocess.Popen(["wineserver", "-p"], env=self.env)
+        # One server for all runs, so that each run starts quickly and none
+        # meets a server on its way out. The one wineboot started leaves
+        # with its last process; a second one cannot start before that.
+        subprocess.run(["wineserver", "-w"], env=self.env, timeout=300)
+        assert subprocess.run(["wineserver", "-p"], env=self.env,
+                              timeout=60).returncode == 0
 
     def wine(self, *args, timeout=60):
         return subprocess.run([self.loader] + list(args), env=self.env,
