@@ -119,8 +119,7 @@ int OpenRegularFile(const std::string& path, bool listed_file,
       open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return -1;
   if (fstat(fd, status) != 0 || !S_ISREG(status->st_mode) ||
-      (!listed_file &&
-       (status->st_dev != before.st_dev || status->st_ino != before.st_ino))) {
+      (!listed_file && !IsEntry(*status, before.st_dev, before.st_ino))) {
     close(fd);
     errno = EINVAL;
     return -1;

@@ -95,8 +95,7 @@ int SystemPlatform::RemoveDir(const std::string& path) {
   struct stat status;
   if (working && (fstatat(where.dir, where.name.c_str(), &status,
                           AT_SYMLINK_NOFOLLOW) != 0 ||
-                  status.st_dev != reached->second.dev ||
-                  status.st_ino != reached->second.ino)) {
+                  !IsEntry(status, reached->second.dev, reached->second.ino))) {
     errno = ESTALE;
     return Failed(-1);
   }
@@ -159,9 +158,8 @@ Lock SystemPlatform::LockFolder(const std::string& folder, bool* busy) {
   while (error == 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno != EINTR) error = errno;
   }
-  if (error == 0 &&
-      (lstat(path.c_str(), &named) != 0 || named.st_dev != status.st_dev ||
-       named.st_ino != status.st_ino)) {
+  if (error == 0 && (lstat(path.c_str(), &named) != 0 ||
+                     !IsEntry(named, status.st_dev, status.st_ino))) {
     error = EWOULDBLOCK;
   }
   if (error == 0) return reinterpret_cast<Lock>(new PosixLock{fd, path});

@@ -34,6 +34,11 @@ inline bool StatAt(const Where& where, struct stat* status, bool follow) {
                  follow ? 0 : AT_SYMLINK_NOFOLLOW) == 0;
 }
 
+// Whether the entry looked at is still the one known by these numbers.
+inline bool IsEntry(const struct stat& status, dev_t device, ino_t inode) {
+  return status.st_dev == device && status.st_ino == inode;
+}
+
 // A file's identity from its device and inode numbers.
 inline FileId IdOf(dev_t device, ino_t inode) {
   FileId id{static_cast<std::uint64_t>(device), {}};

@@ -107,7 +107,7 @@ bool SystemPlatform::State::Reach(const std::string& name, Use use, int* fd) {
     const Folder& folder = known->second;
     if (use == Use::kAdd &&
         (fstatat(held_fd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
-         status.st_dev != folder.dev || status.st_ino != folder.ino)) {
+         !IsEntry(status, folder.dev, folder.ino))) {
       errno = ESTALE;
       return false;
     }
@@ -143,9 +143,8 @@ bool SystemPlatform::State::MoveEntry(const std::string& from,
       !StatAt(source, &status, folder && !source.below && !held_itself)) {
     return false;
   }
-  if (held_itself &&
-      (fstat(held_fd, &own) != 0 || own.st_dev != status.st_dev ||
-       own.st_ino != status.st_ino)) {
+  if (held_itself && (fstat(held_fd, &own) != 0 ||
+                      !IsEntry(own, status.st_dev, status.st_ino))) {
     errno = ENOENT;
     return false;
   }
@@ -154,8 +153,7 @@ bool SystemPlatform::State::MoveEntry(const std::string& from,
   // other folder's files would be the next run's to delete.
   auto reached = folders.find(source.name);
   if (folder && source.dir == held_fd && reached != folders.end() &&
-      (reached->second.dev != status.st_dev ||
-       reached->second.ino != status.st_ino)) {
+      !IsEntry(status, reached->second.dev, reached->second.ino)) {
     errno = ESTALE;
     return false;
   }
