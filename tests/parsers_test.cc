@@ -156,7 +156,9 @@ TEST(SwitchesTest, SplitsSwitchesFromTheSkinName) {
     EXPECT_EQ(switches.bSilent, c.silent) << c.tail;
     EXPECT_EQ(switches.bOverwrite, c.overwrite) << c.tail;
     EXPECT_EQ(switches.bHelp, c.help) << c.tail;
-    if (c.ok) EXPECT_EQ(switches.szLogPath, c.log) << c.tail;
+    if (c.ok) {
+      EXPECT_EQ(switches.szLogPath, c.log) << c.tail;
+    }
     EXPECT_EQ(name, c.name) << c.tail;
   }
 }

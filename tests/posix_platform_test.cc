@@ -115,7 +115,9 @@ TEST_F(PosixPlatformTest, FilesAndStreamsArePlainFilesOnly) {
       EXPECT_EQ(os_.OpenExclusive(Path(name), listed), nullptr) << name;
     }
     EXPECT_EQ(os_.OpenStream(Path(name)), nullptr) << name;
-    if (*name != 'm') EXPECT_EQ(os_.OpenLog(Path(name)), nullptr) << name;
+    if (*name != 'm') {
+      EXPECT_EQ(os_.OpenLog(Path(name)), nullptr) << name;
+    }
   }
   Sh("truncate -s 4294967301 file");  // 4 GiB and 5 bytes, sparse.
   File file = os_.OpenExclusive(Path("file"), EntryType::kFile);
