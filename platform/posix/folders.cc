@@ -85,30 +85,9 @@ int SystemPlatform::MakeDir(const std::string& path) {
 
 int SystemPlatform::RemoveDir(const std::string& path) {
   Where where;
-  if (!state_->Locate(path, &where)) return Failed(-1);
-  // A working folder the run has reached is removed only while it is what
-  // has its name, and only it is forgotten; so is every one, with the
-  // folder the run held.
-  auto reached = state_->folders.find(where.name);
-  const bool working =
-      where.dir == state_->held_fd && reached != state_->folders.end();
-  struct stat status;
-  if (working && (fstatat(where.dir, where.name.c_str(), &status,
-                          AT_SYMLINK_NOFOLLOW) != 0 ||
-                  !IsEntry(status, reached->second.dev, reached->second.ino))) {
-    errno = ESTALE;
-    return Failed(-1);
-  }
-  if (unlinkat(where.dir, where.name.c_str(), AT_REMOVEDIR) != 0) {
-    return Failed(-1);
-  }
-  if (working) {
-    close(reached->second.fd);
-    state_->folders.erase(reached);
-  } else if (!where.below) {
-    state_->Forget();
-  }
-  return 0;
+  return state_->Locate(path, &where) && state_->RemoveFolder(where)
+             ? 0
+             : Failed(-1);
 }
 
 bool SystemPlatform::RenameFolder(const std::string& from,

@@ -128,6 +128,28 @@ bool SystemPlatform::State::Reach(const std::string& name, Use use, int* fd) {
   return true;
 }
 
+bool SystemPlatform::State::RemoveFolder(const Where& where) {
+  // A working folder the run has reached is removed only while it is what
+  // has its name, and only it is forgotten; so is every one, with the
+  // folder the run held.
+  auto reached = folders.find(where.name);
+  const bool working = where.dir == held_fd && reached != folders.end();
+  struct stat status;
+  if (working && (!StatAt(where, &status, false) ||
+                  !IsEntry(status, reached->second.dev, reached->second.ino))) {
+    errno = ESTALE;
+    return false;
+  }
+  if (unlinkat(where.dir, where.name.c_str(), AT_REMOVEDIR) != 0) return false;
+  if (working) {
+    close(reached->second.fd);
+    folders.erase(reached);
+  } else if (!where.below) {
+    Forget();
+  }
+  return true;
+}
+
 bool SystemPlatform::State::MoveEntry(const std::string& from,
                                       const std::string& to, bool folder) {
   Where source;

@@ -66,6 +66,9 @@ struct SystemPlatform::State {
   // empty folder, which rename() would. Returns false with errno set.
   bool MoveEntry(const std::string& from, const std::string& to, bool folder);
 
+  // Removes the empty folder at `where`. Returns false with errno set.
+  bool RemoveFolder(const Where& where);
+
   // Splits `path` into a folder's descriptor and a name. Below the held
   // folder, the way goes from its descriptor, each folder opened without
   // following a link: a name swapped for a link meanwhile leads nowhere.
