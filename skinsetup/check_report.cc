@@ -34,11 +34,11 @@ void Report::Add(Severity severity, const char* id, const std::string& file,
   }
 }
 
-void Report::AddMapLine(const char* id, int line, const char* text) {
+void Report::AddMapLine(const char* id, int line, const std::string& text) {
   Add(Severity::kError, id, kMapName, line,
       std::string(kMapName) + ", " + Utf8FromCatalogue(kCheckMapLine) + ' ' +
           std::to_string(line),
-      Utf8FromCatalogue(text));
+      text);
 }
 
 std::string Report::Shown() const {

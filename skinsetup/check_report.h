@@ -34,8 +34,8 @@ class Report {
                const std::string& text) {
     Add(severity, id, file, 0, file, text);
   }
-  // An error at the map's `line`, whose `text` is the catalogue's.
-  void AddMapLine(const char* id, int line, const char* text);
+  // An error at the map's `line`, `text` in UTF-8.
+  void AddMapLine(const char* id, int line, const std::string& text);
 
   int errors() const { return errors_; }
   // The lines the box shows after its first: the first problems found,

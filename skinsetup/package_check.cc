@@ -87,7 +87,8 @@ void CheckMapEnd(platform::Platform& os, const std::string& path,
     }
   }
   os.CloseStream(stream);
-  if (after) report->AddMapLine("map-stop", stop, kCheckStop);
+  if (after)
+    report->AddMapLine("map-stop", stop, Utf8FromCatalogue(kCheckStop));
 }
 
 // One of the map's two values, as the installation takes the last of its
@@ -108,22 +109,16 @@ void CheckRange(const RangeEnd& min, const RangeEnd& max, Report* report) {
                       Utf8FromCatalogue(kCheckRangeMissing) + ' ' + end->name);
     } else if (end->value < 0) {
       missing = true;
-      report->Add(Severity::kError, "map-range-negative", kMapName, end->line,
-                  std::string(kMapName) + ", " +
-                      Utf8FromCatalogue(kCheckMapLine) + ' ' +
-                      std::to_string(end->line),
-                  Utf8FromCatalogue(kCheckRangeNegative) + ' ' + end->name +
-                      '=' + std::to_string(end->value));
+      report->AddMapLine("map-range-negative", end->line,
+                         Utf8FromCatalogue(kCheckRangeNegative) + ' ' +
+                             end->name + '=' + std::to_string(end->value));
     }
   }
   if (!missing && !IsValidRange(min.value, max.value)) {
-    const int line = std::max(min.line, max.line);
-    report->Add(
-        Severity::kError, "map-range-reversed", kMapName, line,
-        std::string(kMapName) + ", " + Utf8FromCatalogue(kCheckMapLine) + ' ' +
-            std::to_string(line),
-        Utf8FromCatalogue(kCheckRangeReversed) + " MIN=" +
-            std::to_string(min.value) + " > MAX=" + std::to_string(max.value));
+    report->AddMapLine("map-range-reversed", std::max(min.line, max.line),
+                       Utf8FromCatalogue(kCheckRangeReversed) +
+                           " MIN=" + std::to_string(min.value) +
+                           " > MAX=" + std::to_string(max.value));
   }
 }
 
@@ -152,7 +147,8 @@ void CheckMapLines(platform::Platform& os, const std::string& path,
     while (piece[length] == '\xFF') --length;
     const bool ends = piece[length - 1] == '\n';
     if (!ends && !reader.AtEnd() && !in_long_line) {
-      report->AddMapLine("map-line-long", line, kCheckLongLine);
+      report->AddMapLine("map-line-long", line,
+                         Utf8FromCatalogue(kCheckLongLine));
     }
     in_long_line = !ends;
     // As the installation parses it: up to its first line feed or zero.
@@ -160,9 +156,11 @@ void CheckMapLines(platform::Platform& os, const std::string& path,
     if (feed != nullptr) *feed = '\0';
     const MapLine parsed = ParseMapLine(piece);
     if (parsed.kind == MapLine::kNoName) {
-      report->AddMapLine("map-line-no-name", line, kCheckNoName);
+      report->AddMapLine("map-line-no-name", line,
+                         Utf8FromCatalogue(kCheckNoName));
     } else if (parsed.kind == MapLine::kNoValue) {
-      report->AddMapLine("map-line-no-value", line, kCheckNoValue);
+      report->AddMapLine("map-line-no-value", line,
+                         Utf8FromCatalogue(kCheckNoValue));
     } else if (parsed.name == kMinName || parsed.name == kMaxName) {
       RangeEnd& end = parsed.name == kMinName ? min : max;
       end.line = line;

@@ -576,7 +576,9 @@ TEST(RunTest, EveryRowEndsWithItsStatusAndBoxes) {
       EXPECT_TRUE(row.then(os, before));
     }
     // Whatever ended well closed what it opened.
-    if (row.status == 1) EXPECT_EQ(os.open_handles, 0);
+    if (row.status == 1) {
+      EXPECT_EQ(os.open_handles, 0);
+    }
     // A fatal failure's box (or the question declined) is the last thing
     // the run does, but for closing the key or letting go of the lock it
     // holds.
@@ -860,35 +862,14 @@ TEST(RunTest, LogHoldsEveryStepAndBoxInOrder) {
 // another name or not at all, are refused on every build, before anything
 // is read or written.
 TEST(RunTest, SkinNamesWindowsWouldNotStoreAsTypedAreRefusedFirst) {
-  for (const char* name : {"",
-                           "..",
-                           ".",
-                           "a\\b",
-                           "..\\x",
-                           "a/b",
-                           "/",
-                           "C:Blue",
-                           "Blue.",
-                           "My Skin ",
-                           "\"My Skin\"",
-                           "a<b",
-                           "a>b",
-                           "a|b",
-                           "a?b",
-                           "a*b",
-                           "a\tb",
-                           "\x1f",
-                           "CON",
-                           "con.txt",
-                           "Nul",
-                           "AUX .bmp",
-                           "lpt9.x",
-                           "com1",
-                           "conin$",
-                           "CONOUT$.txt",
-                           "COM\xC2\xB9",
-                           ".skinsetup-lock",
-                           ".SkinSetup-Kept"}) {
+  // clang-format off
+  for (const char* name :
+       {"", "..", ".", "a\\b", "..\\x", "a/b", "/", "C:Blue", "Blue.",
+        "My Skin ", "\"My Skin\"", "a<b", "a>b", "a|b", "a?b", "a*b", "a\tb",
+        "\x1f", "CON", "con.txt", "Nul", "AUX .bmp", "lpt9.x", "com1",
+        "conin$", "CONOUT$.txt", "COM\xC2\xB9", ".skinsetup-lock",
+        ".SkinSetup-Kept"}) {
+    // clang-format on
     FakePlatform os = Installation();
     EXPECT_EQ(RunSetup(os, name), 0) << name;
     EXPECT_EQ(os.boxes, std::vector<Box>{F("kCannotInstall", 0)});

@@ -12,6 +12,17 @@
 #include "platform/system_platform.h"
 
 namespace platform {
+namespace {
+
+// A log is its descriptor plus one, so that descriptor 0 is no nullptr.
+Log LogOf(int fd) {
+  return reinterpret_cast<Log>(static_cast<std::intptr_t>(fd) + 1);
+}
+int FdOf(Log log) {
+  return static_cast<int>(reinterpret_cast<std::intptr_t>(log) - 1);
+}
+
+}  // namespace
 
 Log SystemPlatform::OpenLog(const std::string& path) {
   // Opened without waiting, so that a pipe with no reader cannot stop the
@@ -24,36 +35,27 @@ Log SystemPlatform::OpenLog(const std::string& path) {
     close(fd);
     errno = EINVAL;
   } else if (fd >= 0) {
-    return reinterpret_cast<Log>(static_cast<std::intptr_t>(fd) + 1);
+    return LogOf(fd);
   }
-  last_error_ = static_cast<std::uint32_t>(errno);
-  return nullptr;
+  return Failed<Log>(nullptr);
 }
 
 Log SystemPlatform::OpenStandardOutput() {
   // A copy of its own, so that closing the log leaves the process's
   // standard output alone; a pipe or a terminal is taken as it is.
   const int fd = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
-  if (fd < 0) {
-    last_error_ = static_cast<std::uint32_t>(errno);
-    return nullptr;
-  }
-  return reinterpret_cast<Log>(static_cast<std::intptr_t>(fd) + 1);
+  return fd >= 0 ? LogOf(fd) : Failed<Log>(nullptr);
 }
 
 bool SystemPlatform::LogFileId(Log log, FileId* id) {
   struct stat status;
-  if (fstat(static_cast<int>(reinterpret_cast<std::intptr_t>(log) - 1),
-            &status) != 0) {
-    last_error_ = static_cast<std::uint32_t>(errno);
-    return false;
-  }
+  if (fstat(FdOf(log), &status) != 0) return Failed(false);
   *id = IdOf(status.st_dev, status.st_ino);
   return true;
 }
 
 bool SystemPlatform::AppendLog(Log log, const std::string& text) {
-  const int fd = static_cast<int>(reinterpret_cast<std::intptr_t>(log) - 1);
+  const int fd = FdOf(log);
   for (std::size_t done = 0; done < text.size();) {
     const ssize_t written = write(fd, text.data() + done, text.size() - done);
     if (written < 0 && errno == EINTR) continue;
@@ -63,9 +65,7 @@ bool SystemPlatform::AppendLog(Log log, const std::string& text) {
   return true;
 }
 
-void SystemPlatform::CloseLog(Log log) {
-  close(static_cast<int>(reinterpret_cast<std::intptr_t>(log) - 1));
-}
+void SystemPlatform::CloseLog(Log log) { close(FdOf(log)); }
 
 std::string SystemPlatform::LocalTime() {
   const time_t now = time(nullptr);

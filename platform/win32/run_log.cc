@@ -46,9 +46,7 @@ Log SystemPlatform::OpenStandardOutput() {
 }
 
 bool SystemPlatform::LogFileId(Log log, FileId* id) {
-  if (FileIdentity(reinterpret_cast<HANDLE>(log), id)) return true;
-  last_error_ = GetLastError();
-  return false;
+  return FileIdentity(reinterpret_cast<HANDLE>(log), id) || Failed(false);
 }
 
 bool SystemPlatform::AppendLog(Log log, const std::string& text) {
