@@ -547,9 +547,9 @@ class FakePlatform : public Platform {
   // leading or several dots, or other signs than 8.3 allows) an alias:
   // up to six of its letters in capitals, leading dots, blanks and dots
   // skipped and "+,;=[]" made "_" (RtlGenerate8dot3Name), "~" and the
-  // first free number, and up to three
-  // of its extension's: so NTFS names the first four of a kind, and a
-  // hash of the name replaces the number after that, which no test needs.
+  // first free number, and up to three of its extension's: so NTFS names
+  // the first four of a kind, and a hash of the name replaces the number
+  // after that, which no test needs.
   void MakeShortName(S path) {
     if (!make_short_names) return;
     const std::string name = path.substr(path.rfind('\\') + 1);
