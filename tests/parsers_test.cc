@@ -56,7 +56,7 @@ TEST(MapParserTest, ConvertsValuesAsAtoiWithClampedBounds) {
       {"3abc", 3},
       {"-3", -3},
       {"+42", 42},
-      {"\r\v 12", 12},
+      {"\t\r\v 12", 12},
       {"-", 0},
       {"007", 7},
       {"2147483647", 2147483647},

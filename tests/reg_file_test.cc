@@ -119,6 +119,7 @@ TEST(RegFileTest, ReportsTheLineOfAMalformedFileAndKeepsNoKeys) {
       {k + "\"x\"=dword:123456789\n", 3},
       {k + "\"x\"=dword:xyz\n", 3},
       {k + "\"x\"=\"open\n", 3},
+      {k + "\"x\"=\"a\" b\n", 3},  // Text, then more.
       {k + "\"x\"=hex:1,2\n", 3},
       {k + "\"x\"=hex:01,2\n", 3},
       {k + "\"x\"=hex:01,\n", 3},
