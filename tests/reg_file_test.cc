@@ -125,6 +125,7 @@ TEST(RegFileTest, ReportsTheLineOfAMalformedFileAndKeepsNoKeys) {
       {k + "\"x\"=hex:01,\n", 3},
       {k + "\"x\"=hex:01,\\\n", 3},
       {k + "\"x\"=string:abc\n", 3},
+      {k + "\"x\"=hexz1):00\n", 3},           // Neither hex: nor hex(N):.
       {k + "\"x\"=hex(1):00,d8,00,00\n", 3},  // A text of a lone surrogate.
       {k + "\"x\" dword:1\n", 3},
       {k + "junk\n", 3},

@@ -456,10 +456,13 @@ const Row kRows[] = {
    {{Text("kHelpUsage") + " .\\setup.exe " + Text("kHelpText"),
      Text("kProgramTitle"), kBoxOk}},
    THEN(Same(os, before) && !os.Happened("OpenUserKey")), "/?"},
-  // A removal takes the package's files and leaves the user's, with the
+  // A removal takes the package's files (one of the installer's name that
+  // is not the running program too) and leaves the user's, with the
   // folder; declined, or with nothing installed, it changes nothing; one
   // that fails puts back what it took.
-  {SET(Earlier(os); os.AddFile(InSkin("b.bmp"), "old b")), 1, {kRQ, kR},
+  {SET(Earlier(os); os.AddFile(InSkin("b.bmp"), "old b");
+       os.AddFile(InSkin("setup.exe"), "MZ");
+       os.AddFile(os.program_file = "C:\\setup.exe", "MZ")), 1, {kRQ, kR},
    THEN(os.TreeOf(kSkin) ==
         Tree({{kSkin, "<dir>"}, {InSkin("notes.txt"), "mine@8"}})),
    "/UNINSTALL Blue"},
